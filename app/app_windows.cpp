@@ -1,0 +1,27 @@
+#include "app/app_windows.h"
+
+#include "app/form3.h"
+#include "app/form8.h"
+#include "app/placeholder_window.h"
+#include "platform/ui/windows.h"
+
+namespace app {
+
+void RegisterAppWindows() {
+    platform::RegisterWindow(QStringLiteral("Form8"), [] { return new Form8; });
+    platform::RegisterWindow(QStringLiteral("Form3"), [] { return new Form3; });
+    platform::RegisterWindow(QStringLiteral("Form4"), [] {
+        return new PlaceholderWindow(
+            QStringLiteral("Creating Database"),
+            QStringLiteral("The settings are saved. Building the airport database from the "
+                           "simulator's scenery is not part of this version yet."));
+    });
+    platform::RegisterWindow(QStringLiteral("Form5"), [] {
+        return new PlaceholderWindow(
+            QStringLiteral("Tarvolo v1.1 - Airport Area"),
+            QStringLiteral("The airport database is present. Searching and loading airports is "
+                           "not part of this version yet."));
+    });
+}
+
+}  // namespace app

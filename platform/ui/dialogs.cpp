@@ -1,0 +1,50 @@
+#include "platform/ui/dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace platform {
+namespace {
+
+DialogHandler* installedHandler = nullptr;
+
+}  // namespace
+
+void SetDialogHandler(DialogHandler* handler) {
+    installedHandler = handler;
+}
+
+void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text) {
+    if (installedHandler) {
+        installedHandler->Message(icon, title, text);
+        return;
+    }
+    QMessageBox box(
+        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning, title,
+        text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text) {
+    if (installedHandler) {
+        return installedHandler->OkCancel(title, text);
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    parent);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void EndProgram() {
+    if (installedHandler) {
+        installedHandler->EndProgram();
+        return;
+    }
+    // Like the original End: no window gets a close event, so nothing else runs.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        window->hide();
+    }
+    QCoreApplication::exit(0);
+}
+
+}  // namespace platform

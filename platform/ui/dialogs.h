@@ -1,0 +1,37 @@
+#pragma once
+
+// The dialog layer: every modal message, the OK/Cancel question and the end of the program go
+// through here, so tests can script the answers and observe what the user would have seen.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace platform {
+
+enum class MessageIcon { Information, Exclamation };
+
+// Stands in for the real message boxes while installed (tests).
+class DialogHandler {
+public:
+    virtual ~DialogHandler() = default;
+    virtual void Message(MessageIcon icon, const QString& title, const QString& text) = 0;
+    virtual bool OkCancel(const QString& title, const QString& text) = 0;
+    virtual void EndProgram() = 0;
+};
+
+// Installs a handler (nullptr: the real dialogs again); the caller keeps ownership.
+void SetDialogHandler(DialogHandler* handler);
+
+// A modal message box; returns when the user has dismissed it.
+void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text);
+
+// True for OK, false for Cancel or a dismissed box.
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text);
+
+// Ends the program: every window closes and the event loop stops. The caller returns right
+// after, doing nothing more.
+void EndProgram();
+
+}  // namespace platform

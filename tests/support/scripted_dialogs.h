@@ -1,0 +1,43 @@
+#pragma once
+
+// Stands in for the message boxes in window tests: records every message, answers the
+// OK/Cancel questions from a script and notes the end of the program instead of ending.
+
+#include <QList>
+#include <QString>
+
+#include "platform/ui/dialogs.h"
+
+namespace testing_support {
+
+struct ShownMessage {
+    platform::MessageIcon icon;
+    QString title;
+    QString text;
+};
+
+class ScriptedDialogs : public platform::DialogHandler {
+public:
+    ScriptedDialogs() { platform::SetDialogHandler(this); }
+    ~ScriptedDialogs() override { platform::SetDialogHandler(nullptr); }
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    void Message(platform::MessageIcon icon, const QString& title, const QString& text) override {
+        messages.append({icon, title, text});
+    }
+
+    bool OkCancel(const QString& title, const QString& text) override {
+        questions.append({platform::MessageIcon::Information, title, text});
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+
+    void EndProgram() override { ++endCount; }
+
+    QList<ShownMessage> messages;
+    QList<ShownMessage> questions;
+    QList<bool> answers;  // the next OK/Cancel answers, true for OK
+    int endCount = 0;
+};
+
+}  // namespace testing_support
