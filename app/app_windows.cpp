@@ -3,6 +3,7 @@
 #include "app/form3.h"
 #include "app/form8.h"
 #include "app/placeholder_window.h"
+#include "builder/form4.h"
 #include "platform/ui/windows.h"
 
 namespace app {
@@ -10,12 +11,7 @@ namespace app {
 void RegisterAppWindows() {
     platform::RegisterWindow(QStringLiteral("Form8"), [] { return new Form8; });
     platform::RegisterWindow(QStringLiteral("Form3"), [] { return new Form3; });
-    platform::RegisterWindow(QStringLiteral("Form4"), [] {
-        return new PlaceholderWindow(
-            QStringLiteral("Creating Database"),
-            QStringLiteral("The settings are saved. Building the airport database from the "
-                           "simulator's scenery is not part of this version yet."));
-    });
+    platform::RegisterWindow(QStringLiteral("Form4"), [] { return new builder::Form4; });
     platform::RegisterWindow(QStringLiteral("Form5"), [] {
         return new PlaceholderWindow(
             QStringLiteral("Tarvolo v1.1 - Airport Area"),

@@ -53,52 +53,86 @@ bool IsRegularFile(const fs::path& path) {
     return fs::is_regular_file(path, error);
 }
 
-// The entry of `folder` that matches `name` ignoring case; the first in name order when
-// several do, so the choice does not depend on the order of the directory listing.
-std::optional<fs::path> MatchIgnoringCase(const fs::path& folder, std::string_view name) {
+// The entries of `folder` that match `name` ignoring case, in name order so the choice does
+// not depend on the order of the directory listing.
+std::vector<fs::path> MatchesIgnoringCase(const fs::path& folder, std::string_view name) {
     const std::string wanted = LowerAnsi(name);
-    std::optional<std::string> best;
+    std::vector<std::string> names;
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const std::string entry = it->path().filename().string();
-        if (LowerAnsi(Utf8ToAnsi(entry)) == wanted && (!best || entry < *best)) {
-            best = entry;
+        std::string entry = it->path().filename().string();
+        if (LowerAnsi(Utf8ToAnsi(entry)) == wanted) {
+            names.push_back(std::move(entry));
         }
     }
-    if (!best) {
-        return std::nullopt;
+    std::sort(names.begin(), names.end());
+    std::vector<fs::path> matches;
+    for (const std::string& entry : names) {
+        matches.push_back(folder / entry);
     }
-    return folder / *best;
+    return matches;
+}
+
+bool Exists(const fs::path& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
 }
 
 // Walks the components from `base`, taking the exact name where it exists and a
-// case-insensitive match otherwise; once nothing matches, the rest is appended as written.
-fs::path WalkComponents(fs::path base, const std::vector<std::string>& parts, std::size_t from) {
-    bool matching = true;
-    for (std::size_t i = from; i < parts.size(); ++i) {
-        const std::string& part = parts[i];
-        if (part == ".") {
+// case-insensitive match otherwise. Where several spellings exist (a tree unpacked twice
+// with different case), each is tried until the whole path is found; when none leads to it,
+// the first spelling is kept and the rest appended as written.
+fs::path WalkComponents(const fs::path& base, const std::vector<std::string>& parts,
+                        std::size_t from, bool& found) {
+    if (from == parts.size()) {
+        found = Exists(base);
+        return base;
+    }
+    const std::string& part = parts[from];
+    if (part == ".") {
+        return WalkComponents(base, parts, from + 1, found);
+    }
+    if (part == "..") {
+        return WalkComponents(base.has_parent_path() ? base.parent_path() : base, parts, from + 1,
+                              found);
+    }
+    // The exact spelling first; the directory is listed only when that does not lead on.
+    const fs::path exact = base / PathOf(part);
+    std::optional<fs::path> first;
+    if (Exists(exact)) {
+        fs::path resolved = WalkComponents(exact, parts, from + 1, found);
+        if (found) {
+            return resolved;
+        }
+        first = std::move(resolved);
+    }
+    for (const fs::path& candidate : MatchesIgnoringCase(base, part)) {
+        if (candidate == exact) {
             continue;
         }
-        if (part == "..") {
-            base = base.has_parent_path() ? base.parent_path() : base;
-            continue;
+        fs::path resolved = WalkComponents(candidate, parts, from + 1, found);
+        if (found) {
+            return resolved;
         }
-        const fs::path exact = base / PathOf(part);
-        std::error_code error;
-        if (!matching || fs::exists(fs::symlink_status(exact, error))) {
-            base = exact;
-            continue;
-        }
-        const auto match = MatchIgnoringCase(base, part);
-        if (match) {
-            base = *match;
-        } else {
-            matching = false;
-            base = exact;
+        if (!first) {
+            first = std::move(resolved);
         }
     }
-    return base;
+    if (first) {
+        return *first;
+    }
+    // Nothing matches: the rest is appended as written.
+    fs::path rest = exact;
+    for (std::size_t i = from + 1; i < parts.size(); ++i) {
+        rest /= PathOf(parts[i]);
+    }
+    found = false;
+    return rest;
+}
+
+fs::path WalkComponents(const fs::path& base, const std::vector<std::string>& parts) {
+    bool found = false;
+    return WalkComponents(base, parts, 0, found);
 }
 
 // The Wine prefix holding a folder: the nearest ancestor with a dosdevices folder.
@@ -156,7 +190,7 @@ std::optional<fs::path> FileSystem::Resolve(std::string_view path) const {
         if (!IsDirectory(drive)) {
             return std::nullopt;
         }
-        return WalkComponents(drive, rest, 0);
+        return WalkComponents(drive, rest);
     }
     const bool absolute = !path.empty() && IsSeparator(path.front());
     std::error_code error;
@@ -164,7 +198,7 @@ std::optional<fs::path> FileSystem::Resolve(std::string_view path) const {
     if (error) {
         return std::nullopt;
     }
-    return WalkComponents(base, parts, 0);
+    return WalkComponents(base, parts);
 }
 
 bool FileSystem::FileExists(std::string_view path) const {
@@ -228,6 +262,27 @@ std::optional<std::vector<std::uint8_t>> FileSystem::ReadAll(std::string_view pa
 bool FileSystem::WriteAll(std::string_view path, std::span<const std::uint8_t> bytes) const {
     const auto resolved = Resolve(path);
     return resolved && WriteBytes(*resolved, bytes, std::ios::binary | std::ios::trunc);
+}
+
+bool FileSystem::ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) const {
+    const auto resolved = Resolve(path);
+    if (!resolved) {
+        return false;
+    }
+    fs::path temporary = *resolved;
+    temporary += ".part";
+    if (!WriteBytes(temporary, bytes, std::ios::binary | std::ios::trunc)) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return false;
+    }
+    std::error_code error;
+    fs::rename(temporary, *resolved, error);
+    if (error) {
+        fs::remove(temporary, error);
+        return false;
+    }
+    return true;
 }
 
 bool FileSystem::WriteInPlace(std::string_view path, std::span<const std::uint8_t> bytes) const {

@@ -48,6 +48,11 @@ public:
     // Replaces the file with exactly these bytes.
     bool WriteAll(std::string_view path, std::span<const std::uint8_t> bytes) const;
 
+    // Replaces the file as a whole: the bytes go to a temporary file beside it, which is then
+    // renamed over it, so an interrupted write never leaves a half-written file under the
+    // file's name.
+    bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) const;
+
     // Writes from the first byte without truncating, creating the file when absent: bytes
     // past the written ones stay as they were.
     bool WriteInPlace(std::string_view path, std::span<const std::uint8_t> bytes) const;

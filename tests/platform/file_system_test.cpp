@@ -161,3 +161,32 @@ TEST_F(FileSystemTest, RemovingIgnoresErrorsAndNeverTakesAFolder) {
 
 }  // namespace
 }  // namespace platform
+
+namespace platform {
+namespace {
+
+TEST_F(FileSystemTest, ReplacingAFileNeverLeavesItHalfWritten) {
+    const FileSystem files;
+    const std::string path = Text(m_root) + "\\world_airports.dat";
+    ASSERT_TRUE(files.ReplaceFile(path, std::vector<std::uint8_t>{1, 2, 3}));
+    ASSERT_TRUE(files.ReplaceFile(path, std::vector<std::uint8_t>{4}));
+    EXPECT_EQ(files.ReadAll(path), std::vector<std::uint8_t>{4});
+    EXPECT_FALSE(fs::exists(m_root / "world_airports.dat.part"));
+
+    // When the new bytes cannot be written, the old file stays whole.
+    fs::create_directory(m_root / "world_airports.dat.part");
+    EXPECT_FALSE(files.ReplaceFile(path, std::vector<std::uint8_t>{7, 7, 7}));
+    EXPECT_EQ(files.ReadAll(path), std::vector<std::uint8_t>{4});
+}
+
+TEST_F(FileSystemTest, SeveralSpellingsOfAFolderAreEachTriedForTheWholePath) {
+    const fs::path file = Touch("Scenery/World/scenery/a.bgl");
+    Touch("SCENERY/magdec.bgl");
+    const FileSystem files;
+    EXPECT_EQ(files.Resolve(Text(m_root) + "\\scenery\\world\\scenery\\a.bgl"), file);
+    EXPECT_EQ(files.Resolve(Text(m_root) + "\\scenery\\magdec.bgl"),
+              m_root / "SCENERY" / "magdec.bgl");
+}
+
+}  // namespace
+}  // namespace platform

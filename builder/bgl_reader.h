@@ -1,0 +1,53 @@
+#pragma once
+
+// Readers for the simulator's binary scenery files. A file is held whole in a buffer with one
+// extra zero byte after its last byte; every read is checked against the buffer, and a read
+// outside it throws OutOfBuffer, which the walkers catch at the file level so that a damaged
+// file keeps what was decoded before the damage. All values are little-endian.
+
+#include <cstdint>
+#include <exception>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace builder {
+
+// A position or length outside the buffer, or a record that would not advance a walk.
+struct OutOfBuffer : std::exception {
+    const char* what() const noexcept override { return "read outside the scenery file"; }
+};
+
+// The file's bytes followed by one zero byte: index L (the file's length) reads as 0.
+class FileBuffer {
+public:
+    FileBuffer() = default;
+    explicit FileBuffer(std::vector<std::uint8_t> fileBytes);
+
+    std::span<const std::uint8_t> Bytes() const { return m_bytes; }
+    std::int64_t Size() const { return static_cast<std::int64_t>(m_bytes.size()); }
+    bool Empty() const { return m_bytes.empty(); }
+    void Release() { m_bytes = {}; }
+
+    std::uint8_t ReadUInt8(std::int64_t pos) const;
+    std::int16_t ReadInt16(std::int64_t pos) const;
+    std::int32_t ReadInt24(std::int64_t pos) const;
+    std::int32_t ReadInt32(std::int64_t pos) const;
+    // Bytes pos .. pos + length - 1 as text, one character per byte; zero bytes are dropped,
+    // not taken as an end. A length of 0 or less gives an empty text.
+    std::string ReadText(std::int64_t pos, std::int64_t length) const;
+
+private:
+    void Check(std::int64_t pos, std::int64_t length) const;
+
+    std::vector<std::uint8_t> m_bytes;
+};
+
+// The IEEE single whose 32 bits are given, with the old decoder's quirks: 0 for 0, no special
+// case for a zero exponent, and 0 where the exponent is 255.
+float BitsToSingle(std::uint32_t bits);
+
+// n in upper-case hexadecimal, at least two digits ("0A", "FF").
+std::string HexByte(std::uint32_t n);
+
+}  // namespace builder

@@ -1,0 +1,236 @@
+// The build as the builder window and the tool drive it, on generated simulator folders.
+
+#include "builder/database_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "builder/database_file.h"
+#include "model/settings_record.h"
+#include "model/shared_state.h"
+#include "platform/ansi.h"
+#include "tools/scenery/presets.h"
+#include "tools/scenery/sim_folder.h"
+
+namespace builder {
+namespace {
+
+namespace fs = std::filesystem;
+using Step = DatabaseBuilder::StepResult;
+
+std::vector<std::uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+tools::BglFileSpec AirportFile(const std::string& name, const std::string& airportName,
+                               bool withAirspace = false) {
+    tools::BglFileSpec file;
+    file.name = name;
+    tools::AirportSpec airport;
+    airport.name = airportName;
+    airport.ident = "KXYZ";
+    airport.latitude = 40;
+    airport.longitude = -75;
+    file.airports = {airport};
+    if (withAirspace) {
+        file.airspaces.push_back({});
+        file.airspaces.push_back({});
+    }
+    return file;
+}
+
+class DatabaseBuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device random;
+        m_root = fs::temp_directory_path() / ("tarvolo-build-" + std::to_string(random()));
+        fs::create_directories(m_root / "work");
+        m_savedCwd = fs::current_path();
+        fs::current_path(m_root / "work");
+        model::ResetSharedState();
+    }
+
+    void TearDown() override {
+        model::ResetSharedState();
+        fs::current_path(m_savedCwd);
+        std::error_code ignored;
+        fs::remove_all(m_root, ignored);
+    }
+
+    // What setup leaves before the builder window opens.
+    void Setup(const tools::WorldSpec& world) {
+        ASSERT_FALSE(tools::WriteSimulatorFolder(world, m_root / "sim"));
+        model::g_simPath = platform::Utf8ToAnsi((m_root / "sim").string());
+        model::g_simKind = 1;
+        model::g_buildPending = true;
+        model::g_settings = {model::kSettingsVersion, 1, 1, model::g_simPath, 0, 0};
+        const auto bytes = model::EncodeSettings(model::g_settings);
+        std::ofstream(m_root / "work" / "atc_settings.tcs", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    }
+
+    std::vector<Step> RunAll(DatabaseBuilder& builder) {
+        std::vector<Step> steps;
+        for (Step step = builder.Step(); step != Step::AllDone; step = builder.Step()) {
+            steps.push_back(step);
+        }
+        return steps;
+    }
+
+    std::vector<model::AirportRecord> WrittenAirports() const {
+        return DecodeAirportDatabase(ReadFile(m_root / "work" / "world_airports.dat"),
+                                     model::g_airportCount)
+            .items;
+    }
+
+    fs::path m_root;
+    fs::path m_savedCwd;
+};
+
+TEST_F(DatabaseBuilderTest, AnAreaOfThreeFilesTakesFourTicks) {
+    tools::WorldSpec world;
+    tools::AreaSpec first{
+        "[Area.001]", "First Area", "Scenery\\One", "Scenery/One/scenery", true, 1, {}};
+    first.files = {AirportFile("a.bgl", "A"), AirportFile("b.bgl", "B"), AirportFile("c.bgl", "C")};
+    tools::AreaSpec empty{"[Area.002]", "No Folder", "Scenery\\None", "", true, 2, {}};
+    tools::AreaSpec second{
+        "[Area.003]", "Second Area", "Scenery\\Two", "Scenery/Two/scenery", true, 3, {}};
+    second.files = {AirportFile("d.bgl", "D")};
+    world.areas = {first, empty, second};
+    Setup(world);
+
+    std::vector<std::string> statuses;
+    DatabaseBuilder builder([&statuses](const std::string& text) { statuses.push_back(text); });
+    builder.Discover();
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Magdec.bgl File", "Scenery.cfg File", "Done"}));
+    EXPECT_EQ(builder.BglFileCount(), 4);
+    EXPECT_EQ(model::g_sceneryAreaCount, 3);
+    EXPECT_EQ(model::g_sceneryAreas.size(), 4u);
+
+    statuses.clear();
+    EXPECT_EQ(RunAll(builder),
+              (std::vector<Step>{Step::FileVisited, Step::FileVisited, Step::FileVisited,
+                                 Step::AreaFinished, Step::AreaSkipped, Step::FileVisited,
+                                 Step::AreaFinished}));
+    EXPECT_EQ(statuses.front(), "First Area");
+    EXPECT_EQ(statuses.back(), "Second Area");
+    EXPECT_EQ(model::g_airportCount, 4);
+}
+
+TEST_F(DatabaseBuilderTest, TheTinyWorldBuildsIntoThreeFilesWithTheFinalCounts) {
+    Setup(*tools::PresetWorld("tiny", 1));
+    DatabaseBuilder builder;
+    builder.Discover();
+    EXPECT_EQ(builder.BglFileCount(), 4);
+    RunAll(builder);
+    ASSERT_EQ(model::g_airportCount, 4);
+    ASSERT_FALSE(builder.Finish());
+
+    const auto airports = WrittenAirports();
+    ASSERT_EQ(airports.size(), 5u);
+    EXPECT_EQ(airports[0].name, "Alpha Field");  // files in case-insensitive name order
+    EXPECT_EQ(airports[1].name, "Bravo Strip");
+    EXPECT_EQ(airports[2].name, "Boundary Field");
+    EXPECT_EQ(airports[3].name, "Charlie Park");  // the inactive area is read all the same
+    EXPECT_EQ(airports[4], model::AirportRecord{});
+    EXPECT_EQ(airports[0].ident, "KALP");
+    EXPECT_EQ(airports[0].ilsCount, 2);
+
+    const auto list = DecodeAirspaceFileList(ReadFile(m_root / "work" / "world_airspaces.lst"), 1);
+    ASSERT_TRUE(list.complete);
+    const std::string expected =
+        platform::LowerAnsi(model::g_simPath) + "\\scenery\\world\\scenery\\ap_alpha.bgl";
+    EXPECT_EQ(list.items, (std::vector<std::string>{expected, ""}));
+
+    // The settings file now holds the counts, in place and at the same length.
+    const model::SettingsRecord settings =
+        model::DecodeSettings(ReadFile(m_root / "work" / "atc_settings.tcs"));
+    EXPECT_EQ(settings.airportCount, 4);
+    EXPECT_EQ(settings.airspaceFileCount, 1);
+    EXPECT_EQ(settings.simPath, model::g_simPath);
+    EXPECT_EQ(fs::file_size(m_root / "work" / "atc_settings.tcs"),
+              14 + 19 + model::g_simPath.size());
+
+    // The database leaves memory; the counts stay.
+    EXPECT_EQ(model::g_airports.size(), 1u);
+    EXPECT_EQ(model::g_airspaceFiles.size(), 1u);
+    EXPECT_EQ(model::g_airportCount, 4);
+    EXPECT_FALSE(model::g_buildPending);
+    EXPECT_FALSE(fs::exists(m_root / "work" / "world_airports.dat.part"));
+}
+
+TEST_F(DatabaseBuilderTest, AFolderNamedAgainLaterIsScannedAgainButNotRightAfterItself) {
+    tools::WorldSpec world;
+    tools::AreaSpec shared{
+        "[Area.001]", "Shared", "Scenery\\Shared", "Scenery/Shared/scenery", true, 1, {}};
+    shared.files = {AirportFile("ap.bgl", "Twice", true)};
+    tools::AreaSpec again = shared;
+    again.header = "[Area.002]";
+    again.folder.clear();  // the same folder, written once
+    tools::AreaSpec other{
+        "[Area.003]", "Other", "Scenery\\Other", "Scenery/Other/scenery", true, 3, {}};
+    other.files = {AirportFile("x.bgl", "Between", true)};
+    tools::AreaSpec third = shared;
+    third.header = "[Area.004]";
+    third.folder.clear();
+    world.areas = {shared, again, other, third};
+    Setup(world);
+
+    DatabaseBuilder builder;
+    builder.Discover();
+    RunAll(builder);
+    ASSERT_FALSE(builder.Finish());
+    const auto airports = WrittenAirports();
+    ASSERT_EQ(model::g_airportCount, 3);
+    EXPECT_EQ(airports[0].name, "Twice");
+    EXPECT_EQ(airports[1].name, "Between");
+    EXPECT_EQ(airports[2].name, "Twice");
+    // Two airspace records in a file list it once per scan: twice in all, around the other.
+    EXPECT_EQ(model::g_airspaceFileCount, 3);
+}
+
+TEST_F(DatabaseBuilderTest, AMissingSceneryCfgIsReportedAndGivesAnEmptyDatabase) {
+    Setup(*tools::PresetWorld("tiny", 1));
+    fs::remove(m_root / "sim" / "scenery.cfg");
+    std::string lastStatus;
+    DatabaseBuilder builder([&lastStatus](const std::string& text) { lastStatus = text; });
+    builder.Discover();
+    EXPECT_EQ(lastStatus.rfind("Scenery.cfg File could not be read", 0), 0u) << lastStatus;
+    EXPECT_EQ(builder.BglFileCount(), 0);
+    EXPECT_TRUE(RunAll(builder).empty());
+    ASSERT_FALSE(builder.Finish());
+    EXPECT_EQ(ReadFile(m_root / "work" / "world_airports.dat"), std::vector<std::uint8_t>(68, 0));
+    EXPECT_EQ(ReadFile(m_root / "work" / "world_airspaces.lst"), std::vector<std::uint8_t>(2, 0));
+}
+
+TEST_F(DatabaseBuilderTest, TheVariationGridComesFromMagdec) {
+    tools::WorldSpec world = *tools::PresetWorld("tiny", 1);
+    world.magvarBase = -20;
+    Setup(world);
+    DatabaseBuilder builder;
+    builder.Discover();
+    // -20 degrees is entry -3641; the last entry stays unfilled.
+    EXPECT_EQ(model::g_magvarTable[0], -3641);
+    EXPECT_EQ(model::g_magvarTable[181 * 359 + 180], -3641);
+    EXPECT_EQ(model::g_magvarTable[65160], 0);
+}
+
+TEST_F(DatabaseBuilderTest, AnUnwritableWorkingDirectoryIsReportedNotAnnounced) {
+    Setup(*tools::PresetWorld("tiny", 1));
+    DatabaseBuilder builder;
+    builder.Discover();
+    RunAll(builder);
+    fs::create_directory(m_root / "work" / "world_airports.dat.part");  // blocks the write
+    const auto problem = builder.Finish();
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("could not be written"), std::string::npos);
+    EXPECT_FALSE(fs::exists(m_root / "work" / "world_airports.dat"));
+    EXPECT_TRUE(model::g_buildPending);
+}
+
+}  // namespace
+}  // namespace builder
