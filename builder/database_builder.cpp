@@ -1,7 +1,6 @@
 #include "builder/database_builder.h"
 
 #include <algorithm>
-#include <fstream>
 #include <limits>
 
 #include "builder/bgl_walk.h"
@@ -12,6 +11,7 @@
 #include "model/settings_record.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
+#include "platform/raw_file.h"
 
 namespace builder {
 namespace {
@@ -22,19 +22,6 @@ using model::g_airspaceFileCount;
 using model::g_airspaceFiles;
 using model::g_sceneryAreaCount;
 using model::g_sceneryAreas;
-
-// The marker decides whether a file is read whole: only its header is read otherwise.
-bool HasMarker(std::ifstream& in) {
-    in.seekg(kMarkerOffset);
-    std::uint8_t bytes[4] = {};
-    if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes)) {
-        return false;
-    }
-    const auto value =
-        static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-        (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-    return value == static_cast<std::uint32_t>(kBglMarker);
-}
 
 }  // namespace
 
@@ -84,6 +71,9 @@ void DatabaseBuilder::Discover() {
             m_bglFileCount += static_cast<std::int32_t>(m_files.ListFiles(folder, ".bgl").size());
         }
     }
+    // Room for the airports up front: a reserve costs address space only until used, while
+    // growing a large array again and again copies it into freshly faulted memory.
+    g_airports.reserve(static_cast<std::size_t>(m_bglFileCount) * 16 + 1);
     SetStatus(problem ? *problem : "Done");
 }
 
@@ -116,22 +106,29 @@ DatabaseBuilder::StepResult DatabaseBuilder::Step() {
 }
 
 void DatabaseBuilder::ReadCurrentFile(const std::filesystem::path& path) {
-    // A file that cannot be opened (removed or locked meanwhile) is passed over.
-    std::ifstream in(path, std::ios::binary);
-    if (!in || !HasMarker(in)) {
+    // A file that cannot be opened (removed or locked meanwhile) is passed over. A file up to
+    // a megabyte is taken in one read and its marker looked at in memory; a
+    // larger one is read whole only once its marker says it is ours.
+    constexpr std::uint64_t kReadWholeUpTo = 1 << 20;
+    const platform::RawFile file(path);
+    const auto size = file.Size();
+    if (!size || *size < kMarkerOffset + 4) {
         return;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 0) {
+    if (*size > kReadWholeUpTo) {
+        const auto marker = file.ReadAt(kMarkerOffset, 4);
+        if (!marker || FileBuffer(*marker).ReadInt32(0) != kBglMarker) {
+            return;
+        }
+    }
+    auto bytes = file.ReadAt(0, static_cast<std::size_t>(*size));
+    if (!bytes) {
         return;
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) {
+    m_fileBuffer = FileBuffer(std::move(*bytes));
+    if (m_fileBuffer.ReadInt32(kMarkerOffset) != kBglMarker) {
         return;
     }
-    m_fileBuffer = FileBuffer(std::move(bytes));
     SceneryFileContents contents{g_airports, g_airportCount};
     WalkBglHeader(m_fileBuffer, contents);
     if (contents.holdsAirspace) {
@@ -155,7 +152,11 @@ std::optional<std::string> DatabaseBuilder::Finish() {
 
     SetStatus("Creating database");
     const std::string airportsPath = platform::OwnFilePath(model::kAirportsFileName);
-    if (!own.ReplaceFile(airportsPath, EncodeAirportDatabase(g_airports, g_airportCount))) {
+    const bool airportsWritten =
+        own.ReplaceFile(airportsPath, [](const platform::FileSystem::ByteSink& sink) {
+            return EncodeAirportDatabase(g_airports, g_airportCount, sink);
+        });
+    if (!airportsWritten) {
         return "The airport database could not be written: " + airportsPath;
     }
 

@@ -38,9 +38,11 @@ public:
     }
 
 private:
-    void Raw(std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            m_out.push_back(static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF));
+    void Raw(std::uint64_t value, std::size_t bytes) {
+        const std::size_t at = m_out.size();
+        m_out.resize(at + bytes);
+        for (std::size_t i = 0; i < bytes; ++i) {
+            m_out[at + i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
         }
     }
 
@@ -254,15 +256,34 @@ DecodedArray<T> DecodeAll(std::span<const std::uint8_t> bytes, std::int32_t coun
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
-                                                std::int32_t airportCount) {
-    std::vector<std::uint8_t> out;
-    Writer writer(out);
+bool EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
+                           std::int32_t airportCount,
+                           const std::function<bool(std::span<const std::uint8_t>)>& sink) {
+    constexpr std::size_t kPiece = 256 * 1024;
+    std::vector<std::uint8_t> piece;
+    piece.reserve(kPiece + 4096);
+    Writer writer(piece);
     const model::AirportRecord empty;
     for (std::int64_t i = 0; i <= std::max(airportCount, 0); ++i) {
         const auto index = static_cast<std::size_t>(i);
         WriteAirport(writer, index < airports.size() ? airports[index] : empty);
+        if (piece.size() >= kPiece) {
+            if (!sink(piece)) {
+                return false;
+            }
+            piece.clear();
+        }
     }
+    return piece.empty() || sink(piece);
+}
+
+std::vector<std::uint8_t> EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
+                                                std::int32_t airportCount) {
+    std::vector<std::uint8_t> out;
+    EncodeAirportDatabase(airports, airportCount, [&out](std::span<const std::uint8_t> piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+        return true;
+    });
     return out;
 }
 

@@ -7,6 +7,7 @@
 // before its elements, or a lone 16-bit 0 when it was never sized.
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +21,12 @@ namespace builder {
 // 68 zero bytes.
 std::vector<std::uint8_t> EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
                                                 std::int32_t airportCount);
+
+// The same bytes, handed to `sink` a few hundred kilobytes at a time, so a world-sized
+// database is never held whole in memory. Stops and returns false when the sink does.
+bool EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
+                           std::int32_t airportCount,
+                           const std::function<bool(std::span<const std::uint8_t>)>& sink);
 
 // Paths 0..fileCount, the last one empty; an empty list is one empty text (2 zero bytes).
 std::vector<std::uint8_t> EncodeAirspaceFileList(const std::vector<std::string>& files,

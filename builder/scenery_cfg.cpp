@@ -26,15 +26,19 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
-std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
     if (from.empty()) {
-        return text;
+        return std::string(text);
     }
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
+    std::string result;
+    std::size_t start = 0;
+    for (std::size_t at = text.find(from); at != std::string_view::npos;
+         at = text.find(from, start)) {
+        result.append(text.substr(start, at - start)).append(to);
+        start = at + from.size();
     }
-    return text;
+    result.append(text.substr(start));
+    return result;
 }
 
 std::string Trim(std::string_view text) {

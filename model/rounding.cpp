@@ -1,27 +1,20 @@
 #include "model/rounding.h"
 
-#include <cfenv>
 #include <cmath>
 #include <limits>
 
 namespace model {
 
 double RoundHalfEven(double value) {
-    // nearbyint follows the current rounding mode; the program never changes it from
-    // round-to-nearest-even, but say so here rather than rely on it silently.
-    const int saved = std::fegetround();
-    if (saved != FE_TONEAREST) {
-        std::fesetround(FE_TONEAREST);
-    }
-    const double rounded = std::nearbyint(value);
-    if (saved != FE_TONEAREST) {
-        std::fesetround(saved);
-    }
-    return rounded;
+    // nearbyint follows the rounding mode, which the program leaves at its default,
+    // round-to-nearest with halves to even.
+    return std::nearbyint(value);
 }
 
 double RoundHalfEven(double value, int decimals) {
-    const double scale = std::pow(10.0, decimals);
+    static constexpr double kPowersOfTen[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+    const double scale =
+        decimals >= 0 && decimals <= 9 ? kPowersOfTen[decimals] : std::pow(10.0, decimals);
     return RoundHalfEven(value * scale) / scale;
 }
 

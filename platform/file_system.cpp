@@ -1,9 +1,12 @@
 #include "platform/file_system.h"
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <system_error>
+#include <unordered_map>
 
 #include "platform/ansi.h"
 
@@ -53,16 +56,102 @@ bool IsRegularFile(const fs::path& path) {
     return fs::is_regular_file(path, error);
 }
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The name of a disk entry (UTF-8), lower-cased in the code page, for comparisons.
+std::string LowerName(const std::string& utf8) {
+    return IsAscii(utf8) ? LowerAnsi(utf8) : LowerAnsi(Utf8ToAnsi(utf8));
+}
+
+struct DirectoryEntry {
+    std::string name;  // as on disk (UTF-8)
+    bool isFile;       // a regular file, as the listing says
+    bool needsLook;    // a link, or a file system that does not say: stat decides
+};
+
+// The entries of a folder without . and .., straight from readdir: directory_iterator builds
+// a path object per entry, which the builder's scans of large folders notice.
+std::vector<DirectoryEntry> ReadDirectory(const fs::path& folder) {
+    std::vector<DirectoryEntry> entries;
+    DIR* directory = opendir(folder.c_str());
+    if (directory == nullptr) {
+        return entries;
+    }
+    while (const dirent* entry = readdir(directory)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const bool unknown = entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK;
+        entries.push_back({std::string(name), entry->d_type == DT_REG, unknown});
+    }
+    closedir(directory);
+    return entries;
+}
+
+bool WriteBytes(const fs::path& path, std::span<const std::uint8_t> bytes,
+                std::ios::openmode mode) {
+    std::ofstream out(path, mode);
+    if (!out) {
+        return false;
+    }
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
+}
+
+}  // namespace
+
+// What one FileSystem object has looked at: folder listings, existence of paths and whole
+// resolutions. Forgotten as soon as the object writes or deletes anything.
+struct FileSystem::ListingCache {
+    const std::vector<DirectoryEntry>& Listing(const fs::path& folder) {
+        auto [it, inserted] = listings.try_emplace(folder.native());
+        if (inserted) {
+            it->second = ReadDirectory(folder);
+        }
+        return it->second;
+    }
+
+    bool Exists(const fs::path& path) {
+        const auto [it, inserted] = existing.try_emplace(path.native());
+        if (inserted) {
+            std::error_code error;
+            it->second = fs::exists(fs::symlink_status(path, error));
+        }
+        return it->second;
+    }
+
+    void Clear() {
+        listings.clear();
+        existing.clear();
+        resolved.clear();
+    }
+
+    std::unordered_map<std::string, std::vector<DirectoryEntry>> listings;
+    std::unordered_map<std::string, bool> existing;
+    std::unordered_map<std::string, std::optional<fs::path>> resolved;  // by the path asked
+};
+
+namespace {
+
+using ListingCache = FileSystem::ListingCache;
+
 // The entries of `folder` that match `name` ignoring case, in name order so the choice does
 // not depend on the order of the directory listing.
-std::vector<fs::path> MatchesIgnoringCase(const fs::path& folder, std::string_view name) {
+std::vector<fs::path> MatchesIgnoringCase(ListingCache& cache, const fs::path& folder,
+                                          std::string_view name) {
     const std::string wanted = LowerAnsi(name);
     std::vector<std::string> names;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::string entry = it->path().filename().string();
-        if (LowerAnsi(Utf8ToAnsi(entry)) == wanted) {
-            names.push_back(std::move(entry));
+    for (const DirectoryEntry& entry : cache.Listing(folder)) {
+        if (IsAscii(entry.name) && entry.name.size() != wanted.size()) {
+            continue;
+        }
+        if (LowerName(entry.name) == wanted) {
+            names.push_back(entry.name);
         }
     }
     std::sort(names.begin(), names.end());
@@ -73,44 +162,39 @@ std::vector<fs::path> MatchesIgnoringCase(const fs::path& folder, std::string_vi
     return matches;
 }
 
-bool Exists(const fs::path& path) {
-    std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
-}
-
 // Walks the components from `base`, taking the exact name where it exists and a
 // case-insensitive match otherwise. Where several spellings exist (a tree unpacked twice
 // with different case), each is tried until the whole path is found; when none leads to it,
 // the first spelling is kept and the rest appended as written.
-fs::path WalkComponents(const fs::path& base, const std::vector<std::string>& parts,
-                        std::size_t from, bool& found) {
+fs::path WalkComponents(ListingCache& cache, const fs::path& base,
+                        const std::vector<std::string>& parts, std::size_t from, bool& found) {
     if (from == parts.size()) {
-        found = Exists(base);
+        found = cache.Exists(base);
         return base;
     }
     const std::string& part = parts[from];
     if (part == ".") {
-        return WalkComponents(base, parts, from + 1, found);
+        return WalkComponents(cache, base, parts, from + 1, found);
     }
     if (part == "..") {
-        return WalkComponents(base.has_parent_path() ? base.parent_path() : base, parts, from + 1,
-                              found);
+        return WalkComponents(cache, base.has_parent_path() ? base.parent_path() : base, parts,
+                              from + 1, found);
     }
-    // The exact spelling first; the directory is listed only when that does not lead on.
+    // The exact spelling first; the folder is listed only when that does not lead on.
     const fs::path exact = base / PathOf(part);
     std::optional<fs::path> first;
-    if (Exists(exact)) {
-        fs::path resolved = WalkComponents(exact, parts, from + 1, found);
+    if (cache.Exists(exact)) {
+        fs::path resolved = WalkComponents(cache, exact, parts, from + 1, found);
         if (found) {
             return resolved;
         }
         first = std::move(resolved);
     }
-    for (const fs::path& candidate : MatchesIgnoringCase(base, part)) {
+    for (const fs::path& candidate : MatchesIgnoringCase(cache, base, part)) {
         if (candidate == exact) {
             continue;
         }
-        fs::path resolved = WalkComponents(candidate, parts, from + 1, found);
+        fs::path resolved = WalkComponents(cache, candidate, parts, from + 1, found);
         if (found) {
             return resolved;
         }
@@ -130,9 +214,10 @@ fs::path WalkComponents(const fs::path& base, const std::vector<std::string>& pa
     return rest;
 }
 
-fs::path WalkComponents(const fs::path& base, const std::vector<std::string>& parts) {
+fs::path WalkComponents(ListingCache& cache, const fs::path& base,
+                        const std::vector<std::string>& parts) {
     bool found = false;
-    return WalkComponents(base, parts, 0, found);
+    return WalkComponents(cache, base, parts, 0, found);
 }
 
 // The Wine prefix holding a folder: the nearest ancestor with a dosdevices folder.
@@ -153,27 +238,31 @@ std::optional<fs::path> FindWinePrefix(const fs::path& folder) {
     }
 }
 
-bool WriteBytes(const fs::path& path, std::span<const std::uint8_t> bytes,
-                std::ios::openmode mode) {
-    std::ofstream out(path, mode);
-    if (!out) {
-        return false;
-    }
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
-}
-
 }  // namespace
 
-FileSystem::FileSystem(std::string_view anchorFolder) {
-    const FileSystem plain;
-    if (const auto resolved = plain.Resolve(anchorFolder)) {
+FileSystem::FileSystem() : m_listings(std::make_shared<ListingCache>()) {}
+
+FileSystem::FileSystem(std::string_view anchorFolder) : FileSystem() {
+    if (const auto resolved = Resolve(anchorFolder)) {
         m_winePrefix = FindWinePrefix(*resolved);
     }
+    m_listings->resolved.clear();  // resolutions made before the prefix was known
 }
 
 std::optional<fs::path> FileSystem::Resolve(std::string_view path) const {
+    // A relative path is remembered with the working directory it was resolved in.
+    const std::vector<std::string> parts = SplitComponents(path);
+    const bool relative =
+        (path.empty() || !IsSeparator(path.front())) && (parts.empty() || !IsDriveLetter(parts[0]));
+    std::string key = relative ? CurrentDir() + "\\" + std::string(path) : std::string(path);
+    const auto [it, inserted] = m_listings->resolved.try_emplace(std::move(key));
+    if (inserted) {
+        it->second = ResolveUncached(path);
+    }
+    return it->second;
+}
+
+std::optional<fs::path> FileSystem::ResolveUncached(std::string_view path) const {
     const std::vector<std::string> parts = SplitComponents(path);
     if (!parts.empty() && IsDriveLetter(parts[0])) {
         if (!m_winePrefix) {
@@ -190,7 +279,7 @@ std::optional<fs::path> FileSystem::Resolve(std::string_view path) const {
         if (!IsDirectory(drive)) {
             return std::nullopt;
         }
-        return WalkComponents(drive, rest);
+        return WalkComponents(*m_listings, drive, rest);
     }
     const bool absolute = !path.empty() && IsSeparator(path.front());
     std::error_code error;
@@ -198,7 +287,7 @@ std::optional<fs::path> FileSystem::Resolve(std::string_view path) const {
     if (error) {
         return std::nullopt;
     }
-    return WalkComponents(base, parts);
+    return WalkComponents(*m_listings, base, parts);
 }
 
 bool FileSystem::FileExists(std::string_view path) const {
@@ -213,27 +302,30 @@ bool FileSystem::FolderExists(std::string_view path) const {
 
 std::vector<std::string> FileSystem::ListFiles(std::string_view folder,
                                                std::string_view extension) const {
-    std::vector<std::string> names;
     const auto resolved = Resolve(folder);
     if (!resolved || !IsDirectory(*resolved)) {
-        return names;
+        return {};
     }
     const std::string wantedExtension = LowerAnsi(extension);
-    std::error_code error;
-    for (fs::directory_iterator it(*resolved, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = Utf8ToAnsi(it->path().filename().string());
-        const std::string lower = LowerAnsi(name);
-        if (lower.size() > wantedExtension.size() && lower.ends_with(wantedExtension) &&
-            IsRegularFile(it->path())) {
-            names.push_back(name);
+    // Each name with its lower-case form, the sort key, computed once.
+    std::vector<std::pair<std::string, std::string>> keyed;
+    for (const DirectoryEntry& entry : m_listings->Listing(*resolved)) {
+        if ((!entry.isFile && !entry.needsLook) || entry.name.size() <= wantedExtension.size()) {
+            continue;
+        }
+        std::string name = IsAscii(entry.name) ? entry.name : Utf8ToAnsi(entry.name);
+        std::string lower = LowerAnsi(name);
+        if (lower.ends_with(wantedExtension) &&
+            (entry.isFile || IsRegularFile(*resolved / entry.name))) {
+            keyed.emplace_back(std::move(lower), std::move(name));
         }
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const std::string lowerA = LowerAnsi(a);
-        const std::string lowerB = LowerAnsi(b);
-        return lowerA != lowerB ? lowerA < lowerB : a < b;
-    });
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::string> names;
+    names.reserve(keyed.size());
+    for (auto& [lower, name] : keyed) {
+        names.push_back(std::move(name));
+    }
     return names;
 }
 
@@ -242,18 +334,14 @@ std::optional<std::vector<std::uint8_t>> FileSystem::ReadAll(std::string_view pa
     if (!resolved || !IsRegularFile(*resolved)) {
         return std::nullopt;
     }
-    std::ifstream in(*resolved, std::ios::binary);
+    std::ifstream in(*resolved, std::ios::binary | std::ios::ate);
     if (!in) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes;
-    std::error_code error;
-    const auto size = fs::file_size(*resolved, error);
-    if (!error) {
-        bytes.reserve(static_cast<std::size_t>(size));
-    }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()))) {
         return std::nullopt;
     }
     return bytes;
@@ -261,24 +349,38 @@ std::optional<std::vector<std::uint8_t>> FileSystem::ReadAll(std::string_view pa
 
 bool FileSystem::WriteAll(std::string_view path, std::span<const std::uint8_t> bytes) const {
     const auto resolved = Resolve(path);
+    m_listings->Clear();
     return resolved && WriteBytes(*resolved, bytes, std::ios::binary | std::ios::trunc);
 }
 
 bool FileSystem::ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) const {
+    return ReplaceFile(path, [bytes](const ByteSink& sink) { return sink(bytes); });
+}
+
+bool FileSystem::ReplaceFile(std::string_view path,
+                             const std::function<bool(const ByteSink&)>& produce) const {
     const auto resolved = Resolve(path);
+    m_listings->Clear();
     if (!resolved) {
         return false;
     }
     fs::path temporary = *resolved;
     temporary += ".part";
-    if (!WriteBytes(temporary, bytes, std::ios::binary | std::ios::trunc)) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
+    bool written = false;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        written = out && produce([&out](std::span<const std::uint8_t> piece) {
+                      out.write(reinterpret_cast<const char*>(piece.data()),
+                                static_cast<std::streamsize>(piece.size()));
+                      return static_cast<bool>(out);
+                  });
+        written = written && static_cast<bool>(out.flush());
     }
     std::error_code error;
-    fs::rename(temporary, *resolved, error);
-    if (error) {
+    if (written) {
+        fs::rename(temporary, *resolved, error);
+    }
+    if (!written || error) {
         fs::remove(temporary, error);
         return false;
     }
@@ -287,6 +389,7 @@ bool FileSystem::ReplaceFile(std::string_view path, std::span<const std::uint8_t
 
 bool FileSystem::WriteInPlace(std::string_view path, std::span<const std::uint8_t> bytes) const {
     const auto resolved = Resolve(path);
+    m_listings->Clear();
     if (!resolved) {
         return false;
     }
@@ -298,6 +401,7 @@ bool FileSystem::WriteInPlace(std::string_view path, std::span<const std::uint8_
 
 void FileSystem::Remove(std::string_view path) const {
     const auto resolved = Resolve(path);
+    m_listings->Clear();
     if (resolved && !IsDirectory(*resolved)) {
         std::error_code ignored;
         fs::remove(*resolved, ignored);

@@ -9,9 +9,13 @@
 //    from Windows, or living in a Wine prefix, have mixed case);
 //  - a drive letter (C:) is a folder of the dosdevices folder of the Wine prefix that holds
 //    the anchor folder, when there is one.
+// An object remembers the folder listings and resolutions it made, until it writes or deletes
+// something itself: keep one for a task (a build), not for the program's life.
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,7 +26,7 @@ namespace platform {
 
 class FileSystem {
 public:
-    FileSystem() = default;
+    FileSystem();
 
     // anchorFolder: a folder (usually the simulator folder) whose Wine prefix, if any, gives
     // the drive letters.
@@ -53,6 +57,12 @@ public:
     // file's name.
     bool ReplaceFile(std::string_view path, std::span<const std::uint8_t> bytes) const;
 
+    // The same, for content produced piece by piece: `produce` hands each piece to the sink
+    // it is given, and says whether it finished. A large file need not be held whole.
+    using ByteSink = std::function<bool(std::span<const std::uint8_t>)>;
+    bool ReplaceFile(std::string_view path,
+                     const std::function<bool(const ByteSink&)>& produce) const;
+
     // Writes from the first byte without truncating, creating the file when absent: bytes
     // past the written ones stay as they were.
     bool WriteInPlace(std::string_view path, std::span<const std::uint8_t> bytes) const;
@@ -66,8 +76,13 @@ public:
     // The current working directory as a system path text.
     static std::string CurrentDir();
 
+    struct ListingCache;  // the listings and resolutions remembered, shared by copies
+
 private:
+    std::optional<std::filesystem::path> ResolveUncached(std::string_view path) const;
+
     std::optional<std::filesystem::path> m_winePrefix;
+    std::shared_ptr<ListingCache> m_listings;
 };
 
 // The program's own files live in the current working directory: its path, a backslash and

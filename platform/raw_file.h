@@ -1,0 +1,35 @@
+#pragma once
+
+// A file opened for reading raw bytes at given offsets, with one system call per read: the
+// builder looks at a scenery file's marker before it reads the whole file.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+class RawFile {
+public:
+    explicit RawFile(const std::filesystem::path& path);
+    ~RawFile();
+    RawFile(const RawFile&) = delete;
+    RawFile& operator=(const RawFile&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // Exactly `length` bytes from `offset`, or nothing when the file is shorter.
+    std::optional<std::vector<std::uint8_t>> ReadAt(std::uint64_t offset, std::size_t length) const;
+
+    // The whole file.
+    std::optional<std::vector<std::uint8_t>> ReadAll() const;
+
+    // The file's length in bytes, or nothing when it is no regular file.
+    std::optional<std::uint64_t> Size() const;
+
+private:
+    int m_fd = -1;
+};
+
+}  // namespace platform
