@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 
 namespace builder {
 namespace {
 
+// Appends the little-endian fields to a growing buffer of its own: the database of a world
+// is written field by field, and a vector's resize per field showed in the build's profile.
 class Writer {
 public:
-    explicit Writer(std::vector<std::uint8_t>& out) : m_out(out) {}
+    std::span<const std::uint8_t> Bytes() const { return {m_data.get(), m_size}; }
+    std::size_t Size() const { return m_size; }
+    void Clear() { m_size = 0; }
 
     void U16(std::uint16_t value) { Raw(value, 2); }
     void I16(std::int16_t value) { Raw(static_cast<std::uint16_t>(value), 2); }
@@ -20,7 +25,7 @@ public:
     void Text(const std::string& text) {
         const std::size_t length = std::min<std::size_t>(text.size(), 0xFFFF);
         U16(static_cast<std::uint16_t>(length));
-        m_out.insert(m_out.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
+        Append(text.data(), length);
     }
 
     template <typename T, typename WriteElement>
@@ -39,14 +44,33 @@ public:
 
 private:
     void Raw(std::uint64_t value, std::size_t bytes) {
-        const std::size_t at = m_out.size();
-        m_out.resize(at + bytes);
+        std::uint8_t little[8];
         for (std::size_t i = 0; i < bytes; ++i) {
-            m_out[at + i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
+            little[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
+        }
+        Append(little, bytes);
+    }
+
+    void Append(const void* bytes, std::size_t length) {
+        if (m_size + length > m_capacity) {
+            const std::size_t capacity =
+                std::max({m_capacity * 2, m_size + length, std::size_t{4096}});
+            auto grown = std::make_unique<std::uint8_t[]>(capacity);
+            if (m_size > 0) {
+                std::memcpy(grown.get(), m_data.get(), m_size);
+            }
+            m_data = std::move(grown);
+            m_capacity = capacity;
+        }
+        if (length > 0) {
+            std::memcpy(m_data.get() + m_size, bytes, length);
+            m_size += length;
         }
     }
 
-    std::vector<std::uint8_t>& m_out;
+    std::unique_ptr<std::uint8_t[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
 };
 
 struct Truncated {};
@@ -260,21 +284,19 @@ bool EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
                            std::int32_t airportCount,
                            const std::function<bool(std::span<const std::uint8_t>)>& sink) {
     constexpr std::size_t kPiece = 256 * 1024;
-    std::vector<std::uint8_t> piece;
-    piece.reserve(kPiece + 4096);
-    Writer writer(piece);
+    Writer writer;
     const model::AirportRecord empty;
     for (std::int64_t i = 0; i <= std::max(airportCount, 0); ++i) {
         const auto index = static_cast<std::size_t>(i);
         WriteAirport(writer, index < airports.size() ? airports[index] : empty);
-        if (piece.size() >= kPiece) {
-            if (!sink(piece)) {
+        if (writer.Size() >= kPiece) {
+            if (!sink(writer.Bytes())) {
                 return false;
             }
-            piece.clear();
+            writer.Clear();
         }
     }
-    return piece.empty() || sink(piece);
+    return writer.Size() == 0 || sink(writer.Bytes());
 }
 
 std::vector<std::uint8_t> EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
@@ -289,13 +311,13 @@ std::vector<std::uint8_t> EncodeAirportDatabase(const std::vector<model::Airport
 
 std::vector<std::uint8_t> EncodeAirspaceFileList(const std::vector<std::string>& files,
                                                  std::int32_t fileCount) {
-    std::vector<std::uint8_t> out;
-    Writer writer(out);
+    Writer writer;
     for (std::int64_t i = 0; i <= std::max(fileCount, 0); ++i) {
         const auto index = static_cast<std::size_t>(i);
         writer.Text(index < files.size() ? files[index] : std::string());
     }
-    return out;
+    const auto bytes = writer.Bytes();
+    return {bytes.begin(), bytes.end()};
 }
 
 DecodedArray<model::AirportRecord> DecodeAirportDatabase(std::span<const std::uint8_t> bytes,

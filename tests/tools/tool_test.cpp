@@ -1,0 +1,148 @@
+// tarvolo-tool as scripts use it: generate a simulator folder, build its database, read it
+// back with dump, ask for the variation.
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Result RunTool(const QStringList& args, const QString& workDir) {
+    QProcess process;
+    process.setWorkingDirectory(workDir);
+    process.start(QStringLiteral(TARVOLO_TOOL_PATH), args);
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        return {};
+    }
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+std::vector<QJsonObject> JsonLines(const QByteArray& out) {
+    std::vector<QJsonObject> lines;
+    for (const QByteArray& line : out.split('\n')) {
+        if (!line.isEmpty()) {
+            lines.push_back(QJsonDocument::fromJson(line).object());
+        }
+    }
+    return lines;
+}
+
+class Tool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_root.isValid());
+        ASSERT_TRUE(QDir(m_root.path()).mkpath("work"));
+    }
+    QString Path(const QString& name) const { return m_root.filePath(name); }
+
+    QTemporaryDir m_root;
+};
+
+TEST_F(Tool, GenerateBuildAndDumpTheTinyWorld) {
+    ASSERT_EQ(RunTool({"generate", "--preset", "tiny", "--out", Path("sim")}, Path(".")).exitCode,
+              0);
+    const Result build = RunTool({"build", Path("sim")}, Path("work"));
+    ASSERT_EQ(build.exitCode, 0) << build.err.toStdString();
+    const QJsonObject summary = QJsonDocument::fromJson(build.out).object();
+    EXPECT_EQ(summary["airportCount"].toInt(), 4);
+    EXPECT_EQ(summary["airspaceFileCount"].toInt(), 1);
+    EXPECT_EQ(summary["dataFiles"].toInt(), 4);
+
+    const Result dump = RunTool({"dump", Path("work")}, Path("."));
+    ASSERT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    const std::vector<QJsonObject> lines = JsonLines(dump.out);
+    ASSERT_EQ(lines.size(), 6u);  // settings, four airports, the airspace list
+
+    const QJsonObject& settings = lines[0];
+    EXPECT_EQ(settings["version"].toString(), "Tarvolo Version 1.1");
+    EXPECT_EQ(settings["recordFlag"].toInt(), 1);
+    EXPECT_EQ(settings["simKind"].toInt(), 1);
+    EXPECT_EQ(settings["simPath"].toString(), QDir(Path("sim")).absolutePath());
+    EXPECT_EQ(settings["airportCount"].toInt(), 4);
+
+    const QJsonObject& alpha = lines[1];
+    EXPECT_EQ(alpha["name"].toString(), "Alpha Field");
+    EXPECT_EQ(alpha["ident"].toString(), "KALP");
+    EXPECT_EQ(alpha["towerFreq"].toString(), "118.3");
+    EXPECT_EQ(alpha["runwayCount"].toInt(), 2);
+    EXPECT_EQ(alpha["runways"].toArray().size(), 3);  // with the empty one after the last
+    EXPECT_EQ(alpha["runways"][0]["designator"].toString(), "9");
+    EXPECT_EQ(alpha["runways"][0]["oppositeDesignator"].toString(), "27");
+    EXPECT_EQ(alpha["ilsCount"].toInt(), 2);
+    EXPECT_EQ(alpha["ilsList"][0]["latitude"].toDouble(),
+              alpha["runways"][0]["end1Latitude"].toDouble());
+    EXPECT_EQ(alpha["taxiPointCount"].toInt(), 3);
+    EXPECT_EQ(alpha["parkings"][0]["name"].toString(), "PARKING 1");
+    EXPECT_EQ(alpha["taxiPaths"][0]["name"].toString(), "A");
+    EXPECT_EQ(alpha["taxiPaths"][2]["name"].toString(), "Runway 18");
+    EXPECT_EQ(alpha["taxiPaths"][3]["name"].toString(), "7");
+    EXPECT_EQ(lines[3]["name"].toString(), "Boundary Field");
+
+    const QJsonArray files = lines[5]["airspaceFiles"].toArray();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files[0].toString().endsWith("\\scenery\\world\\scenery\\ap_alpha.bgl"));
+}
+
+TEST_F(Tool, RealsKeepSeventeenSignificantDigits) {
+    ASSERT_EQ(RunTool({"generate", "--preset", "tiny", "--out", Path("sim")}, Path(".")).exitCode,
+              0);
+    ASSERT_EQ(RunTool({"build", Path("sim")}, Path("work")).exitCode, 0);
+    const QByteArray out = RunTool({"dump", Path("work")}, Path(".")).out;
+    // 10.000003999300123 is the reference latitude of Alpha Field as the file stores it.
+    EXPECT_TRUE(out.contains("\"latitude\":10.000003999300123")) << out.left(400).toStdString();
+}
+
+TEST_F(Tool, AJsonWorldIsGeneratedAsDescribed) {
+    QFile world(Path("world.json"));
+    ASSERT_TRUE(world.open(QIODevice::WriteOnly));
+    world.write(R"({"magvarBase": -12, "magvarWave": 0, "magvarTilt": 0, "areas": [
+        {"header": "[Area.001]", "title": "Only", "local": "Scenery\\Only",
+         "folder": "Scenery/Only/scenery", "files": [
+            {"name": "ap.bgl", "airports": [
+                {"name": "Json Field", "ident": "kjsn", "latitude": 51.5, "longitude": -0.5,
+                 "radios": [{"frequencyMhz": 118.5, "kind": 6}],
+                 "runways": [{"latitude": 51.5, "longitude": -0.5, "headingTrue": 270,
+                              "lengthFeet": 8000, "widthFeet": 150, "mark": 1, "number": 27}]}]},
+            {"name": "other.bgl", "marker": false}]}]})");
+    world.close();
+    ASSERT_EQ(RunTool({"generate", "--world", Path("world.json"), "--out", Path("sim")}, Path("."))
+                  .exitCode,
+              0);
+    ASSERT_EQ(RunTool({"build", Path("sim")}, Path("work")).exitCode, 0);
+    const std::vector<QJsonObject> lines =
+        JsonLines(RunTool({"dump", Path("work")}, Path(".")).out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1]["ident"].toString(), "KJSN");
+    EXPECT_EQ(lines[1]["towerFreq"].toString(), "118.5");
+    EXPECT_EQ(lines[1]["runways"][0]["designator"].toString(), "27L");
+    // 270 true with 12 degrees west variation: 282 magnetic.
+    EXPECT_EQ(lines[1]["runways"][0]["magHeading"].toInt(), 282);
+
+    const Result magvar = RunTool({"magvar", Path("sim"), "51.5", "-0.5"}, Path("."));
+    EXPECT_EQ(magvar.exitCode, 0);
+    EXPECT_EQ(magvar.out.trimmed(), "-12");  // stored as -2185/65536 of a turn, -12.0025
+}
+
+TEST_F(Tool, WrongUseIsRefusedWithAnExitCode) {
+    EXPECT_EQ(RunTool({}, Path(".")).exitCode, 2);
+    EXPECT_EQ(RunTool({"frobnicate"}, Path(".")).exitCode, 2);
+    EXPECT_EQ(RunTool({"generate", "--preset", "atlantis", "--out", Path("x")}, Path(".")).exitCode,
+              2);
+    EXPECT_EQ(RunTool({"magvar", Path("sim"), "north", "0"}, Path(".")).exitCode, 2);
+    EXPECT_EQ(RunTool({"build", Path("no-such-sim")}, Path("work")).exitCode, 1);
+    EXPECT_EQ(RunTool({"dump", Path("work")}, Path(".")).exitCode, 1);
+}
+
+}  // namespace
