@@ -4,6 +4,7 @@
 #include "app/form8.h"
 #include "app/placeholder_window.h"
 #include "builder/form4.h"
+#include "loader/form5.h"
 #include "platform/ui/windows.h"
 
 namespace app {
@@ -12,11 +13,12 @@ void RegisterAppWindows() {
     platform::RegisterWindow(QStringLiteral("Form8"), [] { return new Form8; });
     platform::RegisterWindow(QStringLiteral("Form3"), [] { return new Form3; });
     platform::RegisterWindow(QStringLiteral("Form4"), [] { return new builder::Form4; });
-    platform::RegisterWindow(QStringLiteral("Form5"), [] {
+    platform::RegisterWindow(QStringLiteral("Form5"), [] { return new loader::Form5; });
+    platform::RegisterWindow(QStringLiteral("Form2"), [] {
         return new PlaceholderWindow(
-            QStringLiteral("Tarvolo v1.1 - Airport Area"),
-            QStringLiteral("The airport database is present. Searching and loading airports is "
-                           "not part of this version yet."));
+            QStringLiteral("Tarvolo v1.1 - Connection"),
+            QStringLiteral("The airport is loaded. Joining a multiplayer session is not part of "
+                           "this version yet."));
     });
 }
 

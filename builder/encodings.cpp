@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "builder/bgl_reader.h"
 #include "model/rounding.h"
 
 namespace builder {
@@ -21,32 +22,30 @@ int MetresToFeet(double metres) {
     return model::RoundToInt(metres / 0.3048);
 }
 
+std::string FrequencyDigits(std::int32_t bcd) {
+    // The digits in units of 1/10000 MHz: the last four are the decimals.
+    std::string digits = HexByte(static_cast<std::uint32_t>(bcd));
+    if (digits.size() > 1 && digits.front() == '0') {
+        digits.erase(digits.begin());  // HexByte pads to two digits
+    }
+    if (digits.size() < 5) {
+        digits.insert(digits.begin(), 5 - digits.size(), '0');
+    }
+    std::string text = digits.substr(0, digits.size() - 4);
+    std::string decimals = digits.substr(digits.size() - 4);
+    while (!decimals.empty() && decimals.back() == '0') {
+        decimals.pop_back();
+    }
+    return decimals.empty() ? text : text + "." + decimals;
+}
+
 std::string FrequencyText(std::int32_t bcd) {
-    auto bits = static_cast<std::uint32_t>(bcd);
-    std::int64_t value = 0;
-    std::int64_t scale = 1;
-    while (bits != 0) {
-        const std::uint32_t digit = bits & 0xF;
-        if (digit > 9) {
+    for (auto bits = static_cast<std::uint32_t>(bcd); bits != 0; bits >>= 4) {
+        if ((bits & 0xF) > 9) {
             return {};
         }
-        value += digit * scale;
-        scale *= 10;
-        bits >>= 4;
     }
-    std::string text = std::to_string(value / 10000);
-    std::int64_t fraction = value % 10000;
-    if (fraction != 0) {
-        int digits = 4;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --digits;
-        }
-        std::string decimals = std::to_string(fraction);
-        decimals.insert(decimals.begin(), static_cast<std::size_t>(digits) - decimals.size(), '0');
-        text += "." + decimals;
-    }
-    return text;
+    return FrequencyDigits(bcd);
 }
 
 std::string ParkingName(std::int32_t word) {

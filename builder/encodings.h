@@ -35,6 +35,10 @@ inline double HeadingOf(std::int32_t h) {
 // digit A to F is no frequency and gives an empty text.
 std::string FrequencyText(std::int32_t bcd);
 
+// The same text made from the value's hexadecimal digits as they stand, so a digit A to F
+// stays in it ("11A.35") instead of making the value no frequency: airspace lists keep it.
+std::string FrequencyDigits(std::int32_t bcd);
+
 // The parking name of a parking's name word: the code's name in upper case, a space and the
 // number ("GATE A 5"); a code with no name gives a space and the number.
 std::string ParkingName(std::int32_t word);

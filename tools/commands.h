@@ -10,5 +10,6 @@ int Generate(const QStringList& args);
 int Build(const QStringList& args);
 int Dump(const QStringList& args);
 int Magvar(const QStringList& args);
+int Load(const QStringList& args);
 
 }  // namespace tools

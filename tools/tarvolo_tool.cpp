@@ -16,7 +16,9 @@ constexpr const char* kUsage =
     "  build SIMDIR      build the database of SIMDIR into the current directory\n"
     "  dump DIR          the settings, airports and airspace list of DIR as JSON lines\n"
     "  magvar SIMDIR LAT LON\n"
-    "                    whole degrees of magnetic variation from SIMDIR's magdec.bgl\n";
+    "                    whole degrees of magnetic variation from SIMDIR's magdec.bgl\n"
+    "  load DIR INDEX [--sim SIMDIR]\n"
+    "                    GET AIRPORT for that airport of DIR's database: the scene as JSON\n";
 
 }  // namespace
 
@@ -28,7 +30,8 @@ int main(int argc, char* argv[]) {
         {"generate", tools::Generate},
         {"build", tools::Build},
         {"dump", tools::Dump},
-        {"magvar", tools::Magvar}};
+        {"magvar", tools::Magvar},
+        {"load", tools::Load}};
     if (args.isEmpty() || !commands.contains(args.first())) {
         std::fputs(kUsage, stderr);
         return 2;

@@ -135,6 +135,40 @@ TEST_F(Tool, AJsonWorldIsGeneratedAsDescribed) {
     EXPECT_EQ(magvar.out.trimmed(), "-12");  // stored as -2185/65536 of a turn, -12.0025
 }
 
+TEST_F(Tool, LoadPrintsTheSceneOfOneAirport) {
+    ASSERT_EQ(RunTool({"generate", "--preset", "tiny", "--out", Path("sim")}, Path(".")).exitCode,
+              0);
+    ASSERT_EQ(RunTool({"build", Path("sim")}, Path("work")).exitCode, 0);
+    const Result load = RunTool({"load", Path("work"), "0"}, Path("."));
+    ASSERT_EQ(load.exitCode, 0) << load.err.toStdString();
+    const QJsonObject scene = QJsonDocument::fromJson(load.out).object();
+    EXPECT_EQ(scene["airport"]["name"].toString(), "Alpha Field");
+    ASSERT_EQ(scene["airspaceCount"].toInt(), 2);
+    const QJsonArray airspaces = scene["airspaces"].toArray();
+    ASSERT_EQ(airspaces.size(), 2);
+    const QJsonObject classD = airspaces[0].toObject();
+    EXPECT_EQ(classD["classLabel"].toString(), "Airspace Class D");
+    EXPECT_EQ(classD["name"].toString(), "ALPHA CLASS D");
+    EXPECT_EQ(classD["vertexCount"].toInt(), 2);
+    EXPECT_EQ(classD["vertices"][1]["kind"].toInt(), 2);
+    EXPECT_EQ(classD["vertices"][1]["radius"].toInt(), 4);
+    EXPECT_EQ(classD["upperAltitude"].toInt(), 2500);
+    for (const char* key :
+         {"centerLatitude", "centerLongitude", "lowerAltitude", "frequencyList", "comName"}) {
+        EXPECT_TRUE(classD.contains(key)) << key;
+    }
+    EXPECT_EQ(airspaces[1]["classLabel"].toString(), "TRACON (Departure/Approach)");
+
+    // The simulator folder moved: --sim reads the airspace files from the new place.
+    ASSERT_TRUE(QDir().rename(Path("sim"), Path("moved")));
+    const QJsonObject moved =
+        QJsonDocument::fromJson(
+            RunTool({"load", Path("work"), "0", "--sim", Path("moved")}, Path(".")).out)
+            .object();
+    EXPECT_EQ(moved["airspaceCount"].toInt(), 2);
+    EXPECT_EQ(RunTool({"load", Path("work"), "99"}, Path(".")).exitCode, 1);
+}
+
 TEST_F(Tool, WrongUseIsRefusedWithAnExitCode) {
     EXPECT_EQ(RunTool({}, Path(".")).exitCode, 2);
     EXPECT_EQ(RunTool({"frobnicate"}, Path(".")).exitCode, 2);
