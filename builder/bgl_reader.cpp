@@ -1,11 +1,31 @@
 #include "builder/bgl_reader.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace builder {
 
-FileBuffer::FileBuffer(std::vector<std::uint8_t> fileBytes) : m_bytes(std::move(fileBytes)) {
-    m_bytes.push_back(0);
+FileBuffer::FileBuffer(std::span<const std::uint8_t> fileBytes)
+    : m_bytes(std::make_unique_for_overwrite<std::uint8_t[]>(fileBytes.size() + 1)),
+      m_size(fileBytes.size() + 1) {
+    std::copy(fileBytes.begin(), fileBytes.end(), m_bytes.get());
+    m_bytes[fileBytes.size()] = 0;
+}
+
+std::optional<FileBuffer> FileBuffer::Read(const platform::RawFile& file) {
+    const auto size = file.Size();
+    if (!size) {
+        return std::nullopt;
+    }
+    FileBuffer buffer;
+    buffer.m_bytes =
+        std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(*size) + 1);
+    buffer.m_size = static_cast<std::size_t>(*size) + 1;
+    if (!file.ReadInto(buffer.m_bytes.get(), 0, static_cast<std::size_t>(*size))) {
+        return std::nullopt;
+    }
+    buffer.m_bytes[buffer.m_size - 1] = 0;
+    return buffer;
 }
 
 void FileBuffer::Check(std::int64_t pos, std::int64_t length) const {
@@ -21,20 +41,20 @@ std::uint8_t FileBuffer::ReadUInt8(std::int64_t pos) const {
 
 std::int16_t FileBuffer::ReadInt16(std::int64_t pos) const {
     Check(pos, 2);
-    const auto* p = m_bytes.data() + pos;
+    const auto* p = m_bytes.get() + pos;
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
 }
 
 std::int32_t FileBuffer::ReadInt24(std::int64_t pos) const {
     Check(pos, 3);
-    const auto* p = m_bytes.data() + pos;
+    const auto* p = m_bytes.get() + pos;
     const std::int32_t high = p[2] > 127 ? p[2] - 256 : p[2];
     return p[0] + 256 * p[1] + 65536 * high;
 }
 
 std::int32_t FileBuffer::ReadInt32(std::int64_t pos) const {
     Check(pos, 4);
-    const auto* p = m_bytes.data() + pos;
+    const auto* p = m_bytes.get() + pos;
     const std::uint32_t bits =
         static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);

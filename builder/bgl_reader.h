@@ -7,9 +7,13 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/raw_file.h"
 
 namespace builder {
 
@@ -22,12 +26,19 @@ struct OutOfBuffer : std::exception {
 class FileBuffer {
 public:
     FileBuffer() = default;
-    explicit FileBuffer(std::vector<std::uint8_t> fileBytes);
+    explicit FileBuffer(std::span<const std::uint8_t> fileBytes);
 
-    std::span<const std::uint8_t> Bytes() const { return m_bytes; }
-    std::int64_t Size() const { return static_cast<std::int64_t>(m_bytes.size()); }
-    bool Empty() const { return m_bytes.empty(); }
-    void Release() { m_bytes = {}; }
+    // The whole of an open file in one read, straight into the buffer; nothing when it cannot
+    // be read.
+    static std::optional<FileBuffer> Read(const platform::RawFile& file);
+
+    std::span<const std::uint8_t> Bytes() const { return {m_bytes.get(), m_size}; }
+    std::int64_t Size() const { return static_cast<std::int64_t>(m_size); }
+    bool Empty() const { return m_size == 0; }
+    void Release() {
+        m_bytes.reset();
+        m_size = 0;
+    }
 
     std::uint8_t ReadUInt8(std::int64_t pos) const;
     std::int16_t ReadInt16(std::int64_t pos) const;
@@ -40,7 +51,9 @@ public:
 private:
     void Check(std::int64_t pos, std::int64_t length) const;
 
-    std::vector<std::uint8_t> m_bytes;
+    // Not a vector: a scenery file is read straight into memory that need not be zeroed first.
+    std::unique_ptr<std::uint8_t[]> m_bytes;
+    std::size_t m_size = 0;
 };
 
 // The IEEE single whose 32 bits are given, with the old decoder's quirks: 0 for 0, no special

@@ -121,14 +121,11 @@ void DatabaseBuilder::ReadCurrentFile(const std::filesystem::path& path) {
             return;
         }
     }
-    auto bytes = file.ReadAt(0, static_cast<std::size_t>(*size));
-    if (!bytes) {
+    auto buffer = FileBuffer::Read(file);
+    if (!buffer || buffer->ReadInt32(kMarkerOffset) != kBglMarker) {
         return;
     }
-    m_fileBuffer = FileBuffer(std::move(*bytes));
-    if (m_fileBuffer.ReadInt32(kMarkerOffset) != kBglMarker) {
-        return;
-    }
+    m_fileBuffer = std::move(*buffer);
     SceneryFileContents contents{g_airports, g_airportCount};
     WalkBglHeader(m_fileBuffer, contents);
     if (contents.holdsAirspace) {

@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "builder/bgl_reader.h"
 #include "model/rounding.h"
 
 namespace builder {
@@ -23,20 +22,27 @@ int MetresToFeet(double metres) {
 }
 
 std::string FrequencyDigits(std::int32_t bcd) {
-    // The digits in units of 1/10000 MHz: the last four are the decimals.
-    std::string digits = HexByte(static_cast<std::uint32_t>(bcd));
-    if (digits.size() > 1 && digits.front() == '0') {
-        digits.erase(digits.begin());  // HexByte pads to two digits
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    // The eight hexadecimal digits in units of 1/10000 MHz: the last four are the decimals.
+    char digits[8];
+    auto bits = static_cast<std::uint32_t>(bcd);
+    for (int i = 7; i >= 0; --i, bits >>= 4) {
+        digits[i] = kDigits[bits & 0xF];
     }
-    if (digits.size() < 5) {
-        digits.insert(digits.begin(), 5 - digits.size(), '0');
+    int first = 0;
+    while (first < 3 && digits[first] == '0') {
+        ++first;  // the whole part keeps at least one digit
     }
-    std::string text = digits.substr(0, digits.size() - 4);
-    std::string decimals = digits.substr(digits.size() - 4);
-    while (!decimals.empty() && decimals.back() == '0') {
-        decimals.pop_back();
+    int last = 8;
+    while (last > 4 && digits[last - 1] == '0') {
+        --last;
     }
-    return decimals.empty() ? text : text + "." + decimals;
+    std::string text(digits + first, digits + 4);
+    if (last > 4) {
+        text += '.';
+        text.append(digits + 4, digits + last);
+    }
+    return text;
 }
 
 std::string FrequencyText(std::int32_t bcd) {

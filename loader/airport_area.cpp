@@ -15,7 +15,6 @@
 #include "model/shared_state.h"
 #include "platform/ansi.h"
 #include "platform/file_system.h"
-#include "platform/raw_file.h"
 
 namespace loader {
 namespace {
@@ -141,13 +140,11 @@ bool LoadAirport(std::int64_t index, const LoadProgress& progress) {
     const AirspaceList list{model::g_airspaces, model::g_airspaceCount};
     for (int i = 0; i < total && static_cast<std::size_t>(i) < g_airspaceFiles.size(); ++i) {
         // A listed file that is gone or too short for the mark is passed over.
-        const auto resolved = files.Resolve(g_airspaceFiles[static_cast<std::size_t>(i)]);
-        auto bytes = resolved ? platform::RawFile(*resolved).ReadAll() : std::nullopt;
-        if (bytes && bytes->size() >= builder::kMarkerOffset + 4) {
-            const builder::FileBuffer buffer(std::move(*bytes));
-            if (buffer.ReadInt32(builder::kMarkerOffset) == builder::kBglMarker) {
-                ScanAirspaceFile(buffer, airport, list);
-            }
+        const auto buffer =
+            builder::FileBuffer::Read(files.Open(g_airspaceFiles[static_cast<std::size_t>(i)]));
+        if (buffer && buffer->Size() > builder::kMarkerOffset + 4 &&
+            buffer->ReadInt32(builder::kMarkerOffset) == builder::kBglMarker) {
+            ScanAirspaceFile(*buffer, airport, list);
         }
         if (progress.files) {
             progress.files(i + 1, total);

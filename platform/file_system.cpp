@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/ansi.h"
 
@@ -108,12 +109,58 @@ bool WriteBytes(const fs::path& path, std::span<const std::uint8_t> bytes,
 // What one FileSystem object has looked at: folder listings, existence of paths and whole
 // resolutions. Forgotten as soon as the object writes or deletes anything.
 struct FileSystem::ListingCache {
-    const std::vector<DirectoryEntry>& Listing(const fs::path& folder) {
+    struct Folder {
+        std::vector<DirectoryEntry> entries;
+        // The names as they are and by their lower-case form, made on the first look-up.
+        std::unordered_set<std::string> names;
+        std::unordered_multimap<std::string, std::string> byLowerName;
+        bool indexed = false;
+
+        void Index() {
+            if (indexed) {
+                return;
+            }
+            for (const DirectoryEntry& entry : entries) {
+                names.insert(entry.name);
+                byLowerName.emplace(LowerName(entry.name), entry.name);
+            }
+            indexed = true;
+        }
+    };
+
+    Folder& Get(const fs::path& folder) {
         auto [it, inserted] = listings.try_emplace(folder.native());
         if (inserted) {
-            it->second = ReadDirectory(folder);
+            it->second.entries = ReadDirectory(folder);
         }
         return it->second;
+    }
+
+    const std::vector<DirectoryEntry>& Listing(const fs::path& folder) {
+        return Get(folder).entries;
+    }
+
+    // The entries whose lower-case name is `lowerName`.
+    std::vector<std::string> Spellings(const fs::path& folder, const std::string& lowerName) {
+        Folder& listing = Get(folder);
+        listing.Index();
+        std::vector<std::string> names;
+        const auto [first, last] = listing.byLowerName.equal_range(lowerName);
+        for (auto it = first; it != last; ++it) {
+            names.push_back(it->second);
+        }
+        return names;
+    }
+
+    // Whether `folder` holds `name` exactly: from the folder's listing when it was made
+    // already, otherwise with a look at the path itself.
+    bool Holds(const fs::path& folder, const fs::path& name) {
+        const auto listed = listings.find(folder.native());
+        if (listed != listings.end()) {
+            listed->second.Index();
+            return listed->second.names.contains(name.native());
+        }
+        return Exists(folder / name);
     }
 
     bool Exists(const fs::path& path) {
@@ -131,7 +178,7 @@ struct FileSystem::ListingCache {
         resolved.clear();
     }
 
-    std::unordered_map<std::string, std::vector<DirectoryEntry>> listings;
+    std::unordered_map<std::string, Folder> listings;
     std::unordered_map<std::string, bool> existing;
     std::unordered_map<std::string, std::optional<fs::path>> resolved;  // by the path asked
 };
@@ -144,16 +191,7 @@ using ListingCache = FileSystem::ListingCache;
 // not depend on the order of the directory listing.
 std::vector<fs::path> MatchesIgnoringCase(ListingCache& cache, const fs::path& folder,
                                           std::string_view name) {
-    const std::string wanted = LowerAnsi(name);
-    std::vector<std::string> names;
-    for (const DirectoryEntry& entry : cache.Listing(folder)) {
-        if (IsAscii(entry.name) && entry.name.size() != wanted.size()) {
-            continue;
-        }
-        if (LowerName(entry.name) == wanted) {
-            names.push_back(entry.name);
-        }
-    }
+    std::vector<std::string> names = cache.Spellings(folder, LowerAnsi(name));
     std::sort(names.begin(), names.end());
     std::vector<fs::path> matches;
     for (const std::string& entry : names) {
@@ -181,9 +219,10 @@ fs::path WalkComponents(ListingCache& cache, const fs::path& base,
                               from + 1, found);
     }
     // The exact spelling first; the folder is listed only when that does not lead on.
-    const fs::path exact = base / PathOf(part);
+    const fs::path name = PathOf(part);
+    const fs::path exact = base / name;
     std::optional<fs::path> first;
-    if (cache.Exists(exact)) {
+    if (cache.Holds(base, name)) {
         fs::path resolved = WalkComponents(cache, exact, parts, from + 1, found);
         if (found) {
             return resolved;
@@ -263,6 +302,19 @@ std::optional<fs::path> FileSystem::Resolve(std::string_view path) const {
 }
 
 std::optional<fs::path> FileSystem::ResolveUncached(std::string_view path) const {
+    // Many paths asked share their folder (every file of a scenery area): resolve the folder
+    // once, through the remembered resolutions, and only the last name here.
+    const std::size_t lastSeparator = path.find_last_of("\\/");
+    if (lastSeparator != std::string_view::npos && lastSeparator > 0 &&
+        lastSeparator + 1 < path.size()) {
+        const std::string_view name = path.substr(lastSeparator + 1);
+        if (name != "." && name != "..") {
+            const auto folder = Resolve(path.substr(0, lastSeparator));
+            if (folder && m_listings->Exists(*folder)) {
+                return WalkComponents(*m_listings, *folder, {std::string(name)});
+            }
+        }
+    }
     const std::vector<std::string> parts = SplitComponents(path);
     if (!parts.empty() && IsDriveLetter(parts[0])) {
         if (!m_winePrefix) {
@@ -329,22 +381,24 @@ std::vector<std::string> FileSystem::ListFiles(std::string_view folder,
     return names;
 }
 
-std::optional<std::vector<std::uint8_t>> FileSystem::ReadAll(std::string_view path) const {
+RawFile FileSystem::Open(std::string_view path) const {
+    // The folder resolves through the remembered resolutions and the file is opened at once:
+    // its name is looked for ignoring case only when it is not there as written.
+    const std::size_t lastSeparator = path.find_last_of("\\/");
+    if (lastSeparator != std::string_view::npos && lastSeparator + 1 < path.size()) {
+        if (const auto folder = Resolve(path.substr(0, lastSeparator == 0 ? 1 : lastSeparator))) {
+            RawFile file(*folder / PathOf(path.substr(lastSeparator + 1)));
+            if (file.IsOpen()) {
+                return file;
+            }
+        }
+    }
     const auto resolved = Resolve(path);
-    if (!resolved || !IsRegularFile(*resolved)) {
-        return std::nullopt;
-    }
-    std::ifstream in(*resolved, std::ios::binary | std::ios::ate);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(in.tellg()));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()),
-                 static_cast<std::streamsize>(bytes.size()))) {
-        return std::nullopt;
-    }
-    return bytes;
+    return resolved ? RawFile(*resolved) : RawFile::None();
+}
+
+std::optional<std::vector<std::uint8_t>> FileSystem::ReadAll(std::string_view path) const {
+    return Open(path).ReadAll();
 }
 
 bool FileSystem::WriteAll(std::string_view path, std::span<const std::uint8_t> bytes) const {

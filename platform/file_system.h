@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/raw_file.h"
+
 namespace platform {
 
 class FileSystem {
@@ -45,6 +47,9 @@ public:
     // extension (".bgl"), ignoring case, in case-insensitive name order so that every run
     // lists them alike. Empty when the folder does not exist.
     std::vector<std::string> ListFiles(std::string_view folder, std::string_view extension) const;
+
+    // The file opened for reading: the name as written first, then matched ignoring case.
+    RawFile Open(std::string_view path) const;
 
     // The whole file, or nothing when it cannot be read.
     std::optional<std::vector<std::uint8_t>> ReadAll(std::string_view path) const;

@@ -15,23 +15,27 @@ RawFile::~RawFile() {
     }
 }
 
-std::optional<std::vector<std::uint8_t>> RawFile::ReadAt(std::uint64_t offset,
-                                                         std::size_t length) const {
+bool RawFile::ReadInto(std::uint8_t* destination, std::uint64_t offset, std::size_t length) const {
     if (m_fd < 0) {
-        return std::nullopt;
+        return false;
     }
-    std::vector<std::uint8_t> bytes;
-    // One byte of room more than asked: a scenery buffer appends its zero byte without a copy.
-    bytes.reserve(length + 1);
-    bytes.resize(length);
     std::size_t done = 0;
     while (done < length) {
         const ssize_t got =
-            ::pread(m_fd, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+            ::pread(m_fd, destination + done, length - done, static_cast<off_t>(offset + done));
         if (got <= 0) {
-            return std::nullopt;
+            return false;
         }
         done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+std::optional<std::vector<std::uint8_t>> RawFile::ReadAt(std::uint64_t offset,
+                                                         std::size_t length) const {
+    std::vector<std::uint8_t> bytes(length);
+    if (!ReadInto(bytes.data(), offset, length)) {
+        return std::nullopt;
     }
     return bytes;
 }

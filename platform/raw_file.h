@@ -16,11 +16,19 @@ public:
     ~RawFile();
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
+    RawFile(RawFile&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    RawFile& operator=(RawFile&&) = delete;
+
+    // A file that is not open (every read fails).
+    static RawFile None() { return RawFile(); }
 
     bool IsOpen() const { return m_fd >= 0; }
 
     // Exactly `length` bytes from `offset`, or nothing when the file is shorter.
     std::optional<std::vector<std::uint8_t>> ReadAt(std::uint64_t offset, std::size_t length) const;
+
+    // Exactly `length` bytes from `offset` into `destination`; false when the file is shorter.
+    bool ReadInto(std::uint8_t* destination, std::uint64_t offset, std::size_t length) const;
 
     // The whole file.
     std::optional<std::vector<std::uint8_t>> ReadAll() const;
@@ -29,6 +37,8 @@ public:
     std::optional<std::uint64_t> Size() const;
 
 private:
+    RawFile() = default;
+
     int m_fd = -1;
 };
 
