@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace builder {
 
@@ -28,51 +29,22 @@ std::optional<FileBuffer> FileBuffer::Read(const platform::RawFile& file) {
     return buffer;
 }
 
-void FileBuffer::Check(std::int64_t pos, std::int64_t length) const {
-    if (pos < 0 || length < 0 || pos > Size() || length > Size() - pos) {
-        throw OutOfBuffer();
-    }
-}
-
-std::uint8_t FileBuffer::ReadUInt8(std::int64_t pos) const {
-    Check(pos, 1);
-    return m_bytes[static_cast<std::size_t>(pos)];
-}
-
-std::int16_t FileBuffer::ReadInt16(std::int64_t pos) const {
-    Check(pos, 2);
-    const auto* p = m_bytes.get() + pos;
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-}
-
-std::int32_t FileBuffer::ReadInt24(std::int64_t pos) const {
-    Check(pos, 3);
-    const auto* p = m_bytes.get() + pos;
-    const std::int32_t high = p[2] > 127 ? p[2] - 256 : p[2];
-    return p[0] + 256 * p[1] + 65536 * high;
-}
-
-std::int32_t FileBuffer::ReadInt32(std::int64_t pos) const {
-    Check(pos, 4);
-    const auto* p = m_bytes.get() + pos;
-    const std::uint32_t bits =
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    return static_cast<std::int32_t>(bits);
-}
-
 std::string FileBuffer::ReadText(std::int64_t pos, std::int64_t length) const {
     std::string text;
     if (length <= 0) {
         return text;
     }
     Check(pos, length);
+    const std::uint8_t* from = m_bytes.get() + pos;
+    const std::uint8_t* const end = from + length;
     text.reserve(static_cast<std::size_t>(length));
-    for (std::int64_t i = pos; i < pos + length; ++i) {
-        const auto byte = m_bytes[static_cast<std::size_t>(i)];
-        if (byte != 0) {
-            text.push_back(static_cast<char>(byte));
-        }
+    // Runs between zero bytes go in whole; the zeros themselves are dropped.
+    while (from < end) {
+        const auto* zero = static_cast<const std::uint8_t*>(
+            std::memchr(from, 0, static_cast<std::size_t>(end - from)));
+        const std::uint8_t* runEnd = zero != nullptr ? zero : end;
+        text.append(reinterpret_cast<const char*>(from), static_cast<std::size_t>(runEnd - from));
+        from = runEnd + (zero != nullptr ? 1 : 0);
     }
     return text;
 }

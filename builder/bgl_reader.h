@@ -40,16 +40,43 @@ public:
         m_size = 0;
     }
 
-    std::uint8_t ReadUInt8(std::int64_t pos) const;
-    std::int16_t ReadInt16(std::int64_t pos) const;
-    std::int32_t ReadInt24(std::int64_t pos) const;
-    std::int32_t ReadInt32(std::int64_t pos) const;
+    // Defined here so the walks, which read millions of words in a world build, inline them.
+    std::uint8_t ReadUInt8(std::int64_t pos) const {
+        Check(pos, 1);
+        return m_bytes[static_cast<std::size_t>(pos)];
+    }
+
+    std::int16_t ReadInt16(std::int64_t pos) const {
+        Check(pos, 2);
+        const std::uint8_t* p = m_bytes.get() + pos;
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+    }
+
+    std::int32_t ReadInt24(std::int64_t pos) const {
+        Check(pos, 3);
+        const std::uint8_t* p = m_bytes.get() + pos;
+        const std::int32_t high = p[2] > 127 ? p[2] - 256 : p[2];
+        return p[0] + 256 * p[1] + 65536 * high;
+    }
+
+    std::int32_t ReadInt32(std::int64_t pos) const {
+        Check(pos, 4);
+        const std::uint8_t* p = m_bytes.get() + pos;
+        const std::uint32_t bits =
+            static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+        return static_cast<std::int32_t>(bits);
+    }
     // Bytes pos .. pos + length - 1 as text, one character per byte; zero bytes are dropped,
     // not taken as an end. A length of 0 or less gives an empty text.
     std::string ReadText(std::int64_t pos, std::int64_t length) const;
 
 private:
-    void Check(std::int64_t pos, std::int64_t length) const;
+    void Check(std::int64_t pos, std::int64_t length) const {
+        if (pos < 0 || length < 0 || pos > Size() || length > Size() - pos) {
+            throw OutOfBuffer();
+        }
+    }
 
     // Not a vector: a scenery file is read straight into memory that need not be zeroed first.
     std::unique_ptr<std::uint8_t[]> m_bytes;

@@ -11,7 +11,6 @@
 #include "model/settings_record.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
-#include "platform/raw_file.h"
 
 namespace builder {
 namespace {
@@ -91,26 +90,27 @@ DatabaseBuilder::StepResult DatabaseBuilder::Step() {
     // second area finds nothing left.
     if (area.Local != m_currentFolder) {
         m_currentFolder = area.Local;
-        m_folderOnDisk = m_files.Resolve(m_currentFolder);
+        const auto folder = m_files.Resolve(m_currentFolder);
+        m_folderOnDisk = folder ? std::make_unique<platform::RawFolder>(*folder) : nullptr;
         m_entries = m_files.ListFiles(m_currentFolder, ".bgl");
         m_nextEntry = 0;
     }
-    if (m_nextEntry >= m_entries.size() || !m_folderOnDisk) {
+    if (m_nextEntry >= m_entries.size() || !m_folderOnDisk || !m_folderOnDisk->IsOpen()) {
         ++m_areaIndex;
         return StepResult::AreaFinished;
     }
     const std::string& name = m_entries[m_nextEntry++];
     m_currentFile = platform::LowerAnsi(m_currentFolder + "\\" + name);
-    ReadCurrentFile(*m_folderOnDisk / platform::AnsiToUtf8(name));
+    ReadCurrentFile(platform::AnsiToUtf8(name));
     return StepResult::FileVisited;
 }
 
-void DatabaseBuilder::ReadCurrentFile(const std::filesystem::path& path) {
+void DatabaseBuilder::ReadCurrentFile(const std::string& nameOnDisk) {
     // A file that cannot be opened (removed or locked meanwhile) is passed over. A file up to
     // a megabyte is taken in one read and its marker looked at in memory; a
     // larger one is read whole only once its marker says it is ours.
     constexpr std::uint64_t kReadWholeUpTo = 1 << 20;
-    const platform::RawFile file(path);
+    const platform::RawFile file(*m_folderOnDisk, nameOnDisk);
     const auto size = file.Size();
     if (!size || *size < kMarkerOffset + 4) {
         return;
@@ -145,6 +145,7 @@ void DatabaseBuilder::AddAirspaceFile() {
 
 std::optional<std::string> DatabaseBuilder::Finish() {
     m_fileBuffer.Release();
+    m_folderOnDisk.reset();
     const platform::FileSystem own;
 
     SetStatus("Creating database");

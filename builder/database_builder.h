@@ -8,12 +8,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "builder/bgl_reader.h"
 #include "platform/file_system.h"
+#include "platform/raw_file.h"
 
 namespace builder {
 
@@ -46,7 +48,7 @@ public:
 
 private:
     void SetStatus(const std::string& text) const;
-    void ReadCurrentFile(const std::filesystem::path& path);
+    void ReadCurrentFile(const std::string& nameOnDisk);
     void AddAirspaceFile();
 
     StatusSink m_status;
@@ -55,7 +57,7 @@ private:
 
     std::int16_t m_areaIndex = 0;
     std::string m_currentFolder;
-    std::optional<std::filesystem::path> m_folderOnDisk;
+    std::unique_ptr<platform::RawFolder> m_folderOnDisk;
     std::vector<std::string> m_entries;
     std::size_t m_nextEntry = 0;
     std::string m_currentFile;

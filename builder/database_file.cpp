@@ -16,11 +16,11 @@ public:
     std::size_t Size() const { return m_size; }
     void Clear() { m_size = 0; }
 
-    void U16(std::uint16_t value) { Raw(value, 2); }
-    void I16(std::int16_t value) { Raw(static_cast<std::uint16_t>(value), 2); }
-    void I32(std::int32_t value) { Raw(static_cast<std::uint32_t>(value), 4); }
-    void U32(std::uint32_t value) { Raw(value, 4); }
-    void Real(double value) { Raw(std::bit_cast<std::uint64_t>(value), 8); }
+    void U16(std::uint16_t value) { Raw<2>(value); }
+    void I16(std::int16_t value) { Raw<2>(static_cast<std::uint16_t>(value)); }
+    void I32(std::int32_t value) { Raw<4>(static_cast<std::uint32_t>(value)); }
+    void U32(std::uint32_t value) { Raw<4>(value); }
+    void Real(double value) { Raw<8>(std::bit_cast<std::uint64_t>(value)); }
 
     void Text(const std::string& text) {
         const std::size_t length = std::min<std::size_t>(text.size(), 0xFFFF);
@@ -43,15 +43,26 @@ public:
     }
 
 private:
-    void Raw(std::uint64_t value, std::size_t bytes) {
-        std::uint8_t little[8];
-        for (std::size_t i = 0; i < bytes; ++i) {
-            little[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
+    // A fixed-size field: its bytes are stored directly, with no call per field.
+    template <std::size_t Bytes>
+    void Raw(std::uint64_t value) {
+        Reserve(Bytes);
+        std::uint8_t* out = m_data.get() + m_size;
+        for (std::size_t i = 0; i < Bytes; ++i) {
+            out[i] = static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF);
         }
-        Append(little, bytes);
+        m_size += Bytes;
     }
 
     void Append(const void* bytes, std::size_t length) {
+        Reserve(length);
+        if (length > 0) {
+            std::memcpy(m_data.get() + m_size, bytes, length);
+            m_size += length;
+        }
+    }
+
+    void Reserve(std::size_t length) {
         if (m_size + length > m_capacity) {
             const std::size_t capacity =
                 std::max({m_capacity * 2, m_size + length, std::size_t{4096}});
@@ -61,10 +72,6 @@ private:
             }
             m_data = std::move(grown);
             m_capacity = capacity;
-        }
-        if (length > 0) {
-            std::memcpy(m_data.get() + m_size, bytes, length);
-            m_size += length;
         }
     }
 

@@ -6,6 +6,19 @@
 
 namespace platform {
 
+RawFolder::RawFolder(const std::filesystem::path& path)
+    : m_fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+RawFolder::~RawFolder() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+RawFile::RawFile(const RawFolder& folder, const std::string& name)
+    : m_fd(folder.IsOpen() ? ::openat(folder.Descriptor(), name.c_str(), O_RDONLY | O_CLOEXEC)
+                           : -1) {}
+
 RawFile::RawFile(const std::filesystem::path& path)
     : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
 

@@ -6,13 +6,32 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace platform {
 
+// A folder held open, so that the files in it are opened by name alone: the system then
+// looks up one name instead of walking the whole path for every file.
+class RawFolder {
+public:
+    explicit RawFolder(const std::filesystem::path& path);
+    ~RawFolder();
+    RawFolder(const RawFolder&) = delete;
+    RawFolder& operator=(const RawFolder&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Descriptor() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
 class RawFile {
 public:
     explicit RawFile(const std::filesystem::path& path);
+    // A file of an open folder, by its name on disk.
+    RawFile(const RawFolder& folder, const std::string& name);
     ~RawFile();
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
