@@ -11,6 +11,7 @@
 #include "platform/ansi.h"
 #include "platform/file_system.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/widget_text.h"
 #include "platform/ui/windows.h"
 
 namespace app {
@@ -18,44 +19,34 @@ namespace {
 
 const QString kMessageTitle = QStringLiteral("Tarvolo Message");
 
-QString ToQt(const std::string& ansi) {
-    return QString::fromStdString(platform::AnsiToUtf8(ansi));
-}
-std::string FromQt(const QString& text) {
-    return platform::Utf8ToAnsi(text.toStdString());
-}
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 }  // namespace
 
 Form3::Form3(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Completing setup - settings"));
 
-    Frame1 = Named(new QGroupBox(QStringLiteral("Flight Simulator Information"), this), "Frame1");
-    Label1 =
-        Named(new QLabel(QStringLiteral("Select the version of your Microsoft Flight Simulator:")),
-              "Label1");
-    Option1 = Named(new QRadioButton(QStringLiteral("Microsoft Flight Simulator 2002")), "Option1");
+    Frame1 = platform::Named(new QGroupBox(QStringLiteral("Flight Simulator Information"), this),
+                             "Frame1");
+    Label1 = platform::Named(
+        new QLabel(QStringLiteral("Select the version of your Microsoft Flight Simulator:")),
+        "Label1");
+    Option1 = platform::Named(new QRadioButton(QStringLiteral("Microsoft Flight Simulator 2002")),
+                              "Option1");
     auto* versionLayout = new QVBoxLayout(Frame1);
     versionLayout->addWidget(Label1);
     versionLayout->addWidget(Option1);
 
-    Frame2 = Named(new QGroupBox(QStringLiteral("Flight Simulator's Path"), this), "Frame2");
-    Label2 =
-        Named(new QLabel(QStringLiteral("Enter your Flight Simulator's main path:")), "Label2");
-    Label3 =
-        Named(new QLabel(QStringLiteral("Example: C:\\Program Files\\Microsoft Games\\Fs2002")),
-              "Label3");
-    Drive1 = Named(new platform::DriveList, "Drive1");
-    Dir1 = Named(new platform::DirList, "Dir1");
+    Frame2 =
+        platform::Named(new QGroupBox(QStringLiteral("Flight Simulator's Path"), this), "Frame2");
+    Label2 = platform::Named(new QLabel(QStringLiteral("Enter your Flight Simulator's main path:")),
+                             "Label2");
+    Label3 = platform::Named(
+        new QLabel(QStringLiteral("Example: C:\\Program Files\\Microsoft Games\\Fs2002")),
+        "Label3");
+    Drive1 = platform::Named(new platform::DriveList, "Drive1");
+    Dir1 = platform::Named(new platform::DirList, "Dir1");
     Dir1->setMinimumHeight(180);
-    Label4 = Named(new QLabel(QStringLiteral("Current Directory:")), "Label4");
-    Text1 = Named(new QLineEdit, "Text1");
+    Label4 = platform::Named(new QLabel(QStringLiteral("Current Directory:")), "Label4");
+    Text1 = platform::Named(new QLineEdit, "Text1");
     auto* pathLayout = new QGridLayout(Frame2);
     pathLayout->addWidget(Label2, 0, 0, 1, 2);
     pathLayout->addWidget(Label3, 1, 0, 1, 2);
@@ -64,7 +55,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
     pathLayout->addWidget(Label4, 4, 0);
     pathLayout->addWidget(Text1, 4, 1);
 
-    Command1 = Named(new QPushButton(QStringLiteral("NEXT STEP --->")), "Command1");
+    Command1 = platform::Named(new QPushButton(QStringLiteral("NEXT STEP --->")), "Command1");
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1);
@@ -114,7 +105,7 @@ void Form3::Text1_Change() {
 }
 
 void Form3::Command1_Click() {
-    const std::string folder = FromQt(Text1->text());
+    const std::string folder = platform::FromQt(Text1->text());
     const platform::FileSystem files;
     if (!files.FileExists(folder + "\\fs2002.exe")) {
         platform::ShowMessage(
@@ -140,7 +131,7 @@ void Form3::Command1_Click() {
             this, platform::MessageIcon::Exclamation, kMessageTitle,
             QStringLiteral("The settings file could not be written:\n%1\n\nPlease make sure this "
                            "folder can be written to, then try again.")
-                .arg(ToQt(settingsPath)));
+                .arg(platform::ToQt(settingsPath)));
         return;
     }
     platform::ShowMessage(this, platform::MessageIcon::Information, kMessageTitle,

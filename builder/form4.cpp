@@ -8,6 +8,7 @@
 #include "platform/ansi.h"
 #include "platform/file_system.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/widget_text.h"
 #include "platform/ui/windows.h"
 
 namespace builder {
@@ -15,10 +16,6 @@ namespace {
 
 constexpr int kDiscoveryDelayMs = 1000;
 constexpr int kBuildTickMs = 5;
-
-QString ToQt(const std::string& ansi) {
-    return QString::fromStdString(platform::AnsiToUtf8(ansi));
-}
 
 }  // namespace
 
@@ -73,7 +70,7 @@ Form4::Form4(QWidget* parent)
 }
 
 void Form4::ShowStatus(const std::string& text) {
-    Text1->setText(ToQt(text));
+    Text1->setText(platform::ToQt(text));
     Text1->repaint();
 }
 
@@ -120,11 +117,12 @@ void Form4::FinishBuild() {
         const platform::FileSystem files;
         files.Remove(platform::OwnFilePath(model::kAirportsFileName));
         files.Remove(platform::OwnFilePath(model::kAirspacesFileName));
-        platform::ShowMessage(
-            this, platform::MessageIcon::Exclamation, QStringLiteral("Tarvolo Message"),
-            ToQt(*problem) + QStringLiteral("\n\nThe database was not created; the program "
-                                            "will end. Start it again from a folder that can "
-                                            "be written to."));
+        platform::ShowMessage(this, platform::MessageIcon::Exclamation,
+                              QStringLiteral("Tarvolo Message"),
+                              platform::ToQt(*problem) +
+                                  QStringLiteral("\n\nThe database was not created; the program "
+                                                 "will end. Start it again from a folder that can "
+                                                 "be written to."));
         m_finished = true;
         platform::EndProgram();
         return;

@@ -9,25 +9,13 @@
 #include "model/shared_state.h"
 #include "platform/ansi.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/widget_text.h"
 #include "platform/ui/windows.h"
 
 namespace loader {
 namespace {
 
 constexpr int kStartupDelayMs = 1000;
-
-QString ToQt(const std::string& ansi) {
-    return QString::fromStdString(platform::AnsiToUtf8(ansi));
-}
-std::string FromQt(const QString& text) {
-    return platform::Utf8ToAnsi(text.toStdString());
-}
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 }  // namespace
 
@@ -51,19 +39,19 @@ void ReleaseMainWindow() {
 Form5::Form5(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Tarvolo v1.1 - Airport Area"));
 
-    Label1 = Named(new QLabel(QStringLiteral("Name of Airport:")), "Label1");
-    Label2 = Named(new QLabel(QStringLiteral("Example: Eldorado Intl")), "Label2");
-    Text1 = Named(new QLineEdit, "Text1");
-    Command1 = Named(new QPushButton(QStringLiteral("SEARCH AIRPORT")), "Command1");
-    Label3 = Named(new QLabel(QStringLiteral("Airport Search Results:")), "Label3");
-    List1 = Named(new QListWidget, "List1");
-    Frame1 = Named(new QGroupBox(QStringLiteral("Select the Airport Name")), "Frame1");
-    Command3 = Named(new QPushButton(QStringLiteral("GET AIRPORT")), "Command3");
-    Command2 = Named(new QPushButton(QStringLiteral("EXIT")), "Command2");
-    Label4 = Named(new QLabel(QStringLiteral("Status:")), "Label4");
-    Text2 = Named(new QLineEdit(QStringLiteral("-None-")), "Text2");
+    Label1 = platform::Named(new QLabel(QStringLiteral("Name of Airport:")), "Label1");
+    Label2 = platform::Named(new QLabel(QStringLiteral("Example: Eldorado Intl")), "Label2");
+    Text1 = platform::Named(new QLineEdit, "Text1");
+    Command1 = platform::Named(new QPushButton(QStringLiteral("SEARCH AIRPORT")), "Command1");
+    Label3 = platform::Named(new QLabel(QStringLiteral("Airport Search Results:")), "Label3");
+    List1 = platform::Named(new QListWidget, "List1");
+    Frame1 = platform::Named(new QGroupBox(QStringLiteral("Select the Airport Name")), "Frame1");
+    Command3 = platform::Named(new QPushButton(QStringLiteral("GET AIRPORT")), "Command3");
+    Command2 = platform::Named(new QPushButton(QStringLiteral("EXIT")), "Command2");
+    Label4 = platform::Named(new QLabel(QStringLiteral("Status:")), "Label4");
+    Text2 = platform::Named(new QLineEdit(QStringLiteral("-None-")), "Text2");
     Text2->setReadOnly(true);
-    ProgressBar1 = Named(new QProgressBar, "ProgressBar1");
+    ProgressBar1 = platform::Named(new QProgressBar, "ProgressBar1");
     ProgressBar1->setValue(0);
 
     auto* search = new QGridLayout;
@@ -121,11 +109,11 @@ void Form5::StartupRead() {
     SetStatus(QStringLiteral("Reading Airports..."));
     QStringList problems;
     if (const auto problem = ReadAirports()) {
-        problems << ToQt(*problem);
+        problems << platform::ToQt(*problem);
     }
     SetStatus(QStringLiteral("Reading Airspaces Files List..."));
     if (const auto problem = ReadAirspaceFileList()) {
-        problems << ToQt(*problem);
+        problems << platform::ToQt(*problem);
     }
     SetInputsEnabled(true);
     Timer1->stop();
@@ -146,8 +134,8 @@ void Form5::SearchAirport() {
     SetStatus(QStringLiteral("Searching..."));
     SetInputsEnabled(false);
     QStringList lines;
-    for (const std::string& line : loader::SearchAirport(FromQt(Text1->text()))) {
-        lines << ToQt(line);
+    for (const std::string& line : loader::SearchAirport(platform::FromQt(Text1->text()))) {
+        lines << platform::ToQt(line);
     }
     List1->addItems(lines);
     SetStatus(QStringLiteral("Done"));
@@ -160,10 +148,10 @@ void Form5::GetAirport() {
         return;
     }
     SetStatus(QStringLiteral("Getting Info..."));
-    const auto index = IndexOfLine(FromQt(List1->currentItem()->text()));
+    const auto index = IndexOfLine(platform::FromQt(List1->currentItem()->text()));
     SetInputsEnabled(false);
     LoadProgress progress;
-    progress.status = [this](const std::string& text) { SetStatus(ToQt(text)); };
+    progress.status = [this](const std::string& text) { SetStatus(platform::ToQt(text)); };
     progress.files = [this](int done, int total) {
         if (done == 0) {
             // With no file to scan the bar still needs a range above its minimum.
@@ -183,7 +171,8 @@ void Form5::GetAirport() {
     if (model::g_connected) {
         ReleaseMainWindow();
         if (QWidget* main = platform::ExistingWindow(QStringLiteral("Form1"))) {
-            main->setWindowTitle(QStringLiteral("Tarvolo v1.1 - ") + ToQt(model::g_airport.name));
+            main->setWindowTitle(QStringLiteral("Tarvolo v1.1 - ") +
+                                 platform::ToQt(model::g_airport.name));
             main->repaint();
             QMetaObject::invokeMethod(main, "Center_Airport",
                                       Q_ARG(double, model::g_airport.longitude),

@@ -13,6 +13,7 @@
 #include "model/shared_state.h"
 #include "platform/ui/windows.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/window_cleanup.h"
 
 using testing_support::ScriptedDialogs;
 
@@ -94,11 +95,7 @@ void AppTest::init() {
 }
 
 void AppTest::cleanup() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        window->hide();
-        window->deleteLater();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    testing_support::CloseEveryWindow();
     m_dialogs.reset();
     QDir::setCurrent(m_savedCwd);
     m_work.reset();

@@ -8,6 +8,7 @@
 #include "builder/bgl_walk.h"
 #include "model/geodesy.h"
 #include "model/shared_state.h"
+#include "tests/support/word_bytes.h"
 #include "tools/scenery/bgl_writer.h"
 
 namespace builder {
@@ -216,41 +217,23 @@ TEST_F(AirportDecoder, GroundNetworkPointsParkingsAndNamedPaths) {
     EXPECT_EQ(a.taxiPaths[2].pathType, 1u);
 }
 
-// Hand-made blocks for what the writer never produces.
+// Hand-made blocks for what the writer never produces: one group with one airport entry
+// whose block starts at 300, with its records appended after.
 class RawAirport {
 public:
-    RawAirport() {
-        m_bytes.assign(256, 0);
-        Put(118, static_cast<std::int32_t>(0x87654321u));
-        Put(144, 1);
-        Put(156, 256);
-        // One group with one airport entry whose block follows at 300.
-        Append({0x30001, 44, 0, 0, 0, 1});
-        Append({0x30002, 12, 0x50001, 300, 0x41424344});
-        Append({0, 0});
-        m_bytes.resize(300, 0);
-        Append({1, 0, 1, 0});
+    RawAirport() : m_bytes(testing_support::WordBytes::SceneryHeader(256, 0)) {
+        m_bytes.Append({0x30001, 44, 0, 0, 0, 1});
+        m_bytes.Append({0x30002, 12, 0x50001, 300, 0x41424344});
+        m_bytes.Append({0, 0});
+        m_bytes.PadTo(300);
+        m_bytes.Append({1, 0, 1, 0});
     }
 
-    void Append(std::initializer_list<std::int32_t> words) {
-        for (const std::int32_t word : words) {
-            Put(m_bytes.size(), word);
-        }
-    }
-    std::vector<std::uint8_t> Bytes() const { return m_bytes; }
+    void Append(std::initializer_list<std::int32_t> words) { m_bytes.Append(words); }
+    std::vector<std::uint8_t> Bytes() const { return m_bytes.Bytes(); }
 
 private:
-    void Put(std::size_t at, std::int32_t word) {
-        if (m_bytes.size() < at + 4) {
-            m_bytes.resize(at + 4, 0);
-        }
-        for (int i = 0; i < 4; ++i) {
-            m_bytes[at + static_cast<std::size_t>(i)] =
-                static_cast<std::uint8_t>((static_cast<std::uint32_t>(word) >> (8 * i)) & 0xFF);
-        }
-    }
-
-    std::vector<std::uint8_t> m_bytes;
+    testing_support::WordBytes m_bytes;
 };
 
 TEST_F(AirportDecoder, AnUnknownRecordEndsTheAirport) {

@@ -6,14 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "builder/database_file.h"
 #include "model/settings_record.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/simulator_setup.h"
 #include "tools/scenery/presets.h"
-#include "tools/scenery/sim_folder.h"
 
 namespace builder {
 namespace {
@@ -45,32 +45,8 @@ tools::BglFileSpec AirportFile(const std::string& name, const std::string& airpo
 
 class DatabaseBuilderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device random;
-        m_root = fs::temp_directory_path() / ("tarvolo-build-" + std::to_string(random()));
-        fs::create_directories(m_root / "work");
-        m_savedCwd = fs::current_path();
-        fs::current_path(m_root / "work");
-        model::ResetSharedState();
-    }
-
-    void TearDown() override {
-        model::ResetSharedState();
-        fs::current_path(m_savedCwd);
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
-
-    // What setup leaves before the builder window opens.
     void Setup(const tools::WorldSpec& world) {
-        ASSERT_FALSE(tools::WriteSimulatorFolder(world, m_root / "sim"));
-        model::g_simPath = platform::Utf8ToAnsi((m_root / "sim").string());
-        model::g_simKind = 1;
-        model::g_buildPending = true;
-        model::g_settings = {model::kSettingsVersion, 1, 1, model::g_simPath, 0, 0};
-        const auto bytes = model::EncodeSettings(model::g_settings);
-        std::ofstream(m_root / "work" / "atc_settings.tcs", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        ASSERT_TRUE(testing_support::SetUpSimulator(world, m_scratch.Root() / "sim"));
     }
 
     std::vector<Step> RunAll(DatabaseBuilder& builder) {
@@ -82,13 +58,13 @@ protected:
     }
 
     std::vector<model::AirportRecord> WrittenAirports() const {
-        return DecodeAirportDatabase(ReadFile(m_root / "work" / "world_airports.dat"),
+        return DecodeAirportDatabase(ReadFile(m_scratch.Work() / "world_airports.dat"),
                                      model::g_airportCount)
             .items;
     }
 
-    fs::path m_root;
-    fs::path m_savedCwd;
+    testing_support::ScratchFolder m_scratch;
+    const fs::path& m_root = m_scratch.Root();
 };
 
 TEST_F(DatabaseBuilderTest, AnAreaOfThreeFilesTakesFourTicks) {

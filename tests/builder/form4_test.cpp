@@ -14,8 +14,9 @@
 #include "platform/ansi.h"
 #include "platform/ui/windows.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/simulator_setup.h"
+#include "tests/support/window_cleanup.h"
 #include "tools/scenery/presets.h"
-#include "tools/scenery/sim_folder.h"
 
 using testing_support::ScriptedDialogs;
 
@@ -40,21 +41,11 @@ void Form4Test::init() {
     m_savedCwd = QDir::currentPath();
     m_root = std::make_unique<QTemporaryDir>();
     QVERIFY(QDir(m_root->path()).mkpath("work"));
-    QVERIFY(!tools::WriteSimulatorFolder(*tools::PresetWorld("tiny", 1),
-                                         m_root->filePath("sim").toStdString()));
     QVERIFY(QDir::setCurrent(m_root->filePath("work")));
     m_dialogs = std::make_unique<ScriptedDialogs>();
     model::ResetSharedState();
-    // As setup leaves it.
-    model::g_simPath = platform::Utf8ToAnsi(m_root->filePath("sim").toStdString());
-    model::g_simKind = 1;
-    model::g_buildPending = true;
-    model::g_settings = {model::kSettingsVersion, 1, 1, model::g_simPath, 0, 0};
-    const auto bytes = model::EncodeSettings(model::g_settings);
-    QFile settings("atc_settings.tcs");
-    QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    settings.close();
+    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1),
+                                            m_root->filePath("sim").toStdString()));
 
     platform::ClearWindowRegistry();
     platform::RegisterWindow("Form4", [] { return new builder::Form4; });
@@ -66,11 +57,7 @@ void Form4Test::init() {
 }
 
 void Form4Test::cleanup() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        window->hide();
-        window->deleteLater();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    testing_support::CloseEveryWindow();
     m_dialogs.reset();
     model::ResetSharedState();
     QDir::setCurrent(m_savedCwd);

@@ -6,15 +6,14 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
-#include "builder/database_builder.h"
 #include "builder/database_file.h"
 #include "model/settings_record.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/simulator_setup.h"
 #include "tools/scenery/presets.h"
-#include "tools/scenery/sim_folder.h"
 
 namespace loader {
 namespace {
@@ -28,41 +27,11 @@ void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 
 class AirportArea : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::random_device random;
-        m_root = fs::temp_directory_path() / ("tarvolo-area-" + std::to_string(random()));
-        fs::create_directories(m_root / "work");
-        m_savedCwd = fs::current_path();
-        fs::current_path(m_root / "work");
-        model::ResetSharedState();
-    }
-    void TearDown() override {
-        model::ResetSharedState();
-        fs::current_path(m_savedCwd);
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
-
-    // Generates a world, builds its database here and leaves the state as the start-up
-    // check does for the Airport Area.
+    // Generates a world, builds its database here and opens it as the Airport Area does.
     void BuildAndOpen(const tools::WorldSpec& world) {
-        ASSERT_FALSE(tools::WriteSimulatorFolder(world, m_root / "sim"));
-        model::g_simPath = platform::Utf8ToAnsi((m_root / "sim").string());
-        model::g_simKind = 1;
-        model::g_buildPending = true;
-        model::g_settings = {model::kSettingsVersion, 1, 1, model::g_simPath, 0, 0};
-        builder::DatabaseBuilder databaseBuilder;
-        databaseBuilder.Discover();
-        while (databaseBuilder.Step() != builder::DatabaseBuilder::StepResult::AllDone) {
-        }
-        ASSERT_FALSE(databaseBuilder.Finish());
-        const std::int32_t airports = model::g_airportCount;
-        const std::int32_t files = model::g_airspaceFileCount;
-        const std::string simPath = model::g_simPath;
-        model::ResetSharedState();
-        model::g_simPath = simPath;
-        model::g_airportCount = airports;
-        model::g_airspaceFileCount = files;
+        ASSERT_TRUE(testing_support::SetUpSimulator(world, m_root / "sim"));
+        ASSERT_TRUE(testing_support::BuildDatabase());
+        testing_support::RestartAfterBuild();
         ASSERT_TRUE(ReadMagvars());
         ASSERT_FALSE(ReadAirports());
         ASSERT_FALSE(ReadAirspaceFileList());
@@ -76,8 +45,8 @@ protected:
         model::g_airportCount = static_cast<std::int32_t>(names.size());
     }
 
-    fs::path m_root;
-    fs::path m_savedCwd;
+    testing_support::ScratchFolder m_scratch;
+    const fs::path& m_root = m_scratch.Root();
 };
 
 TEST_F(AirportArea, SearchTrimsAndIgnoresCaseAndListsInDatabaseOrder) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/geodesy.h"
+#include "tests/support/word_bytes.h"
 #include "tools/scenery/bgl_writer.h"
 
 namespace loader {
@@ -33,12 +34,12 @@ Scene ScanSpecs(const std::vector<AirspaceSpec>& airspaces, AirportPosition airp
 }
 
 AirspaceSpec Box(double south, double west, double north, double east) {
-    AirspaceSpec spec;
-    spec.south = south;
-    spec.west = west;
-    spec.north = north;
-    spec.east = east;
-    return spec;
+    AirspaceSpec box;
+    box.south = south;
+    box.west = west;
+    box.north = north;
+    box.east = east;
+    return box;
 }
 
 TEST(AirspaceDecoder, OnlyBoxesStrictlyAroundTheAirportAreKept) {
@@ -77,10 +78,10 @@ TEST(AirspaceDecoder, TheCentreLiesHalfWayAlongTheDiagonalFromTheNorthWestCorner
 }
 
 TEST(AirspaceDecoder, NamesFrequenciesAndTheLastComName) {
-    AirspaceSpec spec = Box(47, -123, 48, -122);
-    spec.names = {"SEATTLE CENTER", "SECTOR 5"};
-    spec.frequencies = {{125.1, "SEATTLE CTR"}, {132.35, "SEATTLE CTR WEST"}};
-    const Scene scene = ScanSpecs({spec});
+    AirspaceSpec centre = Box(47, -123, 48, -122);
+    centre.names = {"SEATTLE CENTER", "SECTOR 5"};
+    centre.frequencies = {{125.1, "SEATTLE CTR"}, {132.35, "SEATTLE CTR WEST"}};
+    const Scene scene = ScanSpecs({centre});
     ASSERT_EQ(scene.count, 1);
     const model::AirspaceRecord& a = scene.airspaces[0];
     EXPECT_EQ(a.name, "SEATTLE CENTER  SECTOR 5");
@@ -119,48 +120,31 @@ TEST(AirspaceDecoder, CircleAndPolygonVerticesWithTheirAltitudes) {
     EXPECT_EQ(p.upperAltitude, 2500);
 }
 
-// Hand-made airspace records for what the writer never produces.
+// Hand-made airspace records for what the writer never produces: one group holding one
+// airspace record whose sub-records are appended after.
 class RawAirspace {
 public:
-    RawAirspace() {
-        m_bytes.assign(256, 0);
-        Put(118, static_cast<std::int32_t>(0x87654321u));
-        Put(144, 1);
-        Put(164, 256);
-        Append({1, 0, 4, 0});  // the group, size set by Finish
-        Append({1, 0, 5, 0});  // the airspace record
+    RawAirspace() : m_bytes(testing_support::WordBytes::SceneryHeader(0, 256)) {
+        m_bytes.Append({1, 0, 4, 0});  // the group
+        m_bytes.Append({1, 0, 5, 0});  // the airspace record
     }
 
-    void Append(std::initializer_list<std::int32_t> words) {
-        for (const std::int32_t word : words) {
-            Put(m_bytes.size(), word);
-        }
-    }
+    void Append(std::initializer_list<std::int32_t> words) { m_bytes.Append(words); }
     void BoundingBox(double south, double west, double north, double east) {
         Append({0x1000B, 16, tools::EncodeLatitude(south), tools::EncodeLongitude(west),
                 tools::EncodeLatitude(north), tools::EncodeLongitude(east)});
     }
     void Name(const std::string& name) {
         Append({0x10006, static_cast<std::int32_t>(name.size())});
-        m_bytes.insert(m_bytes.end(), name.begin(), name.end());
+        m_bytes.AppendText(name);
     }
     std::vector<std::uint8_t> Finish() {
         Append({0, 0, 0, 0, 0, 0});
-        return m_bytes;
+        return m_bytes.Bytes();
     }
 
 private:
-    void Put(std::size_t at, std::int32_t word) {
-        if (m_bytes.size() < at + 4) {
-            m_bytes.resize(at + 4, 0);
-        }
-        for (int i = 0; i < 4; ++i) {
-            m_bytes[at + static_cast<std::size_t>(i)] =
-                static_cast<std::uint8_t>((static_cast<std::uint32_t>(word) >> (8 * i)) & 0xFF);
-        }
-    }
-
-    std::vector<std::uint8_t> m_bytes;
+    testing_support::WordBytes m_bytes;
 };
 
 TEST(AirspaceDecoder, SubRecordsBeforeTheBoxAreIgnoredAndAnUnknownTagEndsTheRecord) {

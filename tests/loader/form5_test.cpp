@@ -7,15 +7,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "builder/database_builder.h"
 #include "loader/form5.h"
 #include "model/settings_record.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
 #include "platform/ui/windows.h"
 #include "tests/support/scripted_dialogs.h"
+#include "tests/support/simulator_setup.h"
+#include "tests/support/window_cleanup.h"
 #include "tools/scenery/presets.h"
-#include "tools/scenery/sim_folder.h"
 
 using testing_support::ScriptedDialogs;
 
@@ -72,19 +72,11 @@ private:
 void Form5Test::initTestCase() {
     m_savedCwd = QDir::currentPath();
     QVERIFY(QDir(m_root.path()).mkpath("work"));
-    QVERIFY(!tools::WriteSimulatorFolder(*tools::PresetWorld("tiny", 1),
-                                         m_root.filePath("sim").toStdString()));
     QVERIFY(QDir::setCurrent(m_root.filePath("work")));
     model::ResetSharedState();
-    model::g_simPath = platform::Utf8ToAnsi(m_root.filePath("sim").toStdString());
-    model::g_simKind = 1;
-    model::g_buildPending = true;
-    model::g_settings = {model::kSettingsVersion, 1, 1, model::g_simPath, 0, 0};
-    builder::DatabaseBuilder databaseBuilder;
-    databaseBuilder.Discover();
-    while (databaseBuilder.Step() != builder::DatabaseBuilder::StepResult::AllDone) {
-    }
-    QVERIFY(!databaseBuilder.Finish());
+    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1),
+                                            m_root.filePath("sim").toStdString()));
+    QVERIFY(testing_support::BuildDatabase());
     m_airports = model::g_airportCount;
     m_files = model::g_airspaceFileCount;
 }
@@ -108,11 +100,7 @@ void Form5Test::init() {
 }
 
 void Form5Test::cleanup() {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        window->hide();
-        window->deleteLater();
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    testing_support::CloseEveryWindow();
     m_dialogs.reset();
     model::ResetSharedState();
     QDir::setCurrent(m_savedCwd);
