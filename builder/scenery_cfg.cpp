@@ -41,14 +41,6 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return result;
 }
 
-std::string Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 }  // namespace
 
 std::vector<model::SceneryArea> ParseSceneryCfg(std::string_view fileText) {
@@ -117,7 +109,7 @@ void ResolveSceneryFolders(std::vector<model::SceneryArea>& areas, const std::st
         if (area.Local.empty()) {
             continue;
         }
-        std::string local = ReplaceAll(Trim(area.Local), "/", "\\");
+        std::string local = ReplaceAll(platform::TrimSpaces(area.Local), "/", "\\");
         const std::string lower = platform::LowerAnsi(local);
         if (!lower.ends_with("\\scenery") && lower != "scenery") {
             local += "\\scenery";

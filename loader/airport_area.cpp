@@ -51,14 +51,6 @@ std::optional<std::string> ReadArray(const char* fileName, std::int32_t count,
     return std::nullopt;
 }
 
-std::string Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
-
 }  // namespace
 
 bool ReadMagvars() {
@@ -81,7 +73,7 @@ std::optional<std::string> ReadAirspaceFileList() {
 }
 
 std::vector<std::string> SearchAirport(std::string_view text) {
-    const std::string key = platform::LowerAnsi(Trim(text));
+    const std::string key = platform::LowerAnsi(platform::TrimSpaces(text));
     std::vector<std::string> lines;
     const std::size_t last =
         std::min(static_cast<std::size_t>(std::max(g_airportCount, 0)) + 1, g_airports.size());
@@ -102,7 +94,7 @@ std::optional<std::int64_t> IndexOfLine(std::string_view line) {
     if (found == std::string_view::npos) {
         return std::nullopt;
     }
-    const std::string number = Trim(line.substr(found + 6));
+    const std::string number = platform::TrimSpaces(line.substr(found + 6));
     double value = 0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
     if (error != std::errc() || end == number.data() || !std::isfinite(value)) {

@@ -120,6 +120,14 @@ std::string LowerAnsi(std::string_view text) {
     return out;
 }
 
+std::string TrimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
 std::string UpperAnsi(std::string_view text) {
     std::string out(text);
     for (char& c : out) {

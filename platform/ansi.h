@@ -19,6 +19,9 @@ std::string Utf8ToAnsi(std::string_view utf8);
 char LowerAnsi(char c);
 std::string LowerAnsi(std::string_view text);
 
+// The text without the blanks (spaces only) before and after it, as the original Trim did.
+std::string TrimSpaces(std::string_view text);
+
 // Upper case of Windows-1252 text, the mirror of LowerAnsi.
 std::string UpperAnsi(std::string_view text);
 
