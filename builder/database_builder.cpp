@@ -64,11 +64,17 @@ void DatabaseBuilder::Discover() {
     }
 
     m_bglFileCount = 0;
+    m_folderFiles.clear();
     for (std::int16_t i = 0; i < g_sceneryAreaCount; ++i) {
         const std::string& folder = g_sceneryAreas[static_cast<std::size_t>(i)].Local;
-        if (!folder.empty()) {
-            m_bglFileCount += static_cast<std::int32_t>(m_files.ListFiles(folder, ".bgl").size());
+        if (folder.empty()) {
+            continue;
         }
+        auto [it, inserted] = m_folderFiles.try_emplace(folder);
+        if (inserted) {
+            it->second = m_files.ListFiles(folder, ".bgl");
+        }
+        m_bglFileCount += static_cast<std::int32_t>(it->second.size());
     }
     // Room for the airports up front: a reserve costs address space only until used, while
     // growing a large array again and again copies it into freshly faulted memory.
@@ -92,7 +98,9 @@ DatabaseBuilder::StepResult DatabaseBuilder::Step() {
         m_currentFolder = area.Local;
         const auto folder = m_files.Resolve(m_currentFolder);
         m_folderOnDisk = folder ? std::make_unique<platform::RawFolder>(*folder) : nullptr;
-        m_entries = m_files.ListFiles(m_currentFolder, ".bgl");
+        const auto counted = m_folderFiles.find(m_currentFolder);
+        m_entries = counted != m_folderFiles.end() ? counted->second
+                                                   : m_files.ListFiles(m_currentFolder, ".bgl");
         m_nextEntry = 0;
     }
     if (m_nextEntry >= m_entries.size() || !m_folderOnDisk || !m_folderOnDisk->IsOpen()) {

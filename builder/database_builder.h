@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "builder/bgl_reader.h"
@@ -54,6 +55,9 @@ private:
     StatusSink m_status;
     platform::FileSystem m_files;
     std::int32_t m_bglFileCount = 0;
+
+    // The data files of each folder as discovery counted them, in name order.
+    std::unordered_map<std::string, std::vector<std::string>> m_folderFiles;
 
     std::int16_t m_areaIndex = 0;
     std::string m_currentFolder;

@@ -12,6 +12,9 @@ namespace {
 // is written field by field, and a vector's resize per field showed in the build's profile.
 class Writer {
 public:
+    Writer() = default;
+    explicit Writer(std::size_t capacity) { Reserve(capacity); }
+
     std::span<const std::uint8_t> Bytes() const { return {m_data.get(), m_size}; }
     std::size_t Size() const { return m_size; }
     void Clear() { m_size = 0; }
@@ -290,8 +293,10 @@ DecodedArray<T> DecodeAll(std::span<const std::uint8_t> bytes, std::int32_t coun
 bool EncodeAirportDatabase(const std::vector<model::AirportRecord>& airports,
                            std::int32_t airportCount,
                            const std::function<bool(std::span<const std::uint8_t>)>& sink) {
-    constexpr std::size_t kPiece = 256 * 1024;
-    Writer writer;
+    // Pieces below the allocator's mapping threshold, so the buffer is plain heap memory that
+    // is used again rather than fresh pages from the system each time.
+    constexpr std::size_t kPiece = 64 * 1024;
+    Writer writer(kPiece + 16 * 1024);
     const model::AirportRecord empty;
     for (std::int64_t i = 0; i <= std::max(airportCount, 0); ++i) {
         const auto index = static_cast<std::size_t>(i);
