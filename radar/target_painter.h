@@ -1,0 +1,25 @@
+#pragma once
+
+// The aircraft: a dot at each position, a 500 ft line along its true heading, and a data block
+// with its name, magnetic heading and altitude.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "model/records.h"
+#include "model/shared_state.h"
+#include "platform/canvas.h"
+#include "radar/view.h"
+
+namespace radar {
+
+// "ABC1 Hdg: 270 Alt: 3500": numbers in plain decimal, a whole heading without a point.
+std::string DataBlock(const model::TrafficEntry& row);
+
+// Rows 1..count of the table; row 0 is never used.
+void Draw_Targets(platform::Canvas& canvas, const View& view,
+                  const std::array<model::TrafficEntry, model::kTrafficRows>& rows,
+                  std::int16_t count);
+
+}  // namespace radar
