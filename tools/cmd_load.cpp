@@ -43,24 +43,14 @@ void WriteAirspace(JsonWriter& out, const model::AirspaceRecord& a) {
 
 }  // namespace
 
-int Load(const QStringList& args) {
-    bool indexOk = false;
-    const qlonglong index = args.value(1).toLongLong(&indexOk);
-    QString simFolder;
-    if (args.size() == 4 && args[2] == "--sim") {
-        simFolder = args[3];
-    }
-    if (!indexOk || (args.size() != 2 && simFolder.isEmpty())) {
-        std::fputs("usage: tarvolo-tool load DIR INDEX [--sim SIMDIR]\n", stderr);
-        return 2;
-    }
+int LoadScene(const QString& dir, qlonglong index, const QString& simFolder) {
     const std::string sim =
         simFolder.isEmpty()
             ? std::string()
             : platform::Utf8ToAnsi(
                   std::filesystem::absolute(simFolder.toStdString()).lexically_normal().string());
-    if (!QDir::setCurrent(args[0])) {
-        std::fprintf(stderr, "no folder %s\n", qPrintable(args[0]));
+    if (!QDir::setCurrent(dir)) {
+        std::fprintf(stderr, "no folder %s\n", qPrintable(dir));
         return 1;
     }
     model::ResetSharedState();
@@ -101,6 +91,24 @@ int Load(const QStringList& args) {
     if (!loader::LoadAirport(index)) {
         std::fprintf(stderr, "no airport at index %lld\n", index);
         return 1;
+    }
+    return status;
+}
+
+int Load(const QStringList& args) {
+    bool indexOk = false;
+    const qlonglong index = args.value(1).toLongLong(&indexOk);
+    QString simFolder;
+    if (args.size() == 4 && args[2] == "--sim") {
+        simFolder = args[3];
+    }
+    if (!indexOk || (args.size() != 2 && simFolder.isEmpty())) {
+        std::fputs("usage: tarvolo-tool load DIR INDEX [--sim SIMDIR]\n", stderr);
+        return 2;
+    }
+    const int status = LoadScene(args[0], index, simFolder);
+    if (model::g_airport.name.empty() && status != 0) {
+        return status;
     }
     JsonWriter out;
     out.BeginObject().Key("airport");

@@ -1,9 +1,11 @@
 // tarvolo-tool: the system's own code, headless, for scripts, tests and benchmarks.
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
+#include <string_view>
 
 #include "tools/commands.h"
 
@@ -18,20 +20,26 @@ constexpr const char* kUsage =
     "  magvar SIMDIR LAT LON\n"
     "                    whole degrees of magnetic variation from SIMDIR's magdec.bgl\n"
     "  load DIR INDEX [--sim SIMDIR]\n"
-    "                    GET AIRPORT for that airport of DIR's database: the scene as JSON\n";
+    "                    GET AIRPORT for that airport of DIR's database: the scene as JSON\n"
+    "  render DIR INDEX --zoom N [--traffic FILE.json] [--size WxH] [--sim SIMDIR] --out FILE.png\n"
+    "                    the radar scope of that airport at zoom level N, as a picture\n";
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
+    // Painting text needs the GUI side of Qt, with no screen: only render asks for it.
+    const bool painting = argc > 1 && std::string_view(argv[1]) == "render";
+    if (painting && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    std::unique_ptr<QCoreApplication> application =
+        painting ? std::make_unique<QGuiApplication>(argc, argv)
+                 : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
-        {"generate", tools::Generate},
-        {"build", tools::Build},
-        {"dump", tools::Dump},
-        {"magvar", tools::Magvar},
-        {"load", tools::Load}};
+        {"generate", tools::Generate}, {"build", tools::Build}, {"dump", tools::Dump},
+        {"magvar", tools::Magvar},     {"load", tools::Load},   {"render", tools::Render}};
     if (args.isEmpty() || !commands.contains(args.first())) {
         std::fputs(kUsage, stderr);
         return 2;

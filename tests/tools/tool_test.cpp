@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -167,6 +168,42 @@ TEST_F(Tool, LoadPrintsTheSceneOfOneAirport) {
             .object();
     EXPECT_EQ(moved["airspaceCount"].toInt(), 2);
     EXPECT_EQ(RunTool({"load", Path("work"), "99"}, Path(".")).exitCode, 1);
+}
+
+TEST_F(Tool, RenderPaintsTheScopeAsThePictureOfALevel) {
+    ASSERT_EQ(RunTool({"generate", "--preset", "tiny", "--out", Path("sim")}, Path(".")).exitCode,
+              0);
+    ASSERT_EQ(RunTool({"build", Path("sim")}, Path("work")).exitCode, 0);
+    QFile traffic(Path("traffic.json"));
+    ASSERT_TRUE(traffic.open(QIODevice::WriteOnly));
+    traffic.write(
+        R"([{"name": "TEST1", "altitude": 3000, "heading": 90, "latitude": 10.01, "longitude": 20.01}])");
+    traffic.close();
+    for (const char* level : {"9", "15"}) {
+        const QString out = Path(QString("scope%1.png").arg(level));
+        const Result render = RunTool({"render", Path("work"), "0", "--zoom", level, "--traffic",
+                                       Path("traffic.json"), "--size", "400x200", "--out", out},
+                                      Path("."));
+        ASSERT_EQ(render.exitCode, 0) << render.err.toStdString();
+        QImage image(out);
+        ASSERT_EQ(image.size(), QSize(400, 200));
+        // Cyan airspaces at the wide level, none at the close one; the target in scope green.
+        bool cyan = false;
+        bool green = false;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                cyan = cyan || pixel == QColor(0, 255, 255);
+                green = green || pixel == QColor(0, 192, 0);
+            }
+        }
+        EXPECT_EQ(cyan, QString(level) == "9") << level;
+        EXPECT_TRUE(green) << level;
+    }
+    EXPECT_EQ(
+        RunTool({"render", Path("work"), "0", "--zoom", "21", "--out", Path("x.png")}, Path("."))
+            .exitCode,
+        2);
 }
 
 TEST_F(Tool, WrongUseIsRefusedWithAnExitCode) {

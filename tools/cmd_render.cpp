@@ -1,0 +1,126 @@
+// render: the radar scope of one airport at a zoom level, with traffic, to a PNG; painted by
+// the program's own painters as the main window would paint it.
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+
+#include "model/shared_state.h"
+#include "platform/ansi.h"
+#include "platform/ui/painter_canvas.h"
+#include "radar/scope.h"
+#include "radar/view.h"
+#include "tools/commands.h"
+
+namespace tools {
+namespace {
+
+// Rows of the traffic table from a JSON array, or from the "traffic" of an object.
+bool ReadTraffic(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        return false;
+    }
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+    const QJsonArray rows =
+        document.isArray() ? document.array() : document.object().value("traffic").toArray();
+    model::g_trafficCount = 0;
+    for (const QJsonValue& value : rows) {
+        if (model::g_trafficCount >= static_cast<std::int16_t>(model::kTrafficRows - 1)) {
+            break;  // at most 40 aircraft
+        }
+        const QJsonObject row = value.toObject();
+        model::TrafficEntry& entry =
+            model::g_traffic[static_cast<std::size_t>(++model::g_trafficCount)];
+        entry.name = platform::Utf8ToAnsi(row.value("name").toString().toStdString());
+        entry.altitude = row.value("altitude").toInt();
+        entry.heading = row.value("heading").toDouble();
+        entry.latitude = row.value("latitude").toDouble();
+        entry.longitude = row.value("longitude").toDouble();
+    }
+    return true;
+}
+
+}  // namespace
+
+int Render(const QStringList& args) {
+    QString trafficFile;
+    QString out;
+    int zoom = radar::kStartLevel;
+    int width = 573;
+    int height = 249;
+    bool usage = args.size() < 2;
+    for (int i = 2; i + 1 < args.size() + 1 && !usage; i += 2) {
+        const QString value = args.value(i + 1);
+        if (args[i] == "--zoom") {
+            zoom = value.toInt(&usage);
+            usage = !usage || zoom < radar::kWidestLevel || zoom > radar::kClosestLevel;
+        } else if (args[i] == "--traffic") {
+            trafficFile = value;
+        } else if (args[i] == "--out") {
+            out = value;
+        } else if (args[i] == "--size") {
+            const QStringList parts = value.split('x');
+            width = parts.value(0).toInt();
+            height = parts.value(1).toInt();
+            usage = parts.size() != 2 || width < 16 || height < 16 || width > 8000 || height > 8000;
+        } else if (args[i] == "--sim") {
+            // handled below
+        } else {
+            usage = true;
+        }
+        if (value.isEmpty()) {
+            usage = true;
+        }
+    }
+    bool indexOk = false;
+    const qlonglong index = args.value(1).toLongLong(&indexOk);
+    if (usage || !indexOk || out.isEmpty()) {
+        std::fputs(
+            "usage: tarvolo-tool render DIR INDEX --zoom N [--traffic FILE.json] "
+            "[--size WxH] [--sim SIMDIR] --out FILE.png\n",
+            stderr);
+        return 2;
+    }
+    const int sim = static_cast<int>(args.indexOf("--sim"));
+    const QString outPath = QFileInfo(out).absoluteFilePath();
+    const QString trafficPath =
+        trafficFile.isEmpty() ? QString() : QFileInfo(trafficFile).absoluteFilePath();
+    const int status = LoadScene(args[0], index, sim > 0 ? args.value(sim + 1) : QString());
+    if (status != 0 && model::g_airport.name.empty()) {
+        return status;
+    }
+    if (!trafficPath.isEmpty() && !ReadTraffic(trafficPath)) {
+        return 1;
+    }
+    // As the main window's load: every display option on, the view centred on the airport.
+    model::g_showAirspaces = model::g_showAirportName = model::g_showILS = true;
+    model::g_showTaxiways = model::g_showTaxiwayIds = model::g_showParkings = true;
+    radar::View view;
+    view.m_scopeWidthPx = width;
+    view.m_scopeHeightPx = height;
+    radar::ResetView(view);
+    radar::CenterView(view, model::g_airport.longitude, model::g_airport.latitude);
+    while (view.m_zoomLevel < zoom) {
+        radar::Zoom_In_Step(view);
+    }
+    QImage image(width, height, QImage::Format_RGB32);
+    {
+        platform::PainterCanvas canvas(image);
+        canvas.Clear();
+        radar::Redraw_Scope(canvas, view, {});
+        radar::Draw_Targets(canvas, view);
+    }
+    if (!image.save(outPath, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(outPath));
+        return 1;
+    }
+    return status;
+}
+
+}  // namespace tools
