@@ -1,5 +1,6 @@
 #include "app/app_windows.h"
 
+#include "app/form1.h"
 #include "app/form3.h"
 #include "app/form8.h"
 #include "app/placeholder_window.h"
@@ -12,6 +13,7 @@ namespace app {
 void RegisterAppWindows() {
     platform::RegisterWindow(QStringLiteral("Form8"), [] { return new Form8; });
     platform::RegisterWindow(QStringLiteral("Form3"), [] { return new Form3; });
+    platform::RegisterWindow(QStringLiteral("Form1"), [] { return new Form1; });
     platform::RegisterWindow(QStringLiteral("Form4"), [] { return new builder::Form4; });
     platform::RegisterWindow(QStringLiteral("Form5"), [] { return new loader::Form5; });
     platform::RegisterWindow(QStringLiteral("Form2"), [] {

@@ -1,0 +1,182 @@
+#include "app/form1.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include "model/shared_state.h"
+#include "platform/ui/painter_canvas.h"
+#include "platform/ui/widget_text.h"
+#include "radar/inspection.h"
+#include "radar/scope.h"
+
+namespace app {
+namespace {
+
+constexpr int kRepaintMs = 1000;
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("Tarvolo v1.1"));
+    Picture1 = platform::Named(new radar::ScopeWidget, "Picture1");
+    Picture1->setMinimumSize(573, 249);
+    Label6 = platform::Named(new QLabel(QStringLiteral("Zoom:")), "Label6");
+    Label7 = platform::Named(new QLabel(QStringLiteral("1x")), "Label7");
+    Command5 = platform::Named(new QPushButton(QStringLiteral("> ZOOM IN <")), "Command5");
+    Command6 = platform::Named(new QPushButton(QStringLiteral("< ZOOM OUT >")), "Command6");
+    Command2 = platform::Named(new QPushButton(QStringLiteral("CENTER")), "Command2");
+    Label1 = platform::Named(new QLabel(QStringLiteral("Mouse Coordinates:")), "Label1");
+    Text1 = platform::Named(new QLineEdit(QStringLiteral("0.00000")), "Text1");
+    Label2 = platform::Named(new QLabel, "Label2");
+    Text2 = platform::Named(new QLineEdit(QStringLiteral("0.00000")), "Text2");
+    Label3 = platform::Named(new QLabel, "Label3");
+    Text1->setReadOnly(true);
+    Text2->setReadOnly(true);
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(Label6);
+    controls->addWidget(Label7);
+    controls->addWidget(Command5);
+    controls->addWidget(Command6);
+    controls->addWidget(Command2);
+    controls->addStretch();
+    controls->addWidget(Label1);
+    controls->addWidget(Text1);
+    controls->addWidget(Label2);
+    controls->addWidget(Text2);
+    controls->addWidget(Label3);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Picture1, 1);
+    layout->addLayout(controls);
+    resize(760, 420);
+
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(kRepaintMs);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Repaint);
+    connect(Command5, &QPushButton::clicked, this, [this] { ViewChange(true); });
+    connect(Command6, &QPushButton::clicked, this, [this] { ViewChange(false); });
+    connect(Command2, &QPushButton::clicked, this,
+            [this] { Center_Airport(model::g_airport.longitude, model::g_airport.latitude); });
+    connect(Picture1, &radar::ScopeWidget::PointerPressed, this, &Form1::PointerPressed);
+    connect(Picture1, &radar::ScopeWidget::PointerMoved, this, &Form1::PointerMoved);
+    connect(Picture1, &radar::ScopeWidget::PointerReleased, this, &Form1::PointerReleased);
+    Picture1->SetView(&m_view);
+
+    if (model::g_connected) {
+        LoadSequence();
+    }
+}
+
+void Form1::LoadSequence() {
+    setWindowTitle(QStringLiteral("Tarvolo v1.1 - ") + platform::ToQt(model::g_airport.name));
+    model::g_pointerDown = false;
+    // The scope's size is measured once; later resizing is not followed.
+    const QSize size = Picture1->minimumSize().expandedTo(Picture1->size());
+    m_view.m_scopeWidthPx = size.width();
+    m_view.m_scopeHeightPx = size.height();
+    Picture1->ResizePicture(size.width(), size.height());
+    radar::ResetView(m_view);
+    radar::CenterView(m_view, model::g_airport.longitude, model::g_airport.latitude);
+    Center_Airport(model::g_airport.longitude, model::g_airport.latitude);
+    while (m_view.m_zoomLevel < radar::kStartLevel) {
+        radar::Zoom_In_Step(m_view);
+    }
+    ShowLevel();
+}
+
+void Form1::ShowLevel() {
+    Label7->setText(QString::number(m_view.m_zoomLevel) + QStringLiteral("x"));
+    Label7->repaint();
+}
+
+void Form1::Repaint() {
+    {
+        platform::PainterCanvas canvas(Picture1->Picture());
+        canvas.Clear();
+        radar::Redraw_Scope(canvas, m_view, m_selection);
+        radar::Draw_Targets(canvas, m_view);
+    }
+    Picture1->update();
+}
+
+void Form1::ViewChange(bool zoomIn) {
+    Timer2->stop();
+    const bool changed = zoomIn ? radar::Zoom_In_Step(m_view) : radar::Zoom_Out_Step(m_view);
+    if (changed) {
+        ShowLevel();
+    }
+    Repaint();
+    Timer2->start();
+}
+
+void Form1::Center_Airport(double airpt_loc_x, double airpt_loc_y) {
+    Timer2->stop();
+    radar::CenterView(m_view, airpt_loc_x, airpt_loc_y);
+    Repaint();
+    Timer2->start();
+}
+
+void Form1::PointerPressed(Qt::MouseButton button, double x, double y) {
+    if (button == Qt::LeftButton) {
+        m_measureStartLat = y;
+        m_measureStartLon = x;
+        model::g_pointerDown = true;
+        Timer2->stop();
+    } else if (button == Qt::RightButton) {
+        Center_Airport(x, y);
+    }
+}
+
+void Form1::PointerReleased(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) {
+        m_measureStartLat = 0;
+        m_measureStartLon = 0;
+        model::g_pointerDown = false;
+        Timer2->start();
+    }
+}
+
+void Form1::PointerMoved(double x, double y) {
+    if (!Picture1->toolTip().isEmpty()) {
+        Picture1->setToolTip(QString());
+        QToolTip::hideText();
+        Picture1->update();
+    }
+    if (!m_selection.m_selAirspaceMark.empty() && !m_selection.m_selAirspaceClass.empty()) {
+        m_selection = {};
+    }
+    // The pointer's position as the single-precision values pointer events carry.
+    const radar::CoordinateTexts texts =
+        radar::PointerCoordinates(static_cast<float>(x), static_cast<float>(y));
+    Text1->setText(QString::fromStdString(texts.longitude));
+    Label2->setText(QString::fromStdString(texts.longitudeLetter));
+    Text2->setText(QString::fromStdString(texts.latitude));
+    Label3->setText(QString::fromStdString(texts.latitudeLetter));
+
+    if (model::g_pointerDown) {
+        {
+            platform::PainterCanvas canvas(Picture1->Picture());
+            radar::DrawMeasurement(
+                canvas, m_view, radar::Measure(m_view, m_measureStartLat, m_measureStartLon, y, x),
+                m_selection);
+        }
+        Picture1->update();
+        return;
+    }
+    if (!Timer2->isActive()) {
+        return;  // a view change, a locked window or a measurement: no inspection
+    }
+    const radar::Inspection found = radar::InspectPointer(m_view, x, y);
+    if (!found.selection.m_selAirspaceMark.empty()) {
+        m_selection = found.selection;
+    }
+    if (!found.text.empty()) {
+        Picture1->setToolTip(platform::ToQt(found.text));
+        Picture1->update();
+    }
+}
+
+}  // namespace app

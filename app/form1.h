@@ -1,0 +1,59 @@
+#pragma once
+
+// The main radar window. This version holds the scope and its controls: the zoom buttons,
+// CENTER, the pointer read-out with its tooltips and the measuring gesture, and the repaint
+// timer; the toolbar, the message loop and chat join it as the link arrives.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include "radar/airspace_painter.h"
+#include "radar/scope_widget.h"
+#include "radar/view.h"
+
+namespace app {
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    radar::ScopeWidget* Picture1;
+    QLabel* Label6;  // "Zoom:"
+    QLabel* Label7;  // the level and "x"
+    QPushButton* Command5;
+    QPushButton* Command6;
+    QPushButton* Command2;
+    QLabel* Label1;  // "Mouse Coordinates:"
+    QLineEdit* Text1;
+    QLabel* Label2;
+    QLineEdit* Text2;
+    QLabel* Label3;
+    QTimer* Timer2;
+
+    const radar::View& View() const { return m_view; }
+    const radar::AirspaceSelection& Selection() const { return m_selection; }
+
+public slots:
+    // Moves the view so that the point (longitude, latitude) is in its middle.
+    void Center_Airport(double airpt_loc_x, double airpt_loc_y);
+
+private:
+    void LoadSequence();
+    void Repaint();
+    void ViewChange(bool zoomIn);
+    void ShowLevel();
+    void PointerPressed(Qt::MouseButton button, double x, double y);
+    void PointerMoved(double x, double y);
+    void PointerReleased(Qt::MouseButton button);
+
+    radar::View m_view;
+    radar::AirspaceSelection m_selection;
+    double m_measureStartLat = 0;
+    double m_measureStartLon = 0;
+};
+
+}  // namespace app

@@ -1,0 +1,43 @@
+#pragma once
+
+// Picture1: shows the scope's picture, kept in an image between repaints, and reports the
+// pointer in the scope's user coordinates (x longitude, y latitude).
+
+#include <QImage>
+#include <QWidget>
+
+#include "radar/view.h"
+
+namespace radar {
+
+class ScopeWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit ScopeWidget(QWidget* parent = nullptr);
+
+    // The picture the painters draw into; sized to the widget when the view is measured.
+    QImage& Picture() { return m_picture; }
+    void ResizePicture(int width, int height);
+
+    // The view that maps pointer pixels to longitude and latitude.
+    void SetView(const View* view) { m_view = view; }
+
+signals:
+    void PointerPressed(Qt::MouseButton button, double x, double y);
+    void PointerMoved(double x, double y);
+    void PointerReleased(Qt::MouseButton button);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    GeoPoint ToGeo(const QPointF& position) const;
+
+    QImage m_picture;
+    const View* m_view = nullptr;
+};
+
+}  // namespace radar
