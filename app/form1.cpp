@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include <QCursor>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QToolTip>
@@ -174,7 +175,9 @@ void Form1::PointerMoved(double x, double y) {
         m_selection = found.selection;
     }
     if (!found.text.empty()) {
+        // Shown at once at the pointer, not after the usual hover delay.
         Picture1->setToolTip(platform::ToQt(found.text));
+        QToolTip::showText(QCursor::pos(), Picture1->toolTip(), Picture1);
         Picture1->update();
     }
 }

@@ -64,14 +64,11 @@ std::size_t Used(const std::vector<T>& items, std::int32_t count) {
 }  // namespace
 
 CoordinateTexts PointerCoordinates(float x, float y) {
-    CoordinateTexts texts{Number(x), "E", Number(y), "N"};
-    if (texts.longitude.starts_with('-')) {
-        texts.longitudeLetter = "W";
-    }
-    if (texts.latitude.starts_with('-')) {
-        texts.latitudeLetter = "S";
-    }
-    return texts;
+    std::string longitude = Number(x);
+    std::string latitude = Number(y);
+    const char east = longitude.starts_with('-') ? 'W' : 'E';
+    const char north = latitude.starts_with('-') ? 'S' : 'N';
+    return {std::move(longitude), std::string(1, east), std::move(latitude), std::string(1, north)};
 }
 
 Inspection InspectPointer(const View& view, double x, double y) {
