@@ -9,7 +9,7 @@
 #include "model/shared_state.h"
 #include "platform/ui/painter_canvas.h"
 #include "platform/ui/widget_text.h"
-#include "radar/inspection.h"
+#include "radar/pointer_readout.h"
 #include "radar/scope.h"
 
 namespace app {

@@ -1,4 +1,4 @@
-#include "radar/inspection.h"
+#include "radar/pointer_readout.h"
 
 #include <gtest/gtest.h>
 
