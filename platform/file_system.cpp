@@ -207,7 +207,9 @@ std::vector<fs::path> MatchesIgnoringCase(ListingCache& cache, const fs::path& f
 fs::path WalkComponents(ListingCache& cache, const fs::path& base,
                         const std::vector<std::string>& parts, std::size_t from, bool& found) {
     if (from == parts.size()) {
-        found = cache.Exists(base);
+        // Each component was found in its folder on the way here; only a path without
+        // components needs a look of its own.
+        found = from > 0 || cache.Exists(base);
         return base;
     }
     const std::string& part = parts[from];
@@ -290,9 +292,7 @@ FileSystem::FileSystem(std::string_view anchorFolder) : FileSystem() {
 
 std::optional<fs::path> FileSystem::Resolve(std::string_view path) const {
     // A relative path is remembered with the working directory it was resolved in.
-    const std::vector<std::string> parts = SplitComponents(path);
-    const bool relative =
-        (path.empty() || !IsSeparator(path.front())) && (parts.empty() || !IsDriveLetter(parts[0]));
+    const bool relative = (path.empty() || !IsSeparator(path.front())) && !IsDriveLetter(path);
     std::string key = relative ? CurrentDir() + "\\" + std::string(path) : std::string(path);
     const auto [it, inserted] = m_listings->resolved.try_emplace(std::move(key));
     if (inserted) {
