@@ -172,11 +172,25 @@ struct FileSystem::ListingCache {
         return it->second;
     }
 
+    // The folder of the last file opened, held open: files of one folder are opened by name.
+    const RawFolder& OpenFolder(const fs::path& folder) {
+        if (!openFolder || openFolderPath != folder.native()) {
+            openFolder = std::make_unique<RawFolder>(folder);
+            openFolderPath = folder.native();
+        }
+        return *openFolder;
+    }
+
     void Clear() {
         listings.clear();
         existing.clear();
         resolved.clear();
+        openFolder.reset();
+        openFolderPath.clear();
     }
+
+    std::unique_ptr<RawFolder> openFolder;
+    std::string openFolderPath;
 
     std::unordered_map<std::string, Folder> listings;
     std::unordered_map<std::string, bool> existing;
@@ -387,7 +401,8 @@ RawFile FileSystem::Open(std::string_view path) const {
     const std::size_t lastSeparator = path.find_last_of("\\/");
     if (lastSeparator != std::string_view::npos && lastSeparator + 1 < path.size()) {
         if (const auto folder = Resolve(path.substr(0, lastSeparator == 0 ? 1 : lastSeparator))) {
-            RawFile file(*folder / PathOf(path.substr(lastSeparator + 1)));
+            RawFile file(m_listings->OpenFolder(*folder),
+                         AnsiToUtf8(path.substr(lastSeparator + 1)));
             if (file.IsOpen()) {
                 return file;
             }
