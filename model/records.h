@@ -4,6 +4,8 @@
 // Texts are byte strings, one byte per character (Windows-1252), converted only at the
 // widget edge. Records are plain values: copying one copies its texts and arrays.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -151,6 +153,13 @@ struct TrafficEntry {
 
     bool operator==(const TrafficEntry&) const = default;
 };
+
+// How many of an array's first `count` elements it really holds: a damaged database can
+// announce more elements than its arrays carry.
+template <typename T>
+std::size_t UsedCount(const std::vector<T>& items, std::int32_t count) {
+    return std::min(items.size(), static_cast<std::size_t>(std::max(count, 0)));
+}
 
 // A position handed back by the destination routines; only latitude and longitude are set.
 struct Position {

@@ -53,8 +53,7 @@ void DrawOne(Canvas& canvas, const View& view, model::AirspaceRecord& airspace, 
     const LineStyle style = StyleOf(airspace.classLabel);
     canvas.SetPen(colour, style.width, style.style);
     model::Position previous{0, 0};
-    const auto used = std::min(airspace.vertices.size(),
-                               static_cast<std::size_t>(std::max(airspace.vertexCount, 0)));
+    const std::size_t used = model::UsedCount(airspace.vertices, airspace.vertexCount);
     for (std::size_t j = 0; j < used; ++j) {
         model::AirspaceVertex& vertex = airspace.vertices[j];
         const model::Position here{vertex.latitude, vertex.longitude};
@@ -111,7 +110,7 @@ bool AirspaceSelection::Selects(const model::AirspaceRecord& airspace) const {
 
 void Draw_Airspaces(Canvas& canvas, const View& view, std::vector<model::AirspaceRecord>& airspaces,
                     std::int32_t count, const AirspaceSelection& selection) {
-    const auto used = std::min(airspaces.size(), static_cast<std::size_t>(std::max(count, 0)));
+    const std::size_t used = model::UsedCount(airspaces, count);
     model::Position centre{0, 0};
     for (std::size_t i = 0; i < used; ++i) {
         if (airspaces[i].classLabel != "Airspace Class D" && !selection.Selects(airspaces[i])) {

@@ -18,12 +18,6 @@ constexpr Rgb kTaxiway{192, 192, 192};
 constexpr Rgb kIls{255, 255, 0};
 constexpr int kIlsLengthFeet = 1800;
 
-// The first `count` elements that are really there: a damaged database can announce more.
-template <typename T>
-std::size_t Used(const std::vector<T>& items, std::int32_t count) {
-    return std::min(items.size(), static_cast<std::size_t>(std::max(count, 0)));
-}
-
 void Line(Canvas& canvas, Pixel from, Pixel to) {
     canvas.MoveTo(from.x, from.y);
     canvas.LineTo(to.x, to.y);
@@ -32,8 +26,8 @@ void Line(Canvas& canvas, Pixel from, Pixel to) {
 // A taxi path's two ends, or false when its type draws nothing or an index names no point.
 bool PathEnds(const model::AirportRecord& airport, const model::TaxiPathRecord& path,
               model::Position& start, model::Position& end) {
-    const std::size_t points = Used(airport.taxiPoints, airport.taxiPointCount);
-    const std::size_t parkings = Used(airport.parkings, airport.parkingCount);
+    const std::size_t points = model::UsedCount(airport.taxiPoints, airport.taxiPointCount);
+    const std::size_t parkings = model::UsedCount(airport.parkings, airport.parkingCount);
     if (path.pathType > 2 || path.startPoint >= points) {
         return false;
     }
@@ -69,7 +63,7 @@ void Draw_Text(Canvas& canvas, int y, int x, const std::string& text, Rgb colour
 void Draw_Parkings(Canvas& canvas, const View& view, const model::AirportRecord& airport) {
     SetScopeDefaults(canvas);
     const int r = Percent_To_Pixels(view, 1.5);
-    for (std::size_t i = 0; i < Used(airport.parkings, airport.parkingCount); ++i) {
+    for (std::size_t i = 0; i < model::UsedCount(airport.parkings, airport.parkingCount); ++i) {
         canvas.SetPen(kParking, 1, PenStyle::Solid);
         canvas.SetFill(kParking, true);
         const Pixel at =
@@ -82,7 +76,7 @@ void Draw_Parkings(Canvas& canvas, const View& view, const model::AirportRecord&
 void Draw_Taxiways(Canvas& canvas, const View& view, const model::AirportRecord& airport,
                    bool showTaxiwayIds) {
     SetScopeDefaults(canvas);
-    for (std::size_t i = 0; i < Used(airport.taxiPaths, airport.taxiPathCount); ++i) {
+    for (std::size_t i = 0; i < model::UsedCount(airport.taxiPaths, airport.taxiPathCount); ++i) {
         const model::TaxiPathRecord& path = airport.taxiPaths[i];
         canvas.SetPen(kTaxiway, 2, PenStyle::Solid);
         canvas.SetFill(kScopeBlack, false);
@@ -110,7 +104,7 @@ void Draw_Taxiways(Canvas& canvas, const View& view, const model::AirportRecord&
 
 void Draw_Runways(Canvas& canvas, const View& view, const model::AirportRecord& airport) {
     SetScopeDefaults(canvas);
-    for (std::size_t i = 0; i < Used(airport.runways, airport.runwayCount); ++i) {
+    for (std::size_t i = 0; i < model::UsedCount(airport.runways, airport.runwayCount); ++i) {
         const model::RunwayRecord& runway = airport.runways[i];
         canvas.SetPen(kScopeGreen, 2, PenStyle::Solid);
         canvas.SetFill(kScopeBlack, false);
@@ -125,7 +119,7 @@ void Draw_Runways(Canvas& canvas, const View& view, const model::AirportRecord& 
 
 void Draw_ILS(Canvas& canvas, const View& view, const model::AirportRecord& airport) {
     SetScopeDefaults(canvas);
-    for (std::size_t i = 0; i < Used(airport.ilsList, airport.ilsCount); ++i) {
+    for (std::size_t i = 0; i < model::UsedCount(airport.ilsList, airport.ilsCount); ++i) {
         const model::IlsRecord& ils = airport.ilsList[i];
         // The feather points away from the runway, along the approach: 1800 ft long, 10° wide.
         const int courseTrue = model::Magnetic_To_True(ils.magCourse, ils.latitude, ils.longitude);

@@ -56,11 +56,6 @@ std::string RunwayEndText(const std::string& designator, std::int16_t heading,
            "  Width: " + Number(runway.widthFeet) + " ft";
 }
 
-template <typename T>
-std::size_t Used(const std::vector<T>& items, std::int32_t count) {
-    return std::min(items.size(), static_cast<std::size_t>(std::max(count, 0)));
-}
-
 }  // namespace
 
 CoordinateTexts PointerCoordinates(float x, float y) {
@@ -76,7 +71,7 @@ Inspection InspectPointer(const View& view, double x, double y) {
     Inspection found;
     const Pixel pointer = Geo_To_Pixel(view, y, x);
     if (view.m_zoomLevel <= 12 && g_showAirspaces) {
-        for (std::size_t i = 0; i < Used(g_airspaces, g_airspaceCount); ++i) {
+        for (std::size_t i = 0; i < model::UsedCount(g_airspaces, g_airspaceCount); ++i) {
             const AirspaceRecord& airspace = g_airspaces[i];
             if (airspace.classLabel != "Airspace Class D" &&
                 Hit(view, pointer, airspace.centerLatitude, airspace.centerLongitude, 1.5)) {
@@ -98,7 +93,8 @@ Inspection InspectPointer(const View& view, double x, double y) {
     }
     if (view.m_zoomLevel >= 13) {
         if (g_showParkings) {
-            for (std::size_t i = 0; i < Used(g_airport.parkings, g_airport.parkingCount); ++i) {
+            for (std::size_t i = 0;
+                 i < model::UsedCount(g_airport.parkings, g_airport.parkingCount); ++i) {
                 const ParkingRecord& parking = g_airport.parkings[i];
                 if (Hit(view, pointer, parking.latitude, parking.longitude, 1.5)) {
                     found.text = platform::UpperAnsi(parking.name) +
@@ -106,7 +102,8 @@ Inspection InspectPointer(const View& view, double x, double y) {
                 }
             }
         }
-        for (std::size_t i = 0; i < Used(g_airport.runways, g_airport.runwayCount); ++i) {
+        for (std::size_t i = 0; i < model::UsedCount(g_airport.runways, g_airport.runwayCount);
+             ++i) {
             const RunwayRecord& runway = g_airport.runways[i];
             if (Hit(view, pointer, runway.end1Latitude, runway.end1Longitude, 1.5)) {
                 found.text = RunwayEndText(runway.designator, runway.magHeading, runway);
@@ -117,7 +114,8 @@ Inspection InspectPointer(const View& view, double x, double y) {
             }
         }
         if (g_showILS) {
-            for (std::size_t i = 0; i < Used(g_airport.ilsList, g_airport.ilsCount); ++i) {
+            for (std::size_t i = 0; i < model::UsedCount(g_airport.ilsList, g_airport.ilsCount);
+                 ++i) {
                 const IlsRecord& ils = g_airport.ilsList[i];
                 if (Hit(view, pointer, ils.latitude, ils.longitude, 1.5)) {
                     found.text = "ILS: " + ils.name + "  Heading: " + Number(ils.magCourse) +

@@ -52,15 +52,6 @@ QString DriveList::drive() const {
     return currentData().toString();
 }
 
-void DriveList::setDrive(const QString& folder) {
-    int index = findData(folder);
-    if (index < 0) {
-        addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), folder, folder);
-        index = count() - 1;
-    }
-    setCurrentIndex(index);
-}
-
 QStringList DriveList::AvailableDrives() {
     QStringList drives = {QStringLiteral("/"), Clean(QDir::homePath())};
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {

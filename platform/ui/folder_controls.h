@@ -18,7 +18,6 @@ public:
 
     // The selected drive's folder.
     QString drive() const;
-    void setDrive(const QString& folder);
 
     // The folders listed, in order.
     static QStringList AvailableDrives();
