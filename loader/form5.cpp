@@ -191,12 +191,8 @@ void Form5::ReleaseMemory() {
 }
 
 void Form5::Command2_Click() {
-    // Leaving: the database leaves memory, and the close ends the program unless a session
-    // is running.
-    ReleaseMemory();
-    if (model::g_connected) {
-        ReleaseMainWindow();
-    }
+    // Leaving by EXIT is leaving by the close: the window's unload frees the database, gives
+    // the main window back when a session runs and otherwise ends the program.
     close();
 }
 
