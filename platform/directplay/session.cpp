@@ -1,0 +1,1068 @@
+#include "platform/directplay/session.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <algorithm>
+
+#include "platform/directplay/errors.h"
+
+namespace platform::directplay {
+
+using wire::Bytes;
+using wire::Command;
+
+namespace {
+
+constexpr std::uint16_t kFirstStreamPort = 2300;
+constexpr std::uint16_t kLastStreamPort = 2349;
+constexpr std::uint16_t kFirstDatagramPort = 2350;
+constexpr std::uint16_t kLastDatagramPort = 2399;
+constexpr int kEnumResendMs = 500;
+constexpr int kMaxUnansweredPings = 8;
+
+std::uint32_t TickCount() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return static_cast<std::uint32_t>(clock.elapsed());
+}
+
+std::uint32_t Ipv4(const QHostAddress& address) {
+    bool ok = false;
+    const std::uint32_t v = address.toIPv4Address(&ok);
+    return ok ? v : 0;
+}
+
+template <typename Socket>
+bool BindInRange(Socket& bind, std::uint16_t wanted, std::uint16_t first, std::uint16_t last) {
+    if (wanted != 0)
+        return bind(wanted);
+    for (std::uint32_t port = first; port <= last; ++port) {
+        if (bind(static_cast<std::uint16_t>(port)))
+            return true;
+    }
+    return bind(0);
+}
+
+[[noreturn]] void Fail(std::int32_t code, const std::string& text) {
+    throw DirectPlayError(code, text);
+}
+
+}  // namespace
+
+Session::Session(SessionOptions options, QObject* parent)
+    : QObject(parent), m_options(std::move(options)) {
+    m_pingTimer.setInterval(m_options.pingIntervalMs);
+    connect(&m_pingTimer, &QTimer::timeout, this, &Session::PingTick);
+}
+
+Session::~Session() {
+    for (auto& [socket, connection] : m_connections) {
+        socket->disconnect(this);
+        socket->abort();
+        delete socket;
+    }
+    m_connections.clear();
+}
+
+void Session::OpenSockets() {
+    if (m_server)
+        return;
+    m_server = new QTcpServer(this);
+    auto listen = [&](std::uint16_t port) { return m_server->listen(m_options.bindAddress, port); };
+    if (!BindInRange(listen, m_options.tcpPort, kFirstStreamPort, kLastStreamPort))
+        Fail(hresult::kUnavailable, "no TCP port to listen on");
+    connect(m_server, &QTcpServer::newConnection, this, &Session::OnNewConnection);
+
+    m_udp = new QUdpSocket(this);
+    auto bindUdp = [&](std::uint16_t port) { return m_udp->bind(m_options.bindAddress, port); };
+    if (!BindInRange(bindUdp, m_options.udpPort, kFirstDatagramPort, kLastDatagramPort))
+        Fail(hresult::kUnavailable, "no UDP port to bind");
+    connect(m_udp, &QUdpSocket::readyRead, this, [this] { OnDatagrams(m_udp); });
+}
+
+std::uint16_t Session::TcpPort() const {
+    return m_server ? m_server->serverPort() : 0;
+}
+std::uint16_t Session::UdpPort() const {
+    return m_udp ? m_udp->localPort() : 0;
+}
+std::uint16_t Session::EnumPort() const {
+    return m_enumUdp ? m_enumUdp->localPort() : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sockets
+
+void Session::OnNewConnection() {
+    while (QTcpSocket* socket = m_server->nextPendingConnection())
+        Attach(socket, false, 0);
+}
+
+void Session::Attach(QTcpSocket* socket, bool outgoing, std::uint16_t port) {
+    auto connection = std::make_unique<Connection>();
+    connection->socket = socket;
+    connection->outgoing = outgoing;
+    connection->peerPort = port;
+    connection->peerIp = Ipv4(socket->peerAddress());
+    socket->setParent(this);
+    socket->setReadBufferSize(1 << 20);
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnReadable(socket); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { OnSocketGone(socket); });
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { OnSocketGone(socket); });
+    m_connections[socket] = std::move(connection);
+    if (!outgoing && socket->bytesAvailable() > 0)
+        OnReadable(socket);
+}
+
+void Session::OnReadable(QTcpSocket* socket) {
+    auto it = m_connections.find(socket);
+    if (it == m_connections.end())
+        return;
+    Connection* connection = it->second.get();
+    if (connection->peerIp == 0)
+        connection->peerIp = Ipv4(socket->peerAddress());
+    const QByteArray bytes = socket->readAll();
+    connection->framer.Append({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                               static_cast<std::size_t>(bytes.size())});
+    while (auto frame = connection->framer.Next()) {
+        HandleFrame(*frame, connection->peerIp, connection);
+        // Handling may have closed the session or dropped this connection.
+        if (m_connections.find(socket) == m_connections.end())
+            return;
+    }
+    if (connection->framer.Broken()) {
+        ++m_malformed;
+        OnSocketGone(socket);
+    }
+}
+
+void Session::OnSocketGone(QTcpSocket* socket) {
+    auto it = m_connections.find(socket);
+    if (it == m_connections.end())
+        return;
+    const Connection connectionCopy{
+        nullptr, {}, 0, it->second->outgoing, it->second->peerIp, it->second->peerPort};
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+    m_connections.erase(it);
+    for (auto out = m_outgoing.begin(); out != m_outgoing.end();) {
+        if (out->second == socket)
+            out = m_outgoing.erase(out);
+        else
+            ++out;
+    }
+    if (!IsOpen())
+        return;
+    // Only the link we send on tells reliably which machine went away: an incoming
+    // connection may come from anybody.
+    if (connectionCopy.outgoing) {
+        if (Machine* machine = MachineAt(connectionCopy.peerIp, connectionCopy.peerPort))
+            MachineLost(machine->systemId);
+    }
+}
+
+void Session::OnDatagrams(QUdpSocket* socket) {
+    while (socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram(wire::kMaxFrameSize);
+        const QByteArray data = datagram.data();
+        const std::span<const std::uint8_t> bytes{
+            reinterpret_cast<const std::uint8_t*>(data.constData()),
+            static_cast<std::size_t>(data.size())};
+        const std::uint32_t peerIp = Ipv4(datagram.senderAddress());
+        if (auto frame = wire::DecodeFrame(bytes); frame && frame->isSystem) {
+            if (frame->command == Command::EnumSessions && m_state == State::Hosting)
+                AnswerEnum(*frame, peerIp);
+            else if (socket == m_udp)
+                HandleSystem(*frame, peerIp);
+            emit progressed();
+            continue;
+        }
+        // Unguaranteed player messages come as [idFrom][idTo][data] without any prefix.
+        if (socket == m_udp && IsOpen()) {
+            const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+            if (auto message = wire::DecodePlayerPayload(bytes, noIds))
+                HandlePlayerMessage(*message);
+            else
+                ++m_malformed;
+        }
+    }
+}
+
+void Session::HandleFrame(const Bytes& bytes, std::uint32_t peerIp, Connection* from) {
+    auto frame = wire::DecodeFrame(bytes);
+    if (!frame) {
+        Malformed(from);
+        return;
+    }
+    if (Machine* machine = MachineAt(peerIp, frame->sender.port)) {
+        machine->heard = true;
+        machine->missedPings = 0;
+    }
+    if (frame->isSystem) {
+        HandleSystem(*frame, peerIp);
+    } else if (IsOpen()) {
+        const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+        if (auto message = wire::DecodePlayerPayload(frame->body, noIds))
+            HandlePlayerMessage(*message);
+        else
+            Malformed(from);
+    }
+    emit progressed();
+}
+
+void Session::Malformed(Connection* from) {
+    ++m_malformed;
+    if (from && ++from->malformed > m_options.malformedLimit) {
+        QTcpSocket* socket = from->socket;
+        QTimer::singleShot(0, this, [this, socket] { OnSocketGone(socket); });
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Messages of both roles
+
+void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp) {
+    const auto& body = frame.body;
+    switch (frame.command) {
+        case Command::EnumSessionsReply:
+            if (m_enumerating) {
+                auto reply = wire::DecodeEnumSessionsReply(body);
+                if (!reply)
+                    return Malformed(nullptr);
+                FoundSession found{
+                    reply->desc, reply->name, QHostAddress(peerIp), frame.sender.port,
+                    std::clamp(frame.version, wire::kOldestVersion, wire::kNewestVersion)};
+                auto same = std::find_if(
+                    m_found.begin(), m_found.end(),
+                    [&](const FoundSession& s) { return s.desc.instance == found.desc.instance; });
+                if (same != m_found.end())
+                    *same = found;
+                else
+                    m_found.push_back(found);
+            }
+            return;
+        case Command::RequestPlayerId:
+            if (m_state == State::Hosting)
+                AnswerRequestPlayerId(frame, peerIp);
+            return;
+        case Command::RequestPlayerReply:
+            if (auto reply = wire::DecodeRequestPlayerReply(body))
+                m_playerReply = reply;
+            else
+                Malformed(nullptr);
+            return;
+        case Command::AddForwardRequest:
+            if (m_state == State::Hosting)
+                AdmitMachine(frame, peerIp);
+            return;
+        case Command::AddForwardAck:
+            if (m_state == State::Hosting) {
+                auto id = wire::DecodeId(body);
+                if (!id)
+                    return Malformed(nullptr);
+                const Machine* acker = MachineAt(peerIp, frame.sender.port);
+                for (auto& [admitted, admission] : m_admissions) {
+                    if (admitted != *id || !acker)
+                        continue;
+                    std::erase(admission.waitingFor, acker->systemId);
+                    if (admission.waitingFor.empty()) {
+                        FinishAdmission(admitted);
+                        return;
+                    }
+                }
+            }
+            return;
+        case Command::AddForwardReply:
+            if (auto error = wire::DecodeId(body))
+                m_addForwardError = *error;
+            return;
+        case Command::SuperEnumPlayersReply:
+            if (auto reply = wire::DecodeSuperEnumPlayersReply(body))
+                m_superEnum = std::move(reply);
+            else
+                Malformed(nullptr);
+            return;
+        case Command::AddForward: {
+            if (m_state != State::Joined)
+                return;
+            auto message = wire::DecodePlayerCreate(body, false);
+            if (!message || !(message->player.flags & wire::player_flag::kSystem))
+                return Malformed(nullptr);
+            AddRemotePlayer(message->player, peerIp);
+            if (Machine* host = MachineOf(m_hostSystemId))
+                SendSystem(*host, Command::AddForwardAck, wire::EncodeId(message->playerId));
+            return;
+        }
+        case Command::CreatePlayer: {
+            if (!IsOpen())
+                return;
+            auto message = wire::DecodePlayerCreate(body, false);
+            if (!message)
+                return Malformed(nullptr);
+            if (m_players.count(message->player.id))
+                return;
+            AddRemotePlayer(message->player, peerIp);
+            Notice(system_message::kCreatePlayer, message->player.id);
+            return;
+        }
+        case Command::DeletePlayer: {
+            if (!IsOpen())
+                return;
+            auto id = wire::DecodeDeletePlayer(body);
+            if (!id)
+                return Malformed(nullptr);
+            if (*id == m_systemId)
+                return LoseSession();  // the host let us go
+            auto player = m_players.find(*id);
+            if (player == m_players.end() || player->second.local)
+                return;
+            if (player->second.flags & wire::player_flag::kSystem)
+                MachineLost(*id);
+            else
+                RemovePlayer(*id, true);
+            return;
+        }
+        case Command::Ping: {
+            auto ping = wire::DecodePing(body);
+            if (!ping || !IsOpen())
+                return;
+            const auto player = m_players.find(ping->idFrom);
+            if (player == m_players.end()) {
+                if (m_state == State::Hosting)
+                    SendTcp(peerIp, frame.sender.port,
+                            wire::EncodeFrame(OwnStream(), Command::YouAreDead, Version(), {}));
+                return;
+            }
+            if (Machine* machine = MachineOf(player->second.systemId)) {
+                machine->heard = true;
+                machine->missedPings = 0;
+                SendDatagram(*machine, Command::PingReply,
+                             wire::EncodePing({m_systemId, ping->tickCount}));
+            }
+            return;
+        }
+        case Command::PingReply:
+            if (auto reply = wire::DecodePing(body)) {
+                if (Machine* machine = MachineOf(reply->idFrom))
+                    machine->heard = true, machine->missedPings = 0;
+            }
+            return;
+        case Command::YouAreDead:
+            if (m_state == State::Joined)
+                LoseSession();
+            return;
+        case Command::PlayerWrapper:
+            if (IsOpen()) {
+                const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+                if (auto message = wire::DecodePlayerPayload(body, noIds))
+                    HandlePlayerMessage(*message);
+                else
+                    Malformed(nullptr);
+            }
+            return;
+        default:
+            return;  // other messages are not used by this layer
+    }
+}
+
+void Session::HandlePlayerMessage(const wire::PlayerMessage& message) {
+    if (message.to == 0 || message.from == -1) {
+        Enqueue({message.from, message.to, message.data});
+        return;
+    }
+    auto target = m_players.find(message.to);
+    if (target == m_players.end())
+        return;
+    if (target->second.local) {
+        Enqueue({message.from, message.to, message.data});
+        return;
+    }
+    // The host passes on what reached it for a player of another machine.
+    if (m_state == State::Hosting) {
+        if (Machine* machine = MachineOf(target->second.systemId)) {
+            const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+            SendTo(*machine, wire::EncodePlayerMessage(OwnStream(), Version(), message, noIds));
+        }
+    }
+}
+
+void Session::Enqueue(QueuedMessage message) {
+    if (m_queue.size() >= m_options.maxQueuedMessages)
+        m_queue.pop_front();
+    m_queue.push_back(std::move(message));
+    emit messageQueued();
+}
+
+void Session::Notice(std::uint32_t type, std::int32_t id) {
+    Bytes data(8);
+    for (unsigned i = 0; i < 4; ++i) {
+        data[i] = static_cast<std::uint8_t>(type >> (8 * i));
+        data[4 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(id) >> (8 * i));
+    }
+    Enqueue({0, 0, std::move(data)});
+}
+
+void Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp) {
+    if (info.id == m_systemId && m_systemId != 0)
+        return;
+    Player player;
+    player.id = info.id;
+    player.systemId = (info.flags & wire::player_flag::kSystem) ? info.id : info.systemPlayerId;
+    player.flags = info.flags;
+    player.shortName = info.shortName;
+    player.longName = info.longName;
+    if (player.flags & wire::player_flag::kSystem) {
+        Machine machine;
+        machine.systemId = info.id;
+        // 0.0.0.0 means "where this came from"; the host fills in joiners' real addresses.
+        const std::uint32_t streamIp = info.stream.address ? info.stream.address : peerIp;
+        machine.address = QHostAddress(streamIp);
+        machine.stream = {streamIp, info.stream.port};
+        machine.datagram = {info.datagram.address ? info.datagram.address : streamIp,
+                            info.datagram.port};
+        if (info.flags & wire::player_flag::kNameServer)
+            m_hostSystemId = info.id;
+        // The host is reached where we joined it, whatever its packed player says.
+        if (info.id == m_hostSystemId && m_state == State::Joined) {
+            if (Machine* known = MachineOf(info.id))
+                machine.stream = known->stream, machine.address = known->address;
+        }
+        m_machines[info.id] = machine;
+    }
+    m_players[player.id] = std::move(player);
+}
+
+void Session::RemovePlayer(std::int32_t id, bool notify) {
+    if (m_players.erase(id) && notify)
+        Notice(system_message::kDestroyPlayer, id);
+    if (m_state == State::Hosting)
+        RecountPlayers();
+}
+
+void Session::RecountPlayers() {
+    std::uint32_t players = 0;
+    for (const auto& [id, player] : m_players)
+        players += !(player.flags & wire::player_flag::kSystem);
+    m_desc.currentPlayers = players;
+}
+
+void Session::MachineLost(std::int32_t systemId) {
+    if (m_state == State::Joined && systemId == m_hostSystemId)
+        return LoseSession();
+    if (!m_machines.count(systemId))
+        return;
+    std::vector<std::int32_t> gone;
+    for (const auto& [id, player] : m_players)
+        if (player.systemId == systemId)
+            gone.push_back(id);
+    m_machines.erase(systemId);
+    m_admissions.erase(systemId);
+    for (auto& [admitted, admission] : m_admissions)
+        std::erase(admission.waitingFor, systemId);
+    for (std::int32_t id : gone) {
+        const bool system = id == systemId;
+        RemovePlayer(id, !system);
+        // The host speaks for a machine that can no longer say goodbye.
+        if (m_state == State::Hosting)
+            SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
+    }
+    if (m_state == State::Hosting)
+        RecountPlayers();
+}
+
+void Session::LoseSession() {
+    if (m_state != State::Joined && m_state != State::Hosting)
+        return;
+    m_state = State::Lost;
+    m_pingTimer.stop();
+    for (auto& [socket, connection] : m_connections) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    m_connections.clear();
+    m_outgoing.clear();
+    Notice(system_message::kSessionLost, 0);
+    emit sessionLost();
+}
+
+Session::Machine* Session::MachineOf(std::int32_t systemId) {
+    auto it = m_machines.find(systemId);
+    return it == m_machines.end() ? nullptr : &it->second;
+}
+
+Session::Machine* Session::MachineAt(std::uint32_t ip, std::uint16_t streamPort) {
+    for (auto& [id, machine] : m_machines)
+        if (machine.stream.port == streamPort && machine.stream.address == ip)
+            return &machine;
+    return nullptr;
+}
+
+void Session::SendTcp(std::uint32_t ip, std::uint16_t port, const Bytes& frame) {
+    const auto key = std::make_pair(ip, port);
+    QTcpSocket* socket = nullptr;
+    if (auto it = m_outgoing.find(key); it != m_outgoing.end()) {
+        socket = it->second;
+    } else {
+        socket = new QTcpSocket(this);
+        socket->connectToHost(QHostAddress(ip), port);
+        m_outgoing[key] = socket;
+        Attach(socket, true, port);
+        m_connections[socket]->peerIp = ip;
+    }
+    socket->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
+}
+
+void Session::SendTo(const Machine& machine, const Bytes& frame) {
+    SendTcp(machine.stream.address, machine.stream.port, frame);
+}
+
+void Session::SendSystem(const Machine& machine, Command command, const Bytes& body) {
+    SendTo(machine, wire::EncodeFrame(OwnStream(), command, Version(), body));
+}
+
+void Session::SendToAllMachines(Command command, const Bytes& body) {
+    const Bytes frame = wire::EncodeFrame(OwnStream(), command, Version(), body);
+    for (const auto& [id, machine] : m_machines)
+        SendTo(machine, frame);
+}
+
+void Session::SendDatagram(const Machine& machine, Command command, const Bytes& body) {
+    if (!m_udp)
+        return;
+    const Bytes frame = wire::EncodeFrame(OwnStream(), command, Version(), body);
+    m_udp->writeDatagram(reinterpret_cast<const char*>(frame.data()),
+                         static_cast<qint64>(frame.size()), QHostAddress(machine.datagram.address),
+                         machine.datagram.port);
+}
+
+void Session::PingTick() {
+    std::vector<std::int32_t> silent;
+    for (auto& [id, machine] : m_machines) {
+        if (machine.heard) {
+            machine.heard = false;
+            continue;
+        }
+        if (++machine.missedPings > kMaxUnansweredPings) {
+            silent.push_back(id);
+            continue;
+        }
+        SendDatagram(machine, Command::Ping, wire::EncodePing({m_systemId, TickCount()}));
+    }
+    for (std::int32_t id : silent)
+        MachineLost(id);
+}
+
+bool Session::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (left <= 0)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(std::min<qint64>(left, 25)), &loop, &QEventLoop::quit);
+        connect(this, &Session::progressed, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void Session::RequireOpen() const {
+    if (m_state == State::Lost)
+        Fail(hresult::kSessionLost, "the session is lost");
+    if (!IsOpen())
+        Fail(hresult::kNoConnection, "no session is open");
+}
+
+wire::PlayerInfo Session::InfoOf(const Player& player) const {
+    wire::PlayerInfo info;
+    info.flags = player.flags;
+    info.id = player.id;
+    info.systemPlayerId = player.systemId;
+    info.version = m_version;
+    info.shortName = player.shortName;
+    info.longName = player.longName;
+    if (player.systemId == m_systemId) {
+        info.hasAddresses = true;
+        info.stream = {0, TcpPort()};
+        info.datagram = {0, UdpPort()};
+    } else if (auto machine = m_machines.find(player.systemId); machine != m_machines.end()) {
+        info.hasAddresses = true;
+        info.stream = machine->second.stream;
+        info.datagram = machine->second.datagram;
+    }
+    return info;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Joining
+
+std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16_t port,
+                                                const wire::Guid& application,
+                                                const std::u16string& password, int timeoutMs) {
+    const int window = timeoutMs > 0 ? timeoutMs : m_options.enumTimeoutMs;
+    if (IsOpen())
+        Fail(hresult::kAlreadyInitialized, "a session is already open");
+    OpenSockets();
+    QHostAddress target(QHostAddress::Broadcast);
+    if (!host.isEmpty()) {
+        target = QHostAddress(host);
+        if (target.isNull()) {
+            const QHostInfo info = QHostInfo::fromName(host);
+            for (const QHostAddress& address : info.addresses())
+                if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                    target = address;
+            if (target.isNull())
+                Fail(hresult::kNoConnection, "the session host's name is not known");
+        }
+    }
+    const Bytes request = wire::EncodeFrame(
+        OwnStream(), Command::EnumSessions, wire::kNewestVersion,
+        wire::EncodeEnumSessions({application, wire::enum_flag::kAvailable, password}));
+    m_found.clear();
+    m_enumerating = true;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < window) {
+        m_udp->writeDatagram(reinterpret_cast<const char*>(request.data()),
+                             static_cast<qint64>(request.size()), target, port);
+        const qint64 left = window - clock.elapsed();
+        WaitUntil([] { return false; }, static_cast<int>(std::min<qint64>(left, kEnumResendMs)));
+    }
+    m_enumerating = false;
+    return m_found;
+}
+
+void Session::Join(const FoundSession& session, const std::u16string& password) {
+    if (IsOpen())
+        Fail(hresult::kAlreadyInitialized, "a session is already open");
+    using namespace wire::session_flag;
+    if (session.desc.flags & kReliableProtocol)
+        Fail(hresult::kUnsupported,
+             "the session needs DirectPlay's reliable protocol, which this program does not speak");
+    if (session.desc.flags & kSecure)
+        Fail(hresult::kAuthenticationFailed, "the session is secure and needs a Windows logon");
+    OpenSockets();
+    QElapsedTimer clock;
+    clock.start();
+    auto left = [&] {
+        return static_cast<int>(std::max<qint64>(0, m_options.joinTimeoutMs - clock.elapsed()));
+    };
+
+    m_version = std::clamp(session.version, wire::kOldestVersion, wire::kNewestVersion);
+    m_desc = session.desc;
+    m_name = session.name;
+    m_hostIp = Ipv4(session.host);
+    Machine host;
+    host.address = session.host;
+    host.stream = {m_hostIp, session.hostPort};
+    m_machines.clear();
+    m_players.clear();
+    m_machines[0] = host;  // keyed by its system player once known
+
+    m_playerReply.reset();
+    SendSystem(host, Command::RequestPlayerId,
+               wire::EncodeRequestPlayerId(wire::player_flag::kSystem | wire::player_flag::kLocal));
+    if (!WaitUntil([&] { return m_playerReply.has_value(); },
+                   std::min(left(), m_options.requestTimeoutMs))) {
+        m_machines.clear();
+        Fail(hresult::kTimeout, "the session host did not answer");
+    }
+    if (m_playerReply->result != 0) {
+        m_machines.clear();
+        Fail(m_playerReply->result, "the session host refused to admit this machine");
+    }
+    m_systemId = m_playerReply->id;
+
+    Player self;
+    self.id = m_systemId;
+    self.systemId = m_systemId;
+    self.flags = wire::player_flag::kSystem | wire::player_flag::kLocal;
+    self.local = true;
+    m_players[m_systemId] = self;
+
+    wire::PlayerCreate request;
+    request.playerId = m_systemId;
+    request.player = InfoOf(self);
+    request.player.flags = wire::player_flag::kSystem | wire::player_flag::kLocal;
+    request.password = password;
+    request.tickCount = m_desc.reserved1;
+    m_superEnum.reset();
+    m_addForwardError.reset();
+    SendSystem(host, Command::AddForwardRequest, wire::EncodeAddForwardRequest(request));
+    if (!WaitUntil([&] { return m_superEnum.has_value() || m_addForwardError.has_value(); },
+                   std::min(left(), m_options.requestTimeoutMs))) {
+        m_machines.clear();
+        m_players.clear();
+        Fail(hresult::kTimeout, "the session host did not send the players of the session");
+    }
+    if (m_addForwardError) {
+        m_machines.clear();
+        m_players.clear();
+        Fail(*m_addForwardError, "the session host refused this machine");
+    }
+    m_state = State::Joined;
+    m_machines.clear();
+    m_desc = m_superEnum->desc;
+    // The host first, so the others' addresses resolve against it.
+    for (const auto& info : m_superEnum->players) {
+        if ((info.flags & wire::player_flag::kNameServer) && info.id != m_systemId) {
+            m_hostSystemId = info.id;
+            Machine hostMachine = host;
+            hostMachine.systemId = info.id;
+            hostMachine.datagram = {info.datagram.address ? info.datagram.address : m_hostIp,
+                                    info.datagram.port};
+            m_machines[info.id] = hostMachine;
+            Player player;
+            player.id = info.id;
+            player.systemId = info.id;
+            player.flags = info.flags;
+            m_players[info.id] = player;
+        }
+    }
+    for (const auto& info : m_superEnum->players) {
+        if (info.id == m_systemId || info.id == m_hostSystemId)
+            continue;
+        AddRemotePlayer(info, m_hostIp);
+    }
+    m_superEnum.reset();
+    m_pingTimer.start();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hosting
+
+void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
+                   const std::u16string& password) {
+    if (IsOpen())
+        Fail(hresult::kAlreadyInitialized, "a session is already open");
+    OpenSockets();
+    m_enumUdp = new QUdpSocket(this);
+    if (!m_enumUdp->bind(m_options.bindAddress, m_options.enumPort, QAbstractSocket::ShareAddress))
+        Fail(hresult::kUnavailable, "the enumeration port is taken");
+    connect(m_enumUdp, &QUdpSocket::readyRead, this, [this] { OnDatagrams(m_enumUdp); });
+
+    m_desc = desc;
+    auto* random = QRandomGenerator::global();
+    if (m_desc.instance == wire::Guid{})
+        for (auto& b : m_desc.instance)
+            b = static_cast<std::uint8_t>(random->bounded(256));
+    // The ID mask keeps its top bit clear so that every ID the session hands out is positive.
+    if (m_desc.reserved1 == 0)
+        m_desc.reserved1 = random->generate() & 0x7FFF0000u;
+    m_desc.currentPlayers = 0;
+    m_name = name;
+    m_password = password;
+    m_version = wire::kNewestVersion;
+    m_state = State::Hosting;
+    m_systemId = NewPlayerId();
+    m_hostSystemId = m_systemId;
+    Player self;
+    self.id = m_systemId;
+    self.systemId = m_systemId;
+    self.flags = wire::player_flag::kSystem | wire::player_flag::kNameServer |
+                 wire::player_flag::kInGroup | wire::player_flag::kLocal;
+    self.local = true;
+    m_players[m_systemId] = self;
+    m_pingTimer.start();
+}
+
+std::int32_t Session::NewPlayerId() {
+    ++m_idIndex;
+    ++m_idUniqueness;
+    const std::uint32_t raw = ((m_idUniqueness & 0x7FFF) << 16) | (m_idIndex & 0xFFFF);
+    return static_cast<std::int32_t>(raw ^ m_desc.reserved1);
+}
+
+void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {
+    auto request = wire::DecodeEnumSessions(frame.body);
+    if (!request)
+        return Malformed(nullptr);
+    if (request->application != wire::Guid{} && request->application != m_desc.application)
+        return;
+    const bool full = m_desc.currentPlayers >= m_desc.maxPlayers && m_desc.maxPlayers != 0;
+    if (full && !(request->flags & wire::enum_flag::kAll))
+        return;
+    if ((m_desc.flags & wire::session_flag::kPrivate) && request->password != m_password)
+        return;
+    const Bytes reply = wire::EncodeFrame(OwnStream(), Command::EnumSessionsReply, m_version,
+                                          wire::EncodeEnumSessionsReply({m_desc, m_name}));
+    // The answer goes on a connection of its own, which closes once written.
+    auto* socket = new QTcpSocket(this);
+    connect(socket, &QTcpSocket::connected, socket, [socket, reply] {
+        socket->write(reinterpret_cast<const char*>(reply.data()),
+                      static_cast<qint64>(reply.size()));
+        socket->disconnectFromHost();
+    });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
+    socket->connectToHost(QHostAddress(peerIp), frame.sender.port);
+}
+
+void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp) {
+    auto flags = wire::DecodeRequestPlayerId(frame.body);
+    if (!flags)
+        return Malformed(nullptr);
+    wire::RequestPlayerReply reply;
+    const bool system = *flags & wire::player_flag::kSystem;
+    const bool full = m_desc.maxPlayers != 0 && m_desc.currentPlayers >= m_desc.maxPlayers;
+    const std::uint32_t closed =
+        system ? wire::session_flag::kJoinDisabled : wire::session_flag::kNoNewPlayers;
+    if (full || (m_desc.flags & closed))
+        reply.result = hresult::kNoNewPlayers;
+    else
+        reply.id = NewPlayerId();
+    if (!system && reply.result == 0) {
+        // Counted now, so that the limit holds while the CREATEPLAYER is on its way.
+        ++m_desc.currentPlayers;
+    }
+    SendTcp(peerIp, frame.sender.port,
+            wire::EncodeFrame(OwnStream(), Command::RequestPlayerReply, m_version,
+                              wire::EncodeRequestPlayerReply(reply)));
+}
+
+void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp) {
+    auto request = wire::DecodePlayerCreate(frame.body, true);
+    if (!request)
+        return Malformed(nullptr);
+    if ((m_desc.flags & wire::session_flag::kPasswordRequired) && request->password != m_password) {
+        SendTcp(peerIp, frame.sender.port,
+                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
+                                  wire::EncodeId(hresult::Make(340))));
+        return;
+    }
+    wire::PlayerInfo info = request->player;
+    info.id = request->playerId;
+    info.flags = wire::player_flag::kSystem | wire::player_flag::kInGroup;
+    if (!info.hasAddresses) {
+        info.hasAddresses = true;
+        info.stream = {0, frame.sender.port};
+    }
+    // Others learn this machine's real address from us.
+    if (info.stream.address == 0)
+        info.stream.address = peerIp;
+    if (info.datagram.address == 0)
+        info.datagram.address = peerIp;
+    std::vector<std::int32_t> others;
+    for (const auto& [id, machine] : m_machines)
+        others.push_back(id);
+    AddRemotePlayer(info, peerIp);
+
+    wire::PlayerCreate forward;
+    forward.playerId = info.id;
+    forward.player = info;
+    forward.player.flags = wire::player_flag::kSystem | wire::player_flag::kInGroup;
+    for (std::int32_t id : others)
+        if (const Machine* machine = MachineOf(id))
+            SendSystem(*machine, Command::AddForward, wire::EncodeAddForward(forward));
+
+    if (others.empty())
+        return FinishAdmission(info.id);
+    Admission& admission = m_admissions[info.id];
+    admission.waitingFor = others;
+    admission.timer = new QTimer(this);
+    admission.timer->setSingleShot(true);
+    const std::int32_t admitted = info.id;
+    connect(admission.timer, &QTimer::timeout, this,
+            [this, admitted] { FinishAdmission(admitted); });
+    admission.timer->start(m_options.nameTableTimeoutMs);
+}
+
+void Session::FinishAdmission(std::int32_t systemId) {
+    if (auto it = m_admissions.find(systemId); it != m_admissions.end()) {
+        if (it->second.timer)
+            it->second.timer->deleteLater();
+        m_admissions.erase(it);
+    }
+    const Machine* machine = MachineOf(systemId);
+    if (!machine)
+        return;
+    wire::SuperEnumPlayersReply reply;
+    reply.desc = m_desc;
+    reply.name = m_name;
+    reply.players = NameTable(systemId);
+    SendSystem(*machine, Command::SuperEnumPlayersReply, wire::EncodeSuperEnumPlayersReply(reply));
+}
+
+std::vector<wire::PlayerInfo> Session::NameTable(std::int32_t forSystemId) const {
+    using namespace wire::player_flag;
+    std::vector<wire::PlayerInfo> table;
+    for (const auto& [id, player] : m_players) {
+        wire::PlayerInfo info = InfoOf(player);
+        if (player.flags & kSystem) {
+            info.flags = id == m_systemId ? (kSystem | kNameServer | kInGroup | kLocal)
+                                          : (kSystem | kInGroup);
+            info.version = m_version;
+            if (id == m_systemId)
+                info.stream.address = 0, info.datagram.address = 0;
+        } else {
+            info.flags = kLocal;
+        }
+        (void)forSystemId;
+        table.push_back(std::move(info));
+    }
+    return table;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Players and messages
+
+std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
+                                   const std::u16string& formalName) {
+    RequireOpen();
+    Player player;
+    player.systemId = m_systemId;
+    player.flags = wire::player_flag::kLocal;
+    player.shortName = friendlyName;
+    player.longName = formalName;
+    player.local = true;
+    if (m_state == State::Hosting) {
+        if (m_desc.maxPlayers != 0 && m_desc.currentPlayers >= m_desc.maxPlayers)
+            Fail(hresult::kNoNewPlayers, "the session is full");
+        player.id = NewPlayerId();
+        ++m_desc.currentPlayers;
+    } else {
+        Machine* host = MachineOf(m_hostSystemId);
+        if (!host)
+            Fail(hresult::kConnectionLost, "the session host is gone");
+        m_playerReply.reset();
+        SendSystem(*host, Command::RequestPlayerId,
+                   wire::EncodeRequestPlayerId(wire::player_flag::kLocal));
+        if (!WaitUntil([&] { return m_playerReply.has_value() || !IsOpen(); },
+                       m_options.requestTimeoutMs) ||
+            !IsOpen())
+            Fail(hresult::kTimeout, "the session host did not give a player ID");
+        if (m_playerReply->result != 0)
+            Fail(m_playerReply->result, "the session host refused a new player");
+        player.id = m_playerReply->id;
+    }
+    m_players[player.id] = player;
+    wire::PlayerCreate create;
+    create.playerId = player.id;
+    create.player = InfoOf(player);
+    SendToAllMachines(Command::CreatePlayer, wire::EncodeCreatePlayer(create));
+    return player.id;
+}
+
+void Session::DestroyPlayer(std::int32_t id) {
+    RequireOpen();
+    auto it = m_players.find(id);
+    if (it == m_players.end() || !it->second.local || id == m_systemId)
+        Fail(hresult::kInvalidPlayer, "not a player of this program");
+    m_players.erase(it);
+    if (m_state == State::Hosting && m_desc.currentPlayers > 0)
+        --m_desc.currentPlayers;
+    SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
+}
+
+void Session::Send(std::int32_t from, std::int32_t to, std::span<const std::uint8_t> data) {
+    RequireOpen();
+    auto sender = m_players.find(from);
+    if (sender == m_players.end() || !sender->second.local)
+        Fail(hresult::kInvalidPlayer, "the sender is not a player of this program");
+    if (data.size() + wire::kPrefixSize + 8 > wire::kMaxFrameSize)
+        Fail(hresult::kSendTooBig, "the message is too large");
+    const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+    const wire::PlayerMessage message{from, to, Bytes(data.begin(), data.end())};
+    if (to == 0) {
+        // One copy per machine; players of this machine do not hear themselves.
+        const Bytes frame = wire::EncodePlayerMessage(OwnStream(), Version(), message, noIds);
+        for (const auto& [id, machine] : m_machines)
+            SendTo(machine, frame);
+        return;
+    }
+    auto target = m_players.find(to);
+    if (target == m_players.end())
+        Fail(hresult::kInvalidPlayer, "no such player");
+    if (target->second.local) {
+        Enqueue({from, to, message.data});
+        return;
+    }
+    Machine* machine = MachineOf(target->second.systemId);
+    if (!machine)
+        machine = MachineOf(m_hostSystemId);  // let the host pass it on
+    if (!machine)
+        Fail(hresult::kInvalidPlayer, "no route to the player");
+    SendTo(*machine, wire::EncodePlayerMessage(OwnStream(), Version(), message, noIds));
+}
+
+std::size_t Session::MessageCount(std::int32_t playerId) const {
+    return static_cast<std::size_t>(
+        std::count_if(m_queue.begin(), m_queue.end(),
+                      [&](const QueuedMessage& m) { return m.to == 0 || m.to == playerId; }));
+}
+
+std::optional<QueuedMessage> Session::Receive() {
+    if (m_queue.empty())
+        return std::nullopt;
+    QueuedMessage message = std::move(m_queue.front());
+    m_queue.pop_front();
+    return message;
+}
+
+std::optional<std::u16string> Session::FriendlyName(std::int32_t id) const {
+    auto it = m_players.find(id);
+    if (it == m_players.end())
+        return std::nullopt;
+    return it->second.shortName;
+}
+
+std::vector<std::int32_t> Session::PlayerIds() const {
+    std::vector<std::int32_t> ids;
+    for (const auto& [id, player] : m_players)
+        if (!(player.flags & wire::player_flag::kSystem))
+            ids.push_back(id);
+    return ids;
+}
+
+void Session::Close() {
+    if (m_state == State::Joined) {
+        for (const auto& [id, player] : m_players)
+            if (player.local && id != m_systemId)
+                SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
+        SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(m_systemId));
+    }
+    m_state = State::Idle;
+    m_pingTimer.stop();
+    for (auto& [socket, connection] : m_connections) {
+        socket->disconnect(this);
+        if (connection->outgoing) {
+            // Let what was written reach the other side before the connection goes, even
+            // when this object goes first; a peer that never lets go is cut after 2 s.
+            socket->setParent(nullptr);
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QTimer::singleShot(2000, socket, [socket] { socket->abort(), socket->deleteLater(); });
+            socket->disconnectFromHost();
+        } else {
+            socket->abort();
+            socket->deleteLater();
+        }
+    }
+    m_connections.clear();
+    m_outgoing.clear();
+    m_machines.clear();
+    m_players.clear();
+    for (auto& [id, admission] : m_admissions)
+        if (admission.timer)
+            admission.timer->deleteLater();
+    m_admissions.clear();
+    if (m_server)
+        m_server->close();
+    if (m_enumUdp)
+        m_enumUdp->close();
+    if (m_udp)
+        m_udp->close();
+}
+
+}  // namespace platform::directplay

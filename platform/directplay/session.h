@@ -1,0 +1,212 @@
+#pragma once
+
+// The TCP/IP service provider and session logic of DirectPlay 4, both roles in one class:
+// hosting (answering enumeration, handing out player IDs, admitting machines, forwarding new
+// players, pinging) and joining (enumerating, joining, creating players, talking to every
+// machine of the session). It runs on the thread that owns it, driven by that thread's event
+// loop; the waiting operations spin a local event loop with a deadline, so windows keep
+// painting. Received messages queue here until the program takes them.
+
+#include <QHostAddress>
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/directplay/wire.h"
+
+class QTcpServer;
+class QTcpSocket;
+class QUdpSocket;
+
+namespace platform::directplay {
+
+// DirectPlay's own notices, queued from player 0.
+namespace system_message {
+inline constexpr std::uint32_t kCreatePlayer = 0x0003;
+inline constexpr std::uint32_t kDestroyPlayer = 0x0005;
+inline constexpr std::uint32_t kSessionLost = 0x0031;
+}  // namespace system_message
+
+struct SessionOptions {
+    std::uint16_t enumPort = wire::kEnumPort;  // hosting: where enumeration is answered (0: any)
+    std::uint16_t tcpPort = 0;                 // 0: the first free of 2300-2349, else any
+    std::uint16_t udpPort = 0;                 // 0: the first free of 2350-2399, else any
+    QHostAddress bindAddress = QHostAddress(QHostAddress::AnyIPv4);
+    int enumTimeoutMs = 2000;
+    int requestTimeoutMs = 5000;
+    int joinTimeoutMs = 10000;
+    int pingIntervalMs = 35000;
+    int nameTableTimeoutMs = 15000;
+    std::size_t maxQueuedMessages = 10000;  // beyond it the oldest message is dropped
+    int malformedLimit = 8;                 // malformed frames before a connection is dropped
+};
+
+struct FoundSession {
+    wire::SessionDesc desc;
+    std::u16string name;
+    QHostAddress host;
+    std::uint16_t hostPort = 0;  // the host's listening TCP port
+    std::uint16_t version = wire::kNewestVersion;
+};
+
+struct QueuedMessage {
+    std::int32_t from = 0;  // 0: a DirectPlay notice
+    std::int32_t to = 0;
+    wire::Bytes data;
+};
+
+class Session : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Session(SessionOptions options = {}, QObject* parent = nullptr);
+    ~Session() override;
+
+    // Joining. Every failure throws DirectPlayError.
+    std::vector<FoundSession> EnumSessions(const QString& host, std::uint16_t port,
+                                           const wire::Guid& application,
+                                           const std::u16string& password, int timeoutMs = 0);
+    void Join(const FoundSession& session, const std::u16string& password);
+
+    // Hosting.
+    void Host(const wire::SessionDesc& desc, const std::u16string& name,
+              const std::u16string& password);
+
+    std::int32_t CreatePlayer(const std::u16string& friendlyName, const std::u16string& formalName);
+    void DestroyPlayer(std::int32_t id);
+    void Send(std::int32_t from, std::int32_t to, std::span<const std::uint8_t> data);
+    std::size_t MessageCount(std::int32_t playerId) const;
+    std::optional<QueuedMessage> Receive();
+    std::optional<std::u16string> FriendlyName(std::int32_t id) const;
+    std::vector<std::int32_t> PlayerIds() const;
+    void Close();
+
+    bool IsOpen() const { return m_state == State::Hosting || m_state == State::Joined; }
+    bool IsHost() const { return m_state == State::Hosting; }
+    std::uint16_t TcpPort() const;
+    std::uint16_t UdpPort() const;
+    std::uint16_t EnumPort() const;
+    std::int32_t SystemPlayerId() const { return m_systemId; }
+    const wire::SessionDesc& Desc() const { return m_desc; }
+    std::size_t MachineCount() const { return m_machines.size(); }
+    std::uint64_t MalformedCount() const { return m_malformed; }
+
+signals:
+    void progressed();
+    void messageQueued();
+    void sessionLost();
+
+private:
+    enum class State { Idle, Hosting, Joined, Lost };
+
+    struct Player {
+        std::int32_t id = 0;
+        std::int32_t systemId = 0;
+        std::uint32_t flags = 0;
+        std::u16string shortName;
+        std::u16string longName;
+        bool local = false;
+    };
+    struct Machine {
+        std::int32_t systemId = 0;
+        QHostAddress address;
+        wire::SockAddr stream;  // port; address resolved below
+        wire::SockAddr datagram;
+        bool heard = true;
+        int missedPings = 0;
+    };
+    struct Connection {
+        QTcpSocket* socket = nullptr;
+        wire::StreamFramer framer;
+        int malformed = 0;
+        bool outgoing = false;
+        std::uint32_t peerIp = 0;
+        std::uint16_t peerPort = 0;  // outgoing: the port connected to
+    };
+
+    void OpenSockets();
+    void OnNewConnection();
+    void Attach(QTcpSocket* socket, bool outgoing, std::uint16_t port);
+    void OnReadable(QTcpSocket* socket);
+    void OnSocketGone(QTcpSocket* socket);
+    void OnDatagrams(QUdpSocket* socket);
+    void HandleFrame(const wire::Bytes& bytes, std::uint32_t peerIp, Connection* from);
+    void HandleSystem(const wire::Frame& frame, std::uint32_t peerIp);
+    void HandlePlayerMessage(const wire::PlayerMessage& message);
+    void Malformed(Connection* from);
+    void MachineLost(std::int32_t systemId);
+    void LoseSession();
+
+    // Host side.
+    void AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp);
+    void AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp);
+    void AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp);
+    void FinishAdmission(std::int32_t systemId);
+    std::int32_t NewPlayerId();
+    std::vector<wire::PlayerInfo> NameTable(std::int32_t forSystemId) const;
+
+    // Both sides.
+    void AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp);
+    void RemovePlayer(std::int32_t id, bool notify);
+    void RecountPlayers();
+    wire::PlayerInfo InfoOf(const Player& player) const;
+    Machine* MachineOf(std::int32_t systemId);
+    Machine* MachineAt(std::uint32_t ip, std::uint16_t streamPort);
+    void SendTo(const Machine& machine, const wire::Bytes& frame);
+    void SendTcp(std::uint32_t ip, std::uint16_t port, const wire::Bytes& frame);
+    void SendSystem(const Machine& machine, wire::Command command, const wire::Bytes& body);
+    void SendToAllMachines(wire::Command command, const wire::Bytes& body);
+    void SendDatagram(const Machine& machine, wire::Command command, const wire::Bytes& body);
+    void Enqueue(QueuedMessage message);
+    void Notice(std::uint32_t type, std::int32_t id);
+    void PingTick();
+    bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+    wire::SockAddr OwnStream() const { return {0, TcpPort()}; }
+    std::uint16_t Version() const { return m_version; }
+    void RequireOpen() const;
+
+    SessionOptions m_options;
+    State m_state = State::Idle;
+    QTcpServer* m_server = nullptr;
+    QUdpSocket* m_udp = nullptr;
+    QUdpSocket* m_enumUdp = nullptr;
+    QTimer m_pingTimer;
+    std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
+    std::map<std::pair<std::uint32_t, std::uint16_t>, QTcpSocket*> m_outgoing;
+    std::map<std::int32_t, Player> m_players;
+    std::map<std::int32_t, Machine> m_machines;  // remote machines by system player
+    std::deque<QueuedMessage> m_queue;
+    wire::SessionDesc m_desc;
+    std::u16string m_name;
+    std::u16string m_password;
+    std::uint16_t m_version = wire::kNewestVersion;
+    std::int32_t m_systemId = 0;
+    std::int32_t m_hostSystemId = 0;
+    std::uint32_t m_idIndex = 0;
+    std::uint32_t m_idUniqueness = 0;
+    std::uint64_t m_malformed = 0;
+
+    // Joining in progress.
+    bool m_enumerating = false;
+    std::vector<FoundSession> m_found;
+    std::optional<wire::RequestPlayerReply> m_playerReply;
+    std::optional<wire::SuperEnumPlayersReply> m_superEnum;
+    std::optional<std::int32_t> m_addForwardError;
+    std::uint32_t m_hostIp = 0;
+
+    // Hosting: machines waiting for acknowledgements of their announcement.
+    struct Admission {
+        std::vector<std::int32_t> waitingFor;
+        QTimer* timer = nullptr;
+    };
+    std::map<std::int32_t, Admission> m_admissions;
+};
+
+}  // namespace platform::directplay

@@ -1,0 +1,357 @@
+// A host and joiners of this DirectPlay layer talking over 127.0.0.1 with ports chosen at run
+// time: enumeration, joining, names, messages both ways, peers, leaving, pings, the host
+// vanishing, refusals, and hostile bytes on live sockets.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include "platform/directplay/directplay.h"
+
+namespace dp = platform::directplay;
+
+namespace {
+
+dp::SessionOptions TestOptions() {
+    dp::SessionOptions options;
+    options.enumPort = 0;
+    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    options.enumTimeoutMs = 400;
+    options.requestTimeoutMs = 3000;
+    options.nameTableTimeoutMs = 1000;
+    return options;
+}
+
+// Runs the event loop until `done` holds or 5 s pass.
+bool Until(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+dp::wire::Bytes Bytes(std::initializer_list<std::int32_t> words) {
+    dp::DirectPlayMessage m;
+    for (auto w : words)
+        m.WriteLong(w);
+    return m.Bytes();
+}
+
+struct Hosted {
+    std::shared_ptr<dp::DirectPlay4> play;
+    std::int32_t player = 0;
+    std::uint16_t enumPort = 0;
+};
+
+Hosted StartHost(std::uint32_t flags = 0, std::int32_t maxPlayers = 8,
+                 dp::SessionOptions options = TestOptions()) {
+    Hosted h;
+    h.play = dp::DirectX7(options).DirectPlayCreate("");
+    auto desc = h.play->CreateSessionData();
+    desc->SetSessionName("Sunday Flight");
+    desc->SetMaxPlayers(maxPlayers);
+    desc->SetFlags(flags);
+    h.play->Open(*desc, dp::kOpenCreate);
+    h.player = h.play->CreatePlayer("FS Host", "Host", 0, 0);
+    h.enumPort = h.play->Engine().EnumPort();
+    return h;
+}
+
+std::shared_ptr<dp::SessionList> Enumerate(dp::DirectPlay4& joiner, std::uint16_t port) {
+    joiner.InitializeConnection(dp::ConnectionAddress::TcpIp("127.0.0.1:" + std::to_string(port)));
+    auto desc = joiner.CreateSessionData();
+    desc->SetGuidApplication("");
+    desc->SetSessionPassword("");
+    return joiner.GetDPEnumSessions(*desc, 0, dp::kEnumAvailable);
+}
+
+struct Joined {
+    std::shared_ptr<dp::DirectPlay4> play;
+    std::int32_t player = 0;
+};
+
+Joined Join(std::uint16_t enumPort, const std::string& nickname,
+            dp::SessionOptions options = TestOptions()) {
+    Joined j;
+    j.play = dp::DirectX7(options).DirectPlayCreate("");
+    auto sessions = Enumerate(*j.play, enumPort);
+    if (sessions->GetCount() < 1)
+        throw std::runtime_error("no session found");
+    j.play->Open(*sessions->GetItem(1), dp::kOpenJoin);
+    j.player = j.play->CreatePlayer(nickname, "Player", 0, 0);
+    return j;
+}
+
+// Takes messages until one from a player (not a notice) arrives; returns it or nothing.
+std::optional<std::pair<std::int32_t, dp::wire::Bytes>> NextFromPlayer(dp::DirectPlay4& play,
+                                                                       std::int32_t local) {
+    std::optional<std::pair<std::int32_t, dp::wire::Bytes>> found;
+    Until([&] {
+        while (play.GetMessageCount(local) > 0) {
+            std::int32_t from = 0, to = 0;
+            auto m = play.Receive(from, to, dp::kReceiveAll);
+            if (from != 0) {
+                found = std::make_pair(from, m->Bytes());
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+bool SawNotice(dp::DirectPlay4& play, std::int32_t local, std::uint32_t type) {
+    return Until([&] {
+        while (play.GetMessageCount(local) > 0) {
+            std::int32_t from = 0, to = 0;
+            auto m = play.Receive(from, to, dp::kReceiveAll);
+            if (from == 0 && static_cast<std::uint32_t>(m->ReadLong()) == type)
+                return true;
+        }
+        return false;
+    });
+}
+
+TEST(DirectPlaySession, ConnectionTypesAreListedAsDirectX7Does) {
+    auto play = dp::DirectX7(TestOptions()).DirectPlayCreate("");
+    auto list = play->GetDPEnumConnections("", dp::kConnectionsDirectPlay);
+    ASSERT_EQ(list->GetCount(), 4);
+    EXPECT_EQ(list->GetName(1), "IPX Connection For DirectPlay");
+    EXPECT_EQ(list->GetName(2), "Internet TCP/IP Connection For DirectPlay");
+    EXPECT_EQ(list->GetName(3), "Modem Connection For DirectPlay");
+    EXPECT_EQ(list->GetName(4), "Serial Connection For DirectPlay");
+    EXPECT_THROW(list->GetName(5), dp::DirectPlayError);
+
+    for (int unavailable : {1, 3, 4}) {
+        auto fresh = dp::DirectX7(TestOptions()).DirectPlayCreate("");
+        EXPECT_THROW(fresh->InitializeConnection(list->GetAddress(unavailable)),
+                     dp::DirectPlayError)
+            << unavailable;
+    }
+    // The TCP/IP provider asks for the host; Cancel is the failure.
+    dp::SetAddressPrompt([] { return std::nullopt; });
+    try {
+        play->InitializeConnection(list->GetAddress(2));
+        ADD_FAILURE() << "a cancelled dialog must fail";
+    } catch (const dp::DirectPlayError& e) {
+        EXPECT_EQ(e.Code(), dp::hresult::kUserCancel);
+    }
+    int asked = 0;
+    dp::SetAddressPrompt([&]() -> std::optional<std::string> {
+        ++asked;
+        return "127.0.0.1:1";
+    });
+    EXPECT_NO_THROW(play->InitializeConnection(list->GetAddress(2)));
+    EXPECT_EQ(asked, 1);
+    dp::SetAddressPrompt(nullptr);
+}
+
+TEST(DirectPlaySession, JoinerEnumeratesJoinsAndTalksWithTheHost) {
+    Hosted host = StartHost();
+    auto joinerPlay = dp::DirectX7(TestOptions()).DirectPlayCreate("");
+    auto sessions = Enumerate(*joinerPlay, host.enumPort);
+    ASSERT_EQ(sessions->GetCount(), 1);
+    EXPECT_EQ(sessions->GetItem(1)->GetSessionName(), "Sunday Flight");
+    EXPECT_EQ(sessions->GetItem(1)->GetCurrentPlayers(), 1);
+    EXPECT_EQ(sessions->GetItem(1)->GetMaxPlayers(), 8);
+
+    joinerPlay->Open(*sessions->GetItem(1), dp::kOpenJoin);
+    const std::int32_t me = joinerPlay->CreatePlayer("ATC Controller", "Player", 0, 0);
+    EXPECT_GT(me, 0);
+    EXPECT_EQ(joinerPlay->GetPlayerFriendlyName(me), "ATC Controller");
+    EXPECT_EQ(joinerPlay->GetPlayerFriendlyName(host.player), "FS Host");  // from the name table
+    ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kCreatePlayer));
+    EXPECT_EQ(host.play->GetPlayerFriendlyName(me), "ATC Controller");
+
+    auto join = joinerPlay->CreateMessage();
+    join->WriteLong(4097);
+    join->WriteLong(0);
+    joinerPlay->Send(me, 0, dp::kSendGuaranteed, *join);
+    auto atHost = NextFromPlayer(*host.play, host.player);
+    ASSERT_TRUE(atHost);
+    EXPECT_EQ(atHost->first, me);
+    EXPECT_EQ(atHost->second, Bytes({4097, 0}));
+
+    host.play->Send(host.player, 0, dp::kSendGuaranteed,
+                    dp::DirectPlayMessage(Bytes({4099, 4, me})));
+    auto atJoiner = NextFromPlayer(*joinerPlay, me);
+    ASSERT_TRUE(atJoiner);
+    EXPECT_EQ(atJoiner->first, host.player);
+    dp::DirectPlayMessage reading(atJoiner->second);
+    EXPECT_EQ(reading.ReadLong(), 4099);
+    EXPECT_EQ(reading.ReadLong(), 4);
+    EXPECT_EQ(reading.ReadLong(), me);
+    EXPECT_THROW(reading.ReadByte(), dp::DirectPlayError);  // past the end
+}
+
+TEST(DirectPlaySession, SecondJoinerSeesTheFirstAndHearsItDirectly) {
+    Hosted host = StartHost();
+    Joined first = Join(host.enumPort, "Tower");
+    Joined second = Join(host.enumPort, "Ground");
+    EXPECT_EQ(second.play->GetPlayerFriendlyName(first.player), "Tower");
+    ASSERT_TRUE(Until([&] {
+        try {
+            return first.play->GetPlayerFriendlyName(second.player) == "Ground";
+        } catch (const dp::DirectPlayError&) {
+            return false;
+        }
+    }));
+    first.play->Send(first.player, 0, dp::kSendGuaranteed, dp::DirectPlayMessage(Bytes({4131, 3})));
+    auto heard = NextFromPlayer(*second.play, second.player);
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(heard->first, first.player);
+    auto atHost = NextFromPlayer(*host.play, host.player);
+    ASSERT_TRUE(atHost);
+    EXPECT_EQ(atHost->first, first.player);
+}
+
+TEST(DirectPlaySession, PlayersLeavingDisappearFromTheNameTable) {
+    Hosted host = StartHost();
+    Joined joiner = Join(host.enumPort, "Leaving Soon");
+    ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kCreatePlayer));
+    joiner.play->DestroyPlayer(joiner.player);
+    ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kDestroyPlayer));
+    EXPECT_THROW(host.play->GetPlayerFriendlyName(joiner.player), dp::DirectPlayError);
+
+    Joined other = Join(host.enumPort, "Closing");
+    ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kCreatePlayer));
+    other.play->Close();
+    ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kDestroyPlayer));
+    EXPECT_TRUE(Until([&] { return host.play->Engine().MachineCount() == 1; }));
+}
+
+TEST(DirectPlaySession, PingsKeepAQuietSessionAlive) {
+    dp::SessionOptions fast = TestOptions();
+    fast.pingIntervalMs = 50;
+    Hosted host = StartHost(0, 8, fast);
+    Joined joiner = Join(host.enumPort, "Quiet", fast);
+    // Far beyond eight ping periods without application traffic.
+    Until([] { return false; }, 1200);
+    EXPECT_EQ(host.play->Engine().MachineCount(), 1u);
+    EXPECT_TRUE(joiner.play->Engine().IsOpen());
+    EXPECT_EQ(joiner.play->GetPlayerFriendlyName(host.player), "FS Host");
+}
+
+TEST(DirectPlaySession, HostVanishingIsASessionLostNotice) {
+    Hosted host = StartHost();
+    Joined joiner = Join(host.enumPort, "Orphan");
+    host.play.reset();  // the host's process goes away without a word
+    EXPECT_TRUE(SawNotice(*joiner.play, joiner.player, dp::system_message::kSessionLost));
+    EXPECT_FALSE(joiner.play->Engine().IsOpen());
+    EXPECT_THROW(joiner.play->Send(joiner.player, 0, 1, dp::DirectPlayMessage(Bytes({4100, 0}))),
+                 dp::DirectPlayError);
+}
+
+struct RefusalRow {
+    const char* name;
+    std::uint32_t flags;
+    std::int32_t maxPlayers;
+    std::int32_t code;
+};
+
+TEST(DirectPlaySession, SessionsThatCannotBeJoinedFailAtOpen) {
+    const RefusalRow rows[] = {
+        {"joining disabled", dp::wire::session_flag::kJoinDisabled, 8, dp::hresult::kNoNewPlayers},
+        {"reliable protocol", dp::wire::session_flag::kReliableProtocol, 8,
+         dp::hresult::kUnsupported},
+        {"secure", dp::wire::session_flag::kSecure, 8, dp::hresult::kAuthenticationFailed},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Hosted host = StartHost(row.flags, row.maxPlayers);
+        auto play = dp::DirectX7(TestOptions()).DirectPlayCreate("");
+        auto sessions = Enumerate(*play, host.enumPort);
+        ASSERT_EQ(sessions->GetCount(), 1);
+        try {
+            play->Open(*sessions->GetItem(1), dp::kOpenJoin);
+            ADD_FAILURE() << "Open must fail";
+        } catch (const dp::DirectPlayError& e) {
+            EXPECT_EQ(e.Code(), row.code) << e.what();
+        }
+    }
+    // A full session is not even listed for "available sessions only".
+    Hosted full = StartHost(0, 1);
+    auto play = dp::DirectX7(TestOptions()).DirectPlayCreate("");
+    EXPECT_EQ(Enumerate(*play, full.enumPort)->GetCount(), 0);
+}
+
+TEST(DirectPlaySession, HostileBytesOnLiveSocketsLeaveTheJoinerUsable) {
+    Hosted host = StartHost();
+    Joined joiner = Join(host.enumPort, "Sturdy");
+    const std::uint16_t port = joiner.play->Engine().TcpPort();
+    const std::vector<std::pair<const char*, QByteArray>> attacks = {
+        {"text", QByteArray("GET / HTTP/1.0\r\n\r\n")},
+        {"size below prefix", QByteArray::fromHex("0400b0fa")},
+        {"truncated frame", QByteArray::fromHex("4000b0fa0200") + QByteArray(10, 'x')},
+        {"oversized claim", QByteArray::fromHex("ffffffaf") + QByteArray(4096, '\0')},
+        {"bad play messages",
+         [] {
+             QByteArray many;
+             for (int i = 0; i < 20; ++i) {
+                 // a SUPERENUMPLAYERSREPLY claiming a billion players in 60 bytes
+                 auto frame =
+                     dp::wire::EncodeFrame({0, 1}, dp::wire::Command::SuperEnumPlayersReply, 14,
+                                           dp::wire::Bytes(32, 0xFF));
+                 many.append(reinterpret_cast<const char*>(frame.data()),
+                             static_cast<qsizetype>(frame.size()));
+             }
+             return many;
+         }()},
+    };
+    for (const auto& [name, bytes] : attacks) {
+        QTcpSocket attacker;
+        attacker.connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(attacker.waitForConnected(2000)) << name;
+        attacker.write(bytes);
+        attacker.flush();
+        Until([&] { return attacker.state() == QAbstractSocket::UnconnectedState; }, 300);
+    }
+    QUdpSocket udp;
+    udp.writeDatagram(QByteArray(3, 'z'), QHostAddress::LocalHost, joiner.play->Engine().UdpPort());
+    udp.writeDatagram(QByteArray::fromHex("ffffffff"), QHostAddress::LocalHost, host.enumPort);
+
+    EXPECT_TRUE(joiner.play->Engine().IsOpen());
+    EXPECT_GT(joiner.play->Engine().MalformedCount(), 0u);
+    host.play->Send(host.player, 0, dp::kSendGuaranteed, dp::DirectPlayMessage(Bytes({4100, 0})));
+    auto still = NextFromPlayer(*joiner.play, joiner.player);
+    ASSERT_TRUE(still);
+    EXPECT_EQ(still->second, Bytes({4100, 0}));
+}
+
+TEST(DirectPlaySession, QueueKeepsTheNewestWhenFull) {
+    dp::SessionOptions small = TestOptions();
+    small.maxQueuedMessages = 5;
+    Hosted host = StartHost();
+    Joined joiner = Join(host.enumPort, "Slow Reader", small);
+    for (std::int32_t i = 0; i < 20; ++i)
+        host.play->Send(host.player, 0, 1, dp::DirectPlayMessage(Bytes({4120, i})));
+    ASSERT_TRUE(Until([&] {
+        std::int32_t from = 0, to = 0;
+        if (joiner.play->GetMessageCount(joiner.player) < 5)
+            return false;
+        // the last one queued is the last one sent
+        std::vector<dp::wire::Bytes> all;
+        while (joiner.play->GetMessageCount(joiner.player) > 0)
+            all.push_back(joiner.play->Receive(from, to, 1)->Bytes());
+        return all.size() == 5 && all.back() == Bytes({4120, 19});
+    }));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

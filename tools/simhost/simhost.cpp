@@ -1,0 +1,389 @@
+// simhost: hosts a DirectPlay session the way the simulator does, with AI aircraft flying
+// around an airport, so Tarvolo can join it without the simulator. One log line per event.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
+
+#include "builder/database_file.h"
+#include "model/own_files.h"
+#include "model/settings_record.h"
+#include "platform/directplay/directplay.h"
+#include "tools/simhost/mp_messages.h"
+#include "tools/simhost/traffic.h"
+
+namespace dp = platform::directplay;
+
+namespace {
+
+void Log(const QString& line) {
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+std::uint64_t MonotonicMicros() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+QByteArray ReadWhole(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+std::span<const std::uint8_t> AsBytes(const QByteArray& data) {
+    return {reinterpret_cast<const std::uint8_t*>(data.constData()),
+            static_cast<std::size_t>(data.size())};
+}
+
+// The runway of airport `index` in a database directory, or an error text.
+std::optional<simhost::Runway> RunwayFromDatabase(const QString& dir, int index, QString& error,
+                                                  QString& airportName) {
+    const QByteArray settingsBytes = ReadWhole(dir + "/" + model::kSettingsFileName);
+    if (settingsBytes.isEmpty()) {
+        error = "cannot read " + dir + "/" + model::kSettingsFileName;
+        return std::nullopt;
+    }
+    const auto settings = model::DecodeSettings(AsBytes(settingsBytes));
+    const auto airports = builder::DecodeAirportDatabase(
+        AsBytes(ReadWhole(dir + "/" + model::kAirportsFileName)), settings.airportCount);
+    if (index < 0 || static_cast<std::size_t>(index) >= airports.items.size()) {
+        error = QString("no airport %1 in the database").arg(index);
+        return std::nullopt;
+    }
+    const auto& airport = airports.items[static_cast<std::size_t>(index)];
+    airportName = QString::fromStdString(airport.ident + " " + airport.name);
+    simhost::Runway runway;
+    runway.latitude = airport.latitude;
+    runway.longitude = airport.longitude;
+    runway.elevationFeet = airport.elevation;
+    if (airport.runwayCount > 0 && !airport.runways.empty()) {
+        const auto& r = airport.runways[0];
+        runway.latitude = r.end1Latitude;
+        runway.longitude = r.end1Longitude;
+        const double kDeg = 3.14159265358979323846 / 180.0;
+        const double north = (r.end2Latitude - r.end1Latitude) * 40007000.0 / 360.0;
+        const double east = (r.end2Longitude - r.end1Longitude) * 40007000.0 / 360.0 *
+                            std::cos(r.end1Latitude * kDeg);
+        runway.trueHeading = std::fmod(std::atan2(east, north) / kDeg + 360.0, 360.0);
+        runway.lengthMetres = std::max(600.0, std::hypot(north, east));
+    }
+    return runway;
+}
+
+struct Joiner {
+    std::int32_t id = 0;
+    qint64 acceptedAt = -1;
+    bool removed = false;
+};
+
+class Host : public QObject {
+public:
+    Host(std::shared_ptr<dp::DirectPlay4> play, std::vector<simhost::Aircraft> fleet,
+         QCommandLineParser& args)
+        : m_play(std::move(play)), m_fleet(std::move(fleet)) {
+        m_refuse = args.isSet("refuse");
+        m_removeAfterMs = args.value("remove-after").toDouble() * 1000.0;
+        m_silentAfterMs = args.value("silent-after").toDouble() * 1000.0;
+        m_rate = std::max(0.1, args.value("rate").toDouble());
+        m_chatLines = args.values("chat");
+        m_longEvery = std::max(0, args.value("long-every").toInt());
+        m_clock.start();
+
+        m_hostPlayer = m_play->CreatePlayer(args.value("host-name").toStdString(), "Host", 0, 0);
+        Log(QString("PLAYER %1 \"%2\" host").arg(m_hostPlayer).arg(args.value("host-name")));
+        for (auto& aircraft : m_fleet) {
+            const std::int32_t id = m_play->CreatePlayer(aircraft.Callsign(), "AI", 0, 0);
+            m_ids.push_back(id);
+            Log(QString("PLAYER %1 \"%2\" %3")
+                    .arg(id)
+                    .arg(QString::fromStdString(aircraft.Callsign()),
+                         QString::fromStdString(aircraft.Model())));
+        }
+
+        connect(&m_positionTimer, &QTimer::timeout, this, [this] { SendPositions(); });
+        m_positionTimer.start(static_cast<int>(std::lround(1000.0 / m_rate)));
+        connect(&m_aliveTimer, &QTimer::timeout, this,
+                [this] { Broadcast(m_hostPlayer, simhost::EncodeEmpty(simhost::kAlive)); });
+        m_aliveTimer.start(5000);
+        connect(&m_chatTimer, &QTimer::timeout, this, [this] { SendChat(); });
+        if (!m_chatLines.isEmpty())
+            m_chatTimer.start(args.value("chat-every").toInt() * 1000);
+        connect(&m_poll, &QTimer::timeout, this, [this] { Poll(); });
+        m_poll.start(5);
+        m_lastTick = m_clock.elapsed();
+    }
+
+private:
+    bool Silent() const {
+        return m_silentAfterMs > 0 && static_cast<double>(m_clock.elapsed()) >= m_silentAfterMs;
+    }
+
+    void Broadcast(std::int32_t from, const simhost::Bytes& bytes, std::int32_t to = 0) {
+        if (Silent()) {
+            if (!m_saidSilent)
+                Log("SILENT from now on");
+            m_saidSilent = true;
+            return;
+        }
+        try {
+            m_play->Send(from, to, dp::kSendGuaranteed, dp::DirectPlayMessage(bytes));
+        } catch (const dp::DirectPlayError& e) {
+            Log(QString("ERROR send: %1").arg(e.what()));
+        }
+    }
+
+    void SendPositions() {
+        const qint64 now = m_clock.elapsed();
+        const double seconds = static_cast<double>(now - m_lastTick) / 1000.0;
+        m_lastTick = now;
+        ++m_round;
+        for (std::size_t i = 0; i < m_fleet.size(); ++i) {
+            m_fleet[i].Advance(seconds);
+            const bool useLong =
+                m_longEvery > 0 && (m_round + static_cast<std::int64_t>(i)) % m_longEvery == 0;
+            const auto state = m_fleet[i].State();
+            const auto stamp = MonotonicMicros();
+            const auto sequence = static_cast<std::int32_t>(m_round);
+            Broadcast(m_ids[i], useLong ? simhost::EncodePositionLong(state, stamp, sequence)
+                                        : simhost::EncodePosition(state, stamp, sequence));
+        }
+        for (auto& [id, joiner] : m_joiners) {
+            if (!joiner.removed && joiner.acceptedAt >= 0 && m_removeAfterMs > 0 &&
+                static_cast<double>(now - joiner.acceptedAt) >= m_removeAfterMs) {
+                joiner.removed = true;
+                Log(QString("REMOVE %1").arg(id));
+                Broadcast(m_hostPlayer, simhost::EncodeEmpty(simhost::kRemoved), id);
+            }
+        }
+    }
+
+    void SendChat() {
+        if (m_fleet.empty())
+            return;
+        const QString line = m_chatLines[m_chatIndex++ % m_chatLines.size()];
+        const std::size_t who = static_cast<std::size_t>(m_chatIndex) % m_fleet.size();
+        Log(QString("CHAT out %1: %2").arg(QString::fromStdString(m_fleet[who].Callsign()), line));
+        Broadcast(m_ids[who], simhost::EncodeChat(line.toLatin1().toStdString()));
+    }
+
+    void Poll() {
+        std::int32_t count = 0;
+        try {
+            count = m_play->GetMessageCount(m_hostPlayer);
+        } catch (const dp::DirectPlayError&) {
+            return;
+        }
+        for (; count > 0; --count) {
+            std::int32_t from = 0;
+            std::int32_t to = 0;
+            std::shared_ptr<dp::DirectPlayMessage> message;
+            try {
+                message = m_play->Receive(from, to, dp::kReceiveAll);
+            } catch (const dp::DirectPlayError&) {
+                return;
+            }
+            Handle(from, message->Bytes());
+        }
+    }
+
+    QString NameOf(std::int32_t id) {
+        try {
+            return QString::fromLatin1(m_play->GetPlayerFriendlyName(id).c_str());
+        } catch (const dp::DirectPlayError&) {
+            return QString("#%1").arg(id);
+        }
+    }
+
+    void Handle(std::int32_t from, const simhost::Bytes& bytes) {
+        std::int32_t type = 0;
+        std::int32_t size = 0;
+        if (!simhost::ReadHeader(bytes, type, size))
+            return;
+        if (from == 0) {
+            const auto kind = static_cast<std::uint32_t>(type);
+            if (kind == dp::system_message::kCreatePlayer)
+                Log(QString("DP player %1 \"%2\" joined the session")
+                        .arg(simhost::ReadInt32(bytes, 4))
+                        .arg(NameOf(simhost::ReadInt32(bytes, 4))));
+            else if (kind == dp::system_message::kDestroyPlayer)
+                Log(QString("DP player %1 left the session").arg(simhost::ReadInt32(bytes, 4)));
+            return;
+        }
+        switch (type) {
+            case simhost::kJoinRequest:
+            case simhost::kJoinPending: {
+                Joiner& joiner = m_joiners[from];
+                joiner.id = from;
+                Log(QString("%1 %2 \"%3\"")
+                        .arg(type == simhost::kJoinRequest ? "JOIN request" : "JOIN pending")
+                        .arg(from)
+                        .arg(NameOf(from)));
+                if (m_refuse) {
+                    Log(QString("JOIN refused %1").arg(from));
+                    Broadcast(m_hostPlayer, simhost::EncodeEmpty(simhost::kJoinRefused), from);
+                } else {
+                    if (joiner.acceptedAt < 0)
+                        joiner.acceptedAt = m_clock.elapsed();
+                    Log(QString("JOIN accepted %1").arg(from));
+                    Broadcast(m_hostPlayer, simhost::EncodePlayerId(simhost::kPlayerHere, from));
+                }
+                return;
+            }
+            case simhost::kRollCall:
+                Log(QString("ROLL CALL from %1").arg(from));
+                Broadcast(m_hostPlayer,
+                          simhost::EncodePlayerId(simhost::kPlayerHere, m_hostPlayer));
+                for (std::int32_t id : m_ids)
+                    Broadcast(id, simhost::EncodePlayerId(simhost::kPlayerHere, id));
+                return;
+            case simhost::kAircraftInfoRequest:
+                Log(QString("INFO request from %1").arg(from));
+                Broadcast(m_hostPlayer, simhost::EncodeAircraftInfo(0, "Cessna Skyhawk 172SP"));
+                for (std::size_t i = 0; i < m_fleet.size(); ++i)
+                    Broadcast(m_ids[i], simhost::EncodeAircraftInfo(m_fleet[i].Category(),
+                                                                    m_fleet[i].Model()));
+                return;
+            case simhost::kPlayerHere:
+                Log(QString("HERE %1 \"%2\"").arg(simhost::ReadInt32(bytes, 8)).arg(NameOf(from)));
+                return;
+            case simhost::kChat: {
+                const std::size_t length =
+                    size > 1 ? std::min(bytes.size() - 8, static_cast<std::size_t>(size - 1)) : 0;
+                std::string text(bytes.begin() + 8,
+                                 bytes.begin() + 8 + static_cast<std::ptrdiff_t>(length));
+                while (!text.empty() && text.back() == '\0')
+                    text.pop_back();
+                const auto zero = text.find('\0');
+                if (zero != std::string::npos)
+                    text.resize(zero);
+                Log(QString("CHAT in %1: %2").arg(NameOf(from), QString::fromLatin1(text.c_str())));
+                return;
+            }
+            default:
+                Log(QString("MESSAGE %1 from %2, %3 bytes").arg(type).arg(from).arg(bytes.size()));
+                return;
+        }
+    }
+
+    std::shared_ptr<dp::DirectPlay4> m_play;
+    std::vector<simhost::Aircraft> m_fleet;
+    std::vector<std::int32_t> m_ids;
+    std::int32_t m_hostPlayer = 0;
+    std::map<std::int32_t, Joiner> m_joiners;
+    QElapsedTimer m_clock;
+    QTimer m_positionTimer, m_aliveTimer, m_chatTimer, m_poll;
+    qint64 m_lastTick = 0;
+    std::int64_t m_round = 0;
+    bool m_refuse = false;
+    bool m_saidSilent = false;
+    double m_removeAfterMs = 0;
+    double m_silentAfterMs = 0;
+    double m_rate = 1;
+    int m_longEvery = 0;
+    QStringList m_chatLines;
+    int m_chatIndex = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
+    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
+    QCommandLineParser args;
+    args.setApplicationDescription("Hosts a simulator multiplayer session with AI traffic.");
+    args.addHelpOption();
+    args.addOptions({
+        {"name", "Session name.", "text", "Tarvolo Demo"},
+        {"max-players", "Maximum players of the session.", "n", "16"},
+        {"database", "Database directory (atc_settings.tcs, world_airports.dat).", "dir"},
+        {"index", "Airport index in the database.", "n", "0"},
+        {"lat", "Runway threshold latitude.", "deg", "47.4490"},
+        {"lon", "Runway threshold longitude.", "deg", "-122.3090"},
+        {"elev", "Runway elevation in feet.", "ft", "433"},
+        {"runway-heading", "True heading of the runway.", "deg", "160"},
+        {"aircraft", "Number of AI aircraft.", "n", "8"},
+        {"host-name", "Name of the host's own player.", "text", "FS Host"},
+        {"enum-port", "UDP port answering enumeration (0: any).", "port", "47624"},
+        {"tcp-port", "TCP port (0: first free of 2300-2349).", "port", "0"},
+        {"rate", "Position messages per second per aircraft.", "n", "1"},
+        {"long-every", "Every n-th position goes as the long form (0: never).", "n", "4"},
+        {"refuse", "Refuse every joiner."},
+        {"remove-after", "Remove a joiner this many seconds after accepting it (0: never).", "s",
+         "0"},
+        {"silent-after", "Stop sending anything after this many seconds (0: never).", "s", "0"},
+        {"chat", "A chat line the AI pilots say (repeatable).", "text"},
+        {"chat-every", "Seconds between chat lines.", "s", "20"},
+        {"seed", "Seed of the fleet.", "n", "7"},
+        {"duration", "Exit after this many seconds (0: run until stopped).", "s", "0"},
+        {"ping-ms", "DirectPlay keep-alive interval.", "ms", "35000"},
+    });
+    args.process(app);
+
+    simhost::Runway runway;
+    QString airport = "position given";
+    if (args.isSet("database")) {
+        QString error;
+        auto found =
+            RunwayFromDatabase(args.value("database"), args.value("index").toInt(), error, airport);
+        if (!found) {
+            Log("ERROR " + error);
+            return 2;
+        }
+        runway = *found;
+    } else {
+        runway.latitude = args.value("lat").toDouble();
+        runway.longitude = args.value("lon").toDouble();
+        runway.elevationFeet = args.value("elev").toDouble();
+        runway.trueHeading = args.value("runway-heading").toDouble();
+    }
+
+    dp::SessionOptions options;
+    options.enumPort = static_cast<std::uint16_t>(args.value("enum-port").toUInt());
+    options.tcpPort = static_cast<std::uint16_t>(args.value("tcp-port").toUInt());
+    options.pingIntervalMs = std::max(100, args.value("ping-ms").toInt());
+    dp::DirectX7 directX(options);
+    auto play = directX.DirectPlayCreate("");
+    auto description = play->CreateSessionData();
+    description->SetSessionName(args.value("name").toStdString());
+    description->SetMaxPlayers(args.value("max-players").toInt());
+    description->SetFlags(dp::wire::session_flag::kKeepAlive |
+                          dp::wire::session_flag::kMigrateHost);
+    try {
+        play->Open(*description, dp::kOpenCreate);
+    } catch (const dp::DirectPlayError& e) {
+        Log(QString("ERROR cannot host: %1").arg(e.what()));
+        return 2;
+    }
+    Log(QString("HOST \"%1\" airport %2 runway %3 deg, %4 aircraft")
+            .arg(args.value("name"), airport)
+            .arg(runway.trueHeading, 0, 'f', 0)
+            .arg(args.value("aircraft")));
+    Log(QString("READY enum-port %1 tcp-port %2")
+            .arg(play->Engine().EnumPort())
+            .arg(play->Engine().TcpPort()));
+
+    Host host(play,
+              simhost::MakeFleet(std::max(0, args.value("aircraft").toInt()), runway,
+                                 args.value("seed").toUInt()),
+              args);
+    if (const double duration = args.value("duration").toDouble(); duration > 0)
+        QTimer::singleShot(static_cast<int>(duration * 1000), &app, &QCoreApplication::quit);
+    const int result = app.exec();
+    play->Close();
+    Log("CLOSED");
+    return result;
+}
