@@ -8,7 +8,7 @@ top="$PWD"
 
 bash scripts/install-deps.sh
 cmake --preset release
-cmake --build --preset release --target tarvolo tarvolo-tool
+cmake --build --preset release --target tarvolo tarvolo-tool simhost
 
 sim="$top/demo/sim"
 if [ ! -f "$sim/scenery.cfg" ]; then
@@ -19,9 +19,16 @@ work="$top/demo/work"
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
+# A session host with traffic around Tarvolo International (KTVO), as the simulator would run.
+"$top/build/release/tools/simhost" --name "Tarvolo Demo" --aircraft 12 --rate 2 \
+    --chat "Tower, request taxi" --chat "Ready for departure" >"$top/demo/simhost.log" 2>&1 &
+simhost=$!
+trap 'kill $simhost 2>/dev/null' EXIT
 cat <<TEXT
 Tarvolo starts in $work (its settings and database files go there).
 At "Completing setup - settings", choose or type the simulator folder:
     $sim
+A session host with 12 aircraft runs on this machine (log: $top/demo/simhost.log); to join it,
+choose "Internet TCP/IP Connection For DirectPlay" and give 127.0.0.1 as the host.
 TEXT
-exec "$top/build/release/app/tarvolo"
+"$top/build/release/app/tarvolo"

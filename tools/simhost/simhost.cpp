@@ -308,7 +308,8 @@ int main(int argc, char** argv) {
     args.addHelpOption();
     args.addOptions({
         {"name", "Session name.", "text", "Tarvolo Demo"},
-        {"max-players", "Maximum players of the session.", "n", "16"},
+        {"max-players", "Maximum players of the session (0: the aircraft, the host and 8 more).",
+         "n", "0"},
         {"database", "Database directory (atc_settings.tcs, world_airports.dat).", "dir"},
         {"index", "Airport index in the database.", "n", "0"},
         {"lat", "Runway threshold latitude.", "deg", "47.4490"},
@@ -359,7 +360,9 @@ int main(int argc, char** argv) {
     auto play = directX.DirectPlayCreate("");
     auto description = play->CreateSessionData();
     description->SetSessionName(args.value("name").toStdString());
-    description->SetMaxPlayers(args.value("max-players").toInt());
+    const int aircraft = std::max(0, args.value("aircraft").toInt());
+    const int maxPlayers = args.value("max-players").toInt();
+    description->SetMaxPlayers(maxPlayers > 0 ? maxPlayers : aircraft + 9);
     description->SetFlags(dp::wire::session_flag::kKeepAlive |
                           dp::wire::session_flag::kMigrateHost);
     try {
