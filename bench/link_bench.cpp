@@ -114,7 +114,6 @@ int main(int argc, char** argv) {
         }
     };
     // Warm up, then measure; the queue is emptied as soon as anything arrives.
-    QObject::connect(&play->Engine(), &dp::Session::messageQueued, &app, [] {});
     QElapsedTimer warm;
     warm.start();
     while (warm.elapsed() < 1000) {

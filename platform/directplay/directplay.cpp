@@ -201,13 +201,12 @@ const std::uint8_t* DirectPlayMessage::Take(std::size_t n) {
 
 std::int32_t DirectPlayMessage::ReadLong() {
     const std::uint8_t* p = Take(4);
-    return static_cast<std::int32_t>(p[0] | (p[1] << 8) | (p[2] << 16) |
-                                     (std::uint32_t{p[3]} << 24));
+    return static_cast<std::int32_t>(wire::LoadU32(p));
 }
 
 std::int16_t DirectPlayMessage::ReadShort() {
     const std::uint8_t* p = Take(2);
-    return static_cast<std::int16_t>(p[0] | (p[1] << 8));
+    return static_cast<std::int16_t>(wire::LoadU16(p));
 }
 
 std::uint8_t DirectPlayMessage::ReadByte() {

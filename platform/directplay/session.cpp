@@ -149,8 +149,9 @@ void Session::OnSocketGone(QTcpSocket* socket) {
     auto it = m_connections.find(socket);
     if (it == m_connections.end())
         return;
-    const Connection connectionCopy{
-        nullptr, {}, 0, it->second->outgoing, it->second->peerIp, it->second->peerPort};
+    const bool outgoing = it->second->outgoing;
+    const std::uint32_t peerIp = it->second->peerIp;
+    const std::uint16_t peerPort = it->second->peerPort;
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
@@ -165,8 +166,8 @@ void Session::OnSocketGone(QTcpSocket* socket) {
         return;
     // Only the link we send on tells reliably which machine went away: an incoming
     // connection may come from anybody.
-    if (connectionCopy.outgoing) {
-        if (Machine* machine = MachineAt(connectionCopy.peerIp, connectionCopy.peerPort))
+    if (outgoing) {
+        if (Machine* machine = MachineAt(peerIp, peerPort))
             MachineLost(machine->systemId);
     }
 }
@@ -183,7 +184,7 @@ void Session::OnDatagrams(QUdpSocket* socket) {
             if (frame->command == Command::EnumSessions && m_state == State::Hosting)
                 AnswerEnum(*frame, peerIp);
             else if (socket == m_udp)
-                HandleSystem(*frame, peerIp);
+                HandleSystem(*frame, peerIp, nullptr);
             emit progressed();
             continue;
         }
@@ -209,7 +210,7 @@ void Session::HandleFrame(const Bytes& bytes, std::uint32_t peerIp, Connection* 
         machine->missedPings = 0;
     }
     if (frame->isSystem) {
-        HandleSystem(*frame, peerIp);
+        HandleSystem(*frame, peerIp, from);
     } else if (IsOpen()) {
         const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
         if (auto message = wire::DecodePlayerPayload(frame->body, noIds))
@@ -231,14 +232,14 @@ void Session::Malformed(Connection* from) {
 // ---------------------------------------------------------------------------------------------
 // Messages of both roles
 
-void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp) {
+void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
     const auto& body = frame.body;
     switch (frame.command) {
         case Command::EnumSessionsReply:
             if (m_enumerating) {
                 auto reply = wire::DecodeEnumSessionsReply(body);
                 if (!reply)
-                    return Malformed(nullptr);
+                    return Malformed(from);
                 FoundSession found{
                     reply->desc, reply->name, QHostAddress(peerIp), frame.sender.port,
                     std::clamp(frame.version, wire::kOldestVersion, wire::kNewestVersion)};
@@ -253,23 +254,23 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp) {
             return;
         case Command::RequestPlayerId:
             if (m_state == State::Hosting)
-                AnswerRequestPlayerId(frame, peerIp);
+                AnswerRequestPlayerId(frame, peerIp, from);
             return;
         case Command::RequestPlayerReply:
             if (auto reply = wire::DecodeRequestPlayerReply(body))
                 m_playerReply = reply;
             else
-                Malformed(nullptr);
+                Malformed(from);
             return;
         case Command::AddForwardRequest:
             if (m_state == State::Hosting)
-                AdmitMachine(frame, peerIp);
+                AdmitMachine(frame, peerIp, from);
             return;
         case Command::AddForwardAck:
             if (m_state == State::Hosting) {
                 auto id = wire::DecodeId(body);
                 if (!id)
-                    return Malformed(nullptr);
+                    return Malformed(from);
                 const Machine* acker = MachineAt(peerIp, frame.sender.port);
                 for (auto& [admitted, admission] : m_admissions) {
                     if (admitted != *id || !acker)
@@ -290,14 +291,14 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp) {
             if (auto reply = wire::DecodeSuperEnumPlayersReply(body))
                 m_superEnum = std::move(reply);
             else
-                Malformed(nullptr);
+                Malformed(from);
             return;
         case Command::AddForward: {
             if (m_state != State::Joined)
                 return;
             auto message = wire::DecodePlayerCreate(body, false);
             if (!message || !(message->player.flags & wire::player_flag::kSystem))
-                return Malformed(nullptr);
+                return Malformed(from);
             AddRemotePlayer(message->player, peerIp);
             if (Machine* host = MachineOf(m_hostSystemId))
                 SendSystem(*host, Command::AddForwardAck, wire::EncodeId(message->playerId));
@@ -308,7 +309,7 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp) {
                 return;
             auto message = wire::DecodePlayerCreate(body, false);
             if (!message)
-                return Malformed(nullptr);
+                return Malformed(from);
             if (m_players.count(message->player.id))
                 return;
             AddRemotePlayer(message->player, peerIp);
@@ -320,7 +321,7 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp) {
                 return;
             auto id = wire::DecodeDeletePlayer(body);
             if (!id)
-                return Malformed(nullptr);
+                return Malformed(from);
             if (*id == m_systemId)
                 return LoseSession();  // the host let us go
             auto player = m_players.find(*id);
@@ -367,7 +368,7 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp) {
                 if (auto message = wire::DecodePlayerPayload(body, noIds))
                     HandlePlayerMessage(*message);
                 else
-                    Malformed(nullptr);
+                    Malformed(from);
             }
             return;
         default:
@@ -663,26 +664,29 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     m_version = std::clamp(session.version, wire::kOldestVersion, wire::kNewestVersion);
     m_desc = session.desc;
     m_name = session.name;
-    m_hostIp = Ipv4(session.host);
+    const std::uint32_t hostIp = Ipv4(session.host);
     Machine host;
     host.address = session.host;
-    host.stream = {m_hostIp, session.hostPort};
+    host.stream = {hostIp, session.hostPort};
     m_machines.clear();
     m_players.clear();
     m_machines[0] = host;  // keyed by its system player once known
 
+    // A join that fails leaves nothing of the session behind.
+    auto abandon = [&](std::int32_t code, const std::string& text) {
+        m_machines.clear();
+        m_players.clear();
+        m_systemId = 0;
+        Fail(code, text);
+    };
     m_playerReply.reset();
     SendSystem(host, Command::RequestPlayerId,
                wire::EncodeRequestPlayerId(wire::player_flag::kSystem | wire::player_flag::kLocal));
     if (!WaitUntil([&] { return m_playerReply.has_value(); },
-                   std::min(left(), m_options.requestTimeoutMs))) {
-        m_machines.clear();
-        Fail(hresult::kTimeout, "the session host did not answer");
-    }
-    if (m_playerReply->result != 0) {
-        m_machines.clear();
-        Fail(m_playerReply->result, "the session host refused to admit this machine");
-    }
+                   std::min(left(), m_options.requestTimeoutMs)))
+        abandon(hresult::kTimeout, "the session host did not answer");
+    if (m_playerReply->result != 0)
+        abandon(m_playerReply->result, "the session host refused to admit this machine");
     m_systemId = m_playerReply->id;
 
     Player self;
@@ -695,23 +699,16 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     wire::PlayerCreate request;
     request.playerId = m_systemId;
     request.player = InfoOf(self);
-    request.player.flags = wire::player_flag::kSystem | wire::player_flag::kLocal;
     request.password = password;
     request.tickCount = m_desc.reserved1;
     m_superEnum.reset();
     m_addForwardError.reset();
     SendSystem(host, Command::AddForwardRequest, wire::EncodeAddForwardRequest(request));
     if (!WaitUntil([&] { return m_superEnum.has_value() || m_addForwardError.has_value(); },
-                   std::min(left(), m_options.requestTimeoutMs))) {
-        m_machines.clear();
-        m_players.clear();
-        Fail(hresult::kTimeout, "the session host did not send the players of the session");
-    }
-    if (m_addForwardError) {
-        m_machines.clear();
-        m_players.clear();
-        Fail(*m_addForwardError, "the session host refused this machine");
-    }
+                   std::min(left(), m_options.requestTimeoutMs)))
+        abandon(hresult::kTimeout, "the session host did not send the players of the session");
+    if (m_addForwardError)
+        abandon(*m_addForwardError, "the session host refused this machine");
     m_state = State::Joined;
     m_machines.clear();
     m_desc = m_superEnum->desc;
@@ -721,7 +718,7 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
             m_hostSystemId = info.id;
             Machine hostMachine = host;
             hostMachine.systemId = info.id;
-            hostMachine.datagram = {info.datagram.address ? info.datagram.address : m_hostIp,
+            hostMachine.datagram = {info.datagram.address ? info.datagram.address : hostIp,
                                     info.datagram.port};
             m_machines[info.id] = hostMachine;
             Player player;
@@ -734,7 +731,7 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     for (const auto& info : m_superEnum->players) {
         if (info.id == m_systemId || info.id == m_hostSystemId)
             continue;
-        AddRemotePlayer(info, m_hostIp);
+        AddRemotePlayer(info, hostIp);
     }
     m_superEnum.reset();
     m_pingTimer.start();
@@ -779,9 +776,10 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
 }
 
 std::int32_t Session::NewPlayerId() {
-    ++m_idIndex;
-    ++m_idUniqueness;
-    const std::uint32_t raw = ((m_idUniqueness & 0x7FFF) << 16) | (m_idIndex & 0xFFFF);
+    // An index in the low half and a uniqueness count in the high half; IDs are never
+    // reused, so one count serves as both.
+    ++m_idsIssued;
+    const std::uint32_t raw = ((m_idsIssued & 0x7FFF) << 16) | (m_idsIssued & 0xFFFF);
     return static_cast<std::int32_t>(raw ^ m_desc.reserved1);
 }
 
@@ -810,10 +808,11 @@ void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {
     socket->connectToHost(QHostAddress(peerIp), frame.sender.port);
 }
 
-void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp) {
+void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp,
+                                    Connection* from) {
     auto flags = wire::DecodeRequestPlayerId(frame.body);
     if (!flags)
-        return Malformed(nullptr);
+        return Malformed(from);
     wire::RequestPlayerReply reply;
     const bool system = *flags & wire::player_flag::kSystem;
     const bool full = m_desc.maxPlayers != 0 && m_desc.currentPlayers >= m_desc.maxPlayers;
@@ -832,10 +831,10 @@ void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peer
                               wire::EncodeRequestPlayerReply(reply)));
 }
 
-void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp) {
+void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
     auto request = wire::DecodePlayerCreate(frame.body, true);
     if (!request)
-        return Malformed(nullptr);
+        return Malformed(from);
     if ((m_desc.flags & wire::session_flag::kPasswordRequired) && request->password != m_password) {
         SendTcp(peerIp, frame.sender.port,
                 wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
@@ -891,11 +890,11 @@ void Session::FinishAdmission(std::int32_t systemId) {
     wire::SuperEnumPlayersReply reply;
     reply.desc = m_desc;
     reply.name = m_name;
-    reply.players = NameTable(systemId);
+    reply.players = NameTable();
     SendSystem(*machine, Command::SuperEnumPlayersReply, wire::EncodeSuperEnumPlayersReply(reply));
 }
 
-std::vector<wire::PlayerInfo> Session::NameTable(std::int32_t forSystemId) const {
+std::vector<wire::PlayerInfo> Session::NameTable() const {
     using namespace wire::player_flag;
     std::vector<wire::PlayerInfo> table;
     for (const auto& [id, player] : m_players) {
@@ -909,7 +908,6 @@ std::vector<wire::PlayerInfo> Session::NameTable(std::int32_t forSystemId) const
         } else {
             info.flags = kLocal;
         }
-        (void)forSystemId;
         table.push_back(std::move(info));
     }
     return table;

@@ -138,7 +138,7 @@ private:
     void OnSocketGone(QTcpSocket* socket);
     void OnDatagrams(QUdpSocket* socket);
     void HandleFrame(const wire::Bytes& bytes, std::uint32_t peerIp, Connection* from);
-    void HandleSystem(const wire::Frame& frame, std::uint32_t peerIp);
+    void HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void HandlePlayerMessage(const wire::PlayerMessage& message);
     void Malformed(Connection* from);
     void MachineLost(std::int32_t systemId);
@@ -146,11 +146,12 @@ private:
 
     // Host side.
     void AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp);
-    void AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp);
-    void AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp);
+    void AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
+    void AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void FinishAdmission(std::int32_t systemId);
     std::int32_t NewPlayerId();
-    std::vector<wire::PlayerInfo> NameTable(std::int32_t forSystemId) const;
+    // Every player of the session as the name table sent to a joining machine lists it.
+    std::vector<wire::PlayerInfo> NameTable() const;
 
     // Both sides.
     void AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp);
@@ -189,8 +190,7 @@ private:
     std::uint16_t m_version = wire::kNewestVersion;
     std::int32_t m_systemId = 0;
     std::int32_t m_hostSystemId = 0;
-    std::uint32_t m_idIndex = 0;
-    std::uint32_t m_idUniqueness = 0;
+    std::uint32_t m_idsIssued = 0;
     std::uint64_t m_malformed = 0;
 
     // Joining in progress.
@@ -199,7 +199,6 @@ private:
     std::optional<wire::RequestPlayerReply> m_playerReply;
     std::optional<wire::SuperEnumPlayersReply> m_superEnum;
     std::optional<std::int32_t> m_addForwardError;
-    std::uint32_t m_hostIp = 0;
 
     // Hosting: machines waiting for acknowledgements of their announcement.
     struct Admission {

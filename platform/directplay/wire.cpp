@@ -55,15 +55,13 @@ public:
     }
     std::uint16_t U16() {
         Need(2);
-        auto v = static_cast<std::uint16_t>(m_bytes[m_at] | (m_bytes[m_at + 1] << 8));
+        const std::uint16_t v = LoadU16(m_bytes.data() + m_at);
         m_at += 2;
         return v;
     }
     std::uint32_t U32() {
         Need(4);
-        std::uint32_t v = 0;
-        for (std::size_t i = 4; i-- > 0;)
-            v = (v << 8) | m_bytes[m_at + i];
+        const std::uint32_t v = LoadU32(m_bytes.data() + m_at);
         m_at += 4;
         return v;
     }
@@ -131,7 +129,7 @@ SockAddr GetSockAddr(Reader& r) {
     a.port = static_cast<std::uint16_t>(r.U8() << 8);
     a.port = static_cast<std::uint16_t>(a.port | r.U8());
     for (int i = 0; i < 4; ++i)
-        a.address = (a.address << 8) | r.U8();
+        a.address = (a.address << 8) | std::uint32_t{r.U8()};
     r.Skip(8);
     return a;
 }
@@ -349,7 +347,7 @@ std::optional<Bytes> StreamFramer::Next() {
     if (m_broken || Buffered() < 4)
         return std::nullopt;
     const std::uint8_t* p = m_buffer.data() + m_start;
-    const std::uint32_t word = p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
+    const std::uint32_t word = LoadU32(p);
     const std::uint32_t token = word >> 20;
     const std::size_t size = word & 0xFFFFF;
     if ((token != 0xFAB && token != 0xCAB && token != 0xBAB) || size < kPrefixSize) {
@@ -580,15 +578,18 @@ std::optional<RequestPlayerReply> DecodeRequestPlayerReply(std::span<const std::
 }
 
 namespace {
-Bytes EncodeCreateShape(const PlayerCreate& m, std::uint32_t passwordOffset, bool trailer) {
+// `withPassword`: the ADDFORWARDREQUEST form, whose password and tick count follow the player.
+Bytes EncodeCreateShape(const PlayerCreate& m, bool withPassword) {
     Writer w;
     w.I32(m.idTo);
     w.I32(m.playerId);
     w.U32(0);  // group
     w.U32(28);
-    w.U32(passwordOffset);
+    const std::size_t passwordOffsetAt = w.Size();
+    w.U32(0);
     PutPackedPlayer(w, m.player);
-    if (trailer) {
+    if (withPassword) {
+        w.PatchU32(passwordOffsetAt, static_cast<std::uint32_t>(kBodyAt + w.Size()));
         w.Utf16z(m.password);
         w.U32(m.tickCount);
     }
@@ -597,16 +598,15 @@ Bytes EncodeCreateShape(const PlayerCreate& m, std::uint32_t passwordOffset, boo
 }  // namespace
 
 Bytes EncodeAddForwardRequest(const PlayerCreate& m) {
-    const Bytes packed = EncodePackedPlayer(m.player);
-    return EncodeCreateShape(m, static_cast<std::uint32_t>(28 + packed.size()), true);
+    return EncodeCreateShape(m, true);
 }
 
 Bytes EncodeAddForward(const PlayerCreate& m) {
-    return EncodeCreateShape(m, 0, false);
+    return EncodeCreateShape(m, false);
 }
 
 Bytes EncodeCreatePlayer(const PlayerCreate& m) {
-    Bytes body = EncodeCreateShape(m, 0, false);
+    Bytes body = EncodeCreateShape(m, false);
     body.insert(body.end(), 6, 0);
     return body;
 }
@@ -773,14 +773,18 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
     const std::string utf8 = platform::AnsiToUtf8(ansi);
     std::u16string out;
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
+        auto unit = [&](std::size_t k) {
+            return static_cast<char32_t>(static_cast<unsigned char>(utf8[k]));
+        };
+        const char32_t c = unit(i);
         char32_t cp = c;
         std::size_t n = 1;
+        // Windows-1252 text converts to one-, two- and three-byte UTF-8 only.
         if (c >= 0xE0 && i + 2 < utf8.size()) {
-            cp = ((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
+            cp = ((c & 0x0F) << 12) | ((unit(i + 1) & 0x3F) << 6) | (unit(i + 2) & 0x3F);
             n = 3;
         } else if (c >= 0xC0 && i + 1 < utf8.size()) {
-            cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
+            cp = ((c & 0x1F) << 6) | (unit(i + 1) & 0x3F);
             n = 2;
         }
         out.push_back(static_cast<char16_t>(cp));

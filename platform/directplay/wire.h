@@ -30,6 +30,15 @@ inline constexpr std::size_t kSessionDescSize = 80;
 inline constexpr std::size_t kPackedPlayerFixedSize = 48;
 inline constexpr std::size_t kProviderDataSize = 32;  // stream and datagram SOCKADDR_IN
 
+// Little-endian loads of 16 and 32 bits from `p`, which must hold that many bytes.
+inline std::uint16_t LoadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8));
+}
+inline std::uint32_t LoadU32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+           (std::uint32_t{p[3]} << 24);
+}
+
 enum class Command : std::uint16_t {
     EnumSessionsReply = 0x01,
     EnumSessions = 0x02,

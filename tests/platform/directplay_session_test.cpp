@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -25,20 +26,6 @@ dp::SessionOptions TestOptions() {
     options.requestTimeoutMs = 3000;
     options.nameTableTimeoutMs = 1000;
     return options;
-}
-
-// Runs the event loop until `done` holds or 5 s pass.
-bool Until(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
 }
 
 dp::wire::Bytes Bytes(std::initializer_list<std::int32_t> words) {
@@ -97,7 +84,7 @@ Joined Join(std::uint16_t enumPort, const std::string& nickname,
 std::optional<std::pair<std::int32_t, dp::wire::Bytes>> NextFromPlayer(dp::DirectPlay4& play,
                                                                        std::int32_t local) {
     std::optional<std::pair<std::int32_t, dp::wire::Bytes>> found;
-    Until([&] {
+    (void)QTest::qWaitFor([&] {
         while (play.GetMessageCount(local) > 0) {
             std::int32_t from = 0, to = 0;
             auto m = play.Receive(from, to, dp::kReceiveAll);
@@ -112,7 +99,7 @@ std::optional<std::pair<std::int32_t, dp::wire::Bytes>> NextFromPlayer(dp::Direc
 }
 
 bool SawNotice(dp::DirectPlay4& play, std::int32_t local, std::uint32_t type) {
-    return Until([&] {
+    return QTest::qWaitFor([&] {
         while (play.GetMessageCount(local) > 0) {
             std::int32_t from = 0, to = 0;
             auto m = play.Receive(from, to, dp::kReceiveAll);
@@ -200,7 +187,7 @@ TEST(DirectPlaySession, SecondJoinerSeesTheFirstAndHearsItDirectly) {
     Joined first = Join(host.enumPort, "Tower");
     Joined second = Join(host.enumPort, "Ground");
     EXPECT_EQ(second.play->GetPlayerFriendlyName(first.player), "Tower");
-    ASSERT_TRUE(Until([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         try {
             return first.play->GetPlayerFriendlyName(second.player) == "Ground";
         } catch (const dp::DirectPlayError&) {
@@ -228,7 +215,7 @@ TEST(DirectPlaySession, PlayersLeavingDisappearFromTheNameTable) {
     ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kCreatePlayer));
     other.play->Close();
     ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kDestroyPlayer));
-    EXPECT_TRUE(Until([&] { return host.play->Engine().MachineCount() == 1; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return host.play->Engine().MachineCount() == 1; }));
 }
 
 TEST(DirectPlaySession, PingsKeepAQuietSessionAlive) {
@@ -237,7 +224,7 @@ TEST(DirectPlaySession, PingsKeepAQuietSessionAlive) {
     Hosted host = StartHost(0, 8, fast);
     Joined joiner = Join(host.enumPort, "Quiet", fast);
     // Far beyond eight ping periods without application traffic.
-    Until([] { return false; }, 1200);
+    QTest::qWait(1200);
     EXPECT_EQ(host.play->Engine().MachineCount(), 1u);
     EXPECT_TRUE(joiner.play->Engine().IsOpen());
     EXPECT_EQ(joiner.play->GetPlayerFriendlyName(host.player), "FS Host");
@@ -290,11 +277,18 @@ TEST(DirectPlaySession, HostileBytesOnLiveSocketsLeaveTheJoinerUsable) {
     Hosted host = StartHost();
     Joined joiner = Join(host.enumPort, "Sturdy");
     const std::uint16_t port = joiner.play->Engine().TcpPort();
-    const std::vector<std::pair<const char*, QByteArray>> attacks = {
-        {"text", QByteArray("GET / HTTP/1.0\r\n\r\n")},
-        {"size below prefix", QByteArray::fromHex("0400b0fa")},
-        {"truncated frame", QByteArray::fromHex("4000b0fa0200") + QByteArray(10, 'x')},
-        {"oversized claim", QByteArray::fromHex("ffffffaf") + QByteArray(4096, '\0')},
+    // Garbage that breaks the stream, or malformed messages one after another, cost the sender
+    // its connection; a frame still arriving keeps it.
+    struct Attack {
+        const char* name;
+        QByteArray bytes;
+        bool dropped;
+    };
+    const std::vector<Attack> attacks = {
+        {"text", QByteArray("GET / HTTP/1.0\r\n\r\n"), true},
+        {"size below prefix", QByteArray::fromHex("0400b0fa"), true},
+        {"truncated frame", QByteArray::fromHex("4000b0fa0200") + QByteArray(10, 'x'), false},
+        {"oversized claim", QByteArray::fromHex("ffffffaf") + QByteArray(4096, '\0'), true},
         {"bad play messages",
          [] {
              QByteArray many;
@@ -307,15 +301,20 @@ TEST(DirectPlaySession, HostileBytesOnLiveSocketsLeaveTheJoinerUsable) {
                              static_cast<qsizetype>(frame.size()));
              }
              return many;
-         }()},
+         }(),
+         true},
     };
-    for (const auto& [name, bytes] : attacks) {
+    for (const auto& attack : attacks) {
+        SCOPED_TRACE(attack.name);
         QTcpSocket attacker;
         attacker.connectToHost(QHostAddress::LocalHost, port);
-        ASSERT_TRUE(attacker.waitForConnected(2000)) << name;
-        attacker.write(bytes);
+        ASSERT_TRUE(attacker.waitForConnected(2000));
+        attacker.write(attack.bytes);
         attacker.flush();
-        Until([&] { return attacker.state() == QAbstractSocket::UnconnectedState; }, 300);
+        const bool closed =
+            QTest::qWaitFor([&] { return attacker.state() == QAbstractSocket::UnconnectedState; },
+                            attack.dropped ? 3000 : 300);
+        EXPECT_EQ(closed, attack.dropped);
     }
     QUdpSocket udp;
     udp.writeDatagram(QByteArray(3, 'z'), QHostAddress::LocalHost, joiner.play->Engine().UdpPort());
@@ -336,7 +335,7 @@ TEST(DirectPlaySession, QueueKeepsTheNewestWhenFull) {
     Joined joiner = Join(host.enumPort, "Slow Reader", small);
     for (std::int32_t i = 0; i < 20; ++i)
         host.play->Send(host.player, 0, 1, dp::DirectPlayMessage(Bytes({4120, i})));
-    ASSERT_TRUE(Until([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         std::int32_t from = 0, to = 0;
         if (joiner.play->GetMessageCount(joiner.player) < 5)
             return false;

@@ -14,10 +14,10 @@ namespace wire = platform::directplay::wire;
 namespace {
 
 std::uint32_t U32(const wire::Bytes& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+    return wire::LoadU32(b.data() + at);
 }
 std::uint16_t U16(const wire::Bytes& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+    return wire::LoadU16(b.data() + at);
 }
 
 wire::Guid ExampleApplication() {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 #include <cmath>
 #include <map>
@@ -23,19 +24,6 @@ namespace {
 constexpr double kThresholdLat = 47.4490;
 constexpr double kThresholdLon = -122.3090;
 constexpr double kElevation = 433;
-
-bool Until(const std::function<bool()>& done, int timeoutMs = 8000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 // The conversions the receiving side applies to a position message.
 struct Decoded {
@@ -61,7 +49,7 @@ public:
                          "--elev",      QString::number(kElevation),
                          "--duration",  "60"};
         m_process.start(SIMHOST_PATH, args + extra);
-        Until([&] {
+        (void)QTest::qWaitFor([&] {
             m_log += m_process.readAllStandardOutput();
             const qsizetype at = m_log.indexOf("READY enum-port ");
             if (at < 0)
@@ -79,7 +67,7 @@ public:
     }
     std::uint16_t Port() const { return m_port; }
     bool LogHas(const QString& text) {
-        return Until([&] {
+        return QTest::qWaitFor([&] {
             m_log += m_process.readAllStandardOutput();
             return m_log.contains(text.toUtf8());
         });
@@ -126,7 +114,7 @@ struct Joiner {
         const std::function<bool(std::int32_t, const simhost::Bytes&)>& match,
         int timeoutMs = 8000) {
         std::optional<std::pair<std::int32_t, simhost::Bytes>> found;
-        Until(
+        (void)QTest::qWaitFor(
             [&] {
                 Drain();
                 for (auto& h : heard)
@@ -223,7 +211,7 @@ TEST(SimHost, JoinerIsAcceptedAndHearsTheTraffic) {
     joiner.WaitFor([&](std::int32_t from, const simhost::Bytes& m) {
         if (IsType(m, simhost::kAircraftInfo)) {
             const std::int32_t size = simhost::ReadInt32(m, 4);
-            const auto category = static_cast<std::int16_t>(m[8] | (m[9] << 8));
+            const auto category = static_cast<std::int16_t>(dp::wire::LoadU16(m.data() + 8));
             EXPECT_TRUE(category == 0 || category == 1 || category == 3);
             EXPECT_EQ(m.size(), 8u + static_cast<std::size_t>(size));
             models[from] = std::string(m.begin() + 10, m.end() - 1);
@@ -271,10 +259,10 @@ TEST(SimHost, FallsSilentWhenTold) {
     SimHost host({"--aircraft", "2", "--rate", "10", "--silent-after", "1"});
     Joiner joiner(host.Port());
     ASSERT_TRUE(host.LogHas("SILENT"));
-    Until([] { return false; }, 300);
+    QTest::qWait(300);
     joiner.Drain();
     joiner.heard.clear();
-    Until([] { return false; }, 1000);
+    QTest::qWait(1000);
     joiner.Drain();
     EXPECT_TRUE(joiner.heard.empty());
     EXPECT_TRUE(joiner.play->Engine().IsOpen());  // the session itself stays up

@@ -1,5 +1,7 @@
 #include "tools/simhost/mp_messages.h"
 
+#include "platform/directplay/wire.h"
+
 #include <cmath>
 
 namespace simhost {
@@ -123,8 +125,7 @@ bool ReadHeader(const Bytes& message, std::int32_t& type, std::int32_t& size) {
 std::int32_t ReadInt32(const Bytes& m, std::size_t offset) {
     if (offset + 4 > m.size())
         return 0;
-    return static_cast<std::int32_t>(m[offset] | (m[offset + 1] << 8) | (m[offset + 2] << 16) |
-                                     (std::uint32_t{m[offset + 3]} << 24));
+    return static_cast<std::int32_t>(platform::directplay::wire::LoadU32(m.data() + offset));
 }
 
 }  // namespace simhost
