@@ -3,9 +3,10 @@
 #include "app/form1.h"
 #include "app/form3.h"
 #include "app/form8.h"
-#include "app/placeholder_window.h"
 #include "builder/form4.h"
+#include "link/form2.h"
 #include "loader/form5.h"
+#include "platform/ui/address_dialog.h"
 #include "platform/ui/windows.h"
 
 namespace app {
@@ -16,12 +17,8 @@ void RegisterAppWindows() {
     platform::RegisterWindow(QStringLiteral("Form1"), [] { return new Form1; });
     platform::RegisterWindow(QStringLiteral("Form4"), [] { return new builder::Form4; });
     platform::RegisterWindow(QStringLiteral("Form5"), [] { return new loader::Form5; });
-    platform::RegisterWindow(QStringLiteral("Form2"), [] {
-        return new PlaceholderWindow(
-            QStringLiteral("Tarvolo v1.1 - Connection"),
-            QStringLiteral("The airport is loaded. Joining a multiplayer session is not part of "
-                           "this version yet."));
-    });
+    platform::RegisterWindow(QStringLiteral("Form2"), [] { return new mplink::Form2; });
+    platform::InstallAddressDialog();
 }
 
 }  // namespace app

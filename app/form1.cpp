@@ -1,14 +1,19 @@
 #include "app/form1.h"
 
+#include <QCloseEvent>
 #include <QCursor>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "link/link.h"
 #include "model/shared_state.h"
+#include "platform/directplay/directplay.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/painter_canvas.h"
 #include "platform/ui/widget_text.h"
+#include "platform/ui/windows.h"
 #include "radar/pointer_readout.h"
 #include "radar/scope.h"
 
@@ -16,6 +21,12 @@ namespace app {
 namespace {
 
 constexpr int kRepaintMs = 1000;
+constexpr int kMessageLoopMs = 1000;
+constexpr int kRollCallMs = 30000;
+
+mplink::DirectPlayPort Port() {
+    return mplink::DirectPlayPort(model::g_directPlay);
+}
 
 }  // namespace
 
@@ -35,6 +46,12 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Label3 = platform::Named(new QLabel, "Label3");
     Text1->setReadOnly(true);
     Text2->setReadOnly(true);
+    RichTextBox1 = platform::Named(new QPlainTextEdit, "RichTextBox1");
+    RichTextBox1->setReadOnly(true);
+    RichTextBox1->setMaximumHeight(110);
+    Text3 = platform::Named(new QLineEdit, "Text3");
+    Command1 = platform::Named(new QPushButton(QStringLiteral("Send")), "Command1");
+    Command3 = platform::Named(new QPushButton(QStringLiteral("> Disconnect")), "Command3");
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(Label6);
@@ -48,15 +65,32 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     controls->addWidget(Label2);
     controls->addWidget(Text2);
     controls->addWidget(Label3);
+    auto* chat = new QHBoxLayout;
+    chat->addWidget(Text3, 1);
+    chat->addWidget(Command1);
+    chat->addWidget(Command3);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Picture1, 1);
     layout->addLayout(controls);
-    resize(760, 420);
+    layout->addWidget(RichTextBox1);
+    layout->addLayout(chat);
+    resize(760, 560);
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(kRepaintMs);
     connect(Timer2, &QTimer::timeout, this, &Form1::Repaint);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kMessageLoopMs);
+    connect(Timer1, &QTimer::timeout, this, &Form1::ProcessMessages);
+    Timer3 = new QTimer(this);
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer3->setInterval(kRollCallMs);
+    connect(Timer3, &QTimer::timeout, this, &Form1::RollCall);
+    connect(Command1, &QPushButton::clicked, this, &Form1::SendChat);
+    connect(Text3, &QLineEdit::returnPressed, this, &Form1::SendChat);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Disconnect);
     connect(Command5, &QPushButton::clicked, this, [this] { ViewChange(true); });
     connect(Command6, &QPushButton::clicked, this, [this] { ViewChange(false); });
     connect(Command2, &QPushButton::clicked, this,
@@ -86,6 +120,95 @@ void Form1::LoadSequence() {
         radar::Zoom_In_Step(m_view);
     }
     ShowLevel();
+
+    // The link's part of the load.
+    model::g_showAirspaces = model::g_showAirportName = model::g_showParkings = true;
+    model::g_showTaxiwayIds = model::g_showTaxiways = model::g_showILS = true;
+    Timer1->start();
+    Timer2->start();
+    Timer3->start();
+    m_linkWatchdog = mplink::kWatchdogSeconds;
+    m_selection = {};
+    try {
+        Port().Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_ROLL_CALL));
+    } catch (const platform::directplay::DirectPlayError&) {
+        // The roll call every 30 s asks again.
+    }
+}
+
+void Form1::ProcessMessages() {
+    auto port = Port();
+    const mplink::TickResult tick = mplink::ProcessMessages(port, m_linkWatchdog);
+    for (const std::string& line : tick.chatLines)
+        AppendChat(line);
+    const char* text = nullptr;
+    if (tick.end == mplink::TickEnd::SessionLost)
+        text = "The multiplayer connection is lost, Tarvolo closes multiplayer session.";
+    else if (tick.end == mplink::TickEnd::Removed)
+        text =
+            "The host had removed you from the multiplayer session, Tarvolo closes multiplayer "
+            "session.";
+    if (!text)
+        return;
+    Timer1->stop();  // no second notice while the box is open
+    platform::ShowMessage(this, platform::MessageIcon::Information,
+                          QStringLiteral("Tarvolo Message"), QString::fromLatin1(text));
+    Disconnect();
+}
+
+void Form1::RollCall() {
+    if (!model::g_sessionJoined)
+        return;
+    auto port = Port();
+    mplink::RollCall(port);
+}
+
+void Form1::SendChat() {
+    auto port = Port();
+    if (const auto line = mplink::SendChat(port, platform::FromQt(Text3->text())))
+        AppendChat(*line);
+    Text3->clear();
+}
+
+void Form1::AppendChat(const std::string& line) {
+    // The log only grows; each line ends the way the original's carriage return and line
+    // feed ended it: as a new line.
+    RichTextBox1->appendPlainText(platform::ToQt(line));
+}
+
+void Form1::Disconnect() {
+    if (m_disconnecting)
+        return;
+    m_disconnecting = true;
+    Command3->setText(QStringLiteral("PLEASE WAIT..."));
+    Command3->repaint();
+    if (model::g_directPlay) {
+        try {
+            model::g_directPlay->DestroyPlayer(model::g_localPlayerId);
+        } catch (const platform::directplay::DirectPlayError&) {
+        }
+        try {
+            model::g_directPlay->Close();
+        } catch (const platform::directplay::DirectPlayError&) {
+        }
+    }
+    mplink::ReleaseDirectPlay();
+    Timer1->stop();
+    Timer2->stop();
+    Timer3->stop();
+    model::g_sessionJoined = false;
+    model::g_connected = false;
+    mplink::ClearTraffic();
+    mplink::InitDirectPlay();
+    close();
+    platform::ShowWindow(QStringLiteral("Form2"));
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    // Closing by the close box leaves the session the same way as "> Disconnect".
+    if (model::g_connected && !m_disconnecting)
+        Disconnect();
 }
 
 void Form1::ShowLevel() {

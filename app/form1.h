@@ -1,11 +1,13 @@
 #pragma once
 
-// The main radar window. This version holds the scope and its controls: the zoom buttons,
-// CENTER, the pointer read-out with its tooltips and the measuring gesture, and the repaint
-// timer; the toolbar, the message loop and chat join it as the link arrives.
+// The main radar window: the scope and its controls (the zoom buttons, CENTER, the pointer
+// read-out with its tooltips and the measuring gesture, the repaint timer), the multiplayer
+// message loop with its watchdog and roll call, chat, and "> Disconnect". The toolbar joins
+// it later.
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -33,6 +35,14 @@ public:
     QLineEdit* Text2;
     QLabel* Label3;
     QTimer* Timer2;
+    QTimer* Timer1;                // message loop, 1 s
+    QTimer* Timer3;                // roll call, 30 s
+    QPlainTextEdit* RichTextBox1;  // the chat log
+    QLineEdit* Text3;              // the line being typed
+    QPushButton* Command1;         // "Send"
+    QPushButton* Command3;         // "> Disconnect"
+
+    std::int16_t LinkWatchdog() const { return m_linkWatchdog; }
 
     const radar::View& View() const { return m_view; }
     const radar::AirspaceSelection& Selection() const { return m_selection; }
@@ -41,8 +51,16 @@ public slots:
     // Moves the view so that the point (longitude, latitude) is in its middle.
     void Center_Airport(double airpt_loc_x, double airpt_loc_y);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void LoadSequence();
+    void ProcessMessages();
+    void RollCall();
+    void SendChat();
+    void AppendChat(const std::string& line);
+    void Disconnect();
     void Repaint();
     void ViewChange(bool zoomIn);
     void ShowLevel();
@@ -54,6 +72,8 @@ private:
     radar::AirspaceSelection m_selection;
     double m_measureStartLat = 0;
     double m_measureStartLon = 0;
+    std::int16_t m_linkWatchdog = 0;
+    bool m_disconnecting = false;
 };
 
 }  // namespace app
