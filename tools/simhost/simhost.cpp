@@ -92,8 +92,8 @@ struct Joiner {
 class Host : public QObject {
 public:
     Host(std::shared_ptr<dp::DirectPlay4> play, std::vector<simhost::Aircraft> fleet,
-         QCommandLineParser& args)
-        : m_play(std::move(play)), m_fleet(std::move(fleet)) {
+         simhost::Aircraft parked, QCommandLineParser& args)
+        : m_play(std::move(play)), m_fleet(std::move(fleet)), m_parked(std::move(parked)) {
         m_refuse = args.isSet("refuse");
         m_removeAfterMs = args.value("remove-after").toDouble() * 1000.0;
         m_silentAfterMs = args.value("silent-after").toDouble() * 1000.0;
@@ -118,6 +118,11 @@ public:
         connect(&m_aliveTimer, &QTimer::timeout, this,
                 [this] { Broadcast(m_hostPlayer, simhost::EncodeEmpty(simhost::kAlive)); });
         m_aliveTimer.start(5000);
+        connect(&m_parkedTimer, &QTimer::timeout, this, [this] {
+            Broadcast(m_hostPlayer,
+                      simhost::EncodePosition(m_parked.State(), MonotonicMicros(), 0));
+        });
+        m_parkedTimer.start(1000);
         connect(&m_chatTimer, &QTimer::timeout, this, [this] { SendChat(); });
         if (!m_chatLines.isEmpty())
             m_chatTimer.start(args.value("chat-every").toInt() * 1000);
@@ -280,11 +285,12 @@ private:
 
     std::shared_ptr<dp::DirectPlay4> m_play;
     std::vector<simhost::Aircraft> m_fleet;
+    simhost::Aircraft m_parked;
     std::vector<std::int32_t> m_ids;
     std::int32_t m_hostPlayer = 0;
     std::map<std::int32_t, Joiner> m_joiners;
     QElapsedTimer m_clock;
-    QTimer m_positionTimer, m_aliveTimer, m_chatTimer, m_poll;
+    QTimer m_positionTimer, m_aliveTimer, m_parkedTimer, m_chatTimer, m_poll;
     qint64 m_lastTick = 0;
     std::int64_t m_round = 0;
     bool m_refuse = false;
@@ -379,10 +385,17 @@ int main(int argc, char** argv) {
             .arg(play->Engine().EnumPort())
             .arg(play->Engine().TcpPort()));
 
-    Host host(play,
-              simhost::MakeFleet(std::max(0, args.value("aircraft").toInt()), runway,
-                                 args.value("seed").toUInt()),
-              args);
+    // The host's own pilot waits parked beside the runway.
+    simhost::Aircraft parked(args.value("host-name").toStdString(), "Cessna Skyhawk 172SP", 0,
+                             simhost::Pattern::Parked, runway, 0);
+    std::unique_ptr<Host> host;
+    try {
+        host = std::make_unique<Host>(
+            play, simhost::MakeFleet(aircraft, runway, args.value("seed").toUInt()), parked, args);
+    } catch (const dp::DirectPlayError& e) {
+        Log(QString("ERROR cannot create the players: %1").arg(e.what()));
+        return 2;
+    }
     if (const double duration = args.value("duration").toDouble(); duration > 0)
         QTimer::singleShot(static_cast<int>(duration * 1000), &app, &QCoreApplication::quit);
     const int result = app.exec();

@@ -20,7 +20,7 @@ struct Runway {
     double elevationFeet = 0;
 };
 
-enum class Pattern { Circuit, StraightIn, Taxi };
+enum class Pattern { Circuit, StraightIn, Taxi, Parked };
 
 struct Waypoint {
     double along = 0;        // metres from the threshold along the runway

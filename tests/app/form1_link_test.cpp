@@ -1,0 +1,170 @@
+// The main window in a running session hosted by simhost: traffic built from the roll call,
+// positions and aircraft information, chat both ways, and the ways the session ends.
+
+#include <QPlainTextEdit>
+#include <QtTest>
+
+#include "app/form1.h"
+#include "link/link.h"
+#include "model/shared_state.h"
+#include "platform/directplay/directplay.h"
+#include "platform/ui/windows.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/simhost_process.h"
+#include "tests/support/window_cleanup.h"
+
+namespace dp = platform::directplay;
+using testing_support::SimHostProcess;
+
+class Form1LinkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void trafficAndChatThenDisconnect();
+    void removalByTheHostEndsTheSession();
+    void theCloseBoxDisconnects();
+
+private:
+    bool Join(const SimHostProcess& host);
+    app::Form1* Open();
+
+    testing_support::ScriptedDialogs* m_dialogs = nullptr;
+    int m_connectionWindows = 0;
+};
+
+void Form1LinkTest::init() {
+    model::ResetSharedState();
+    m_dialogs = new testing_support::ScriptedDialogs;
+    m_connectionWindows = 0;
+    platform::RegisterWindow(QStringLiteral("Form2"), [this] {
+        ++m_connectionWindows;
+        return new QWidget;
+    });
+    dp::SessionOptions options;
+    options.enumTimeoutMs = 600;
+    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    dp::DirectX7::SetDefaultOptions(options);
+    model::g_airport.name = "Tarvolo International";
+    model::g_airport.latitude = 47.4490;
+    model::g_airport.longitude = -122.3090;
+}
+
+void Form1LinkTest::cleanup() {
+    testing_support::CloseEveryWindow();
+    mplink::ReleaseDirectPlay();
+    delete m_dialogs;
+    model::ResetSharedState();
+}
+
+// Joins as the Connection window does and waits for the host's acceptance.
+bool Form1LinkTest::Join(const SimHostProcess& host) {
+    mplink::InitDirectPlay();
+    auto& play = *model::g_directPlay;
+    play.InitializeConnection(dp::ConnectionAddress::TcpIp(host.Address().toStdString()));
+    auto sessions = play.GetDPEnumSessions(*play.CreateSessionData(), 0, dp::kEnumAvailable);
+    if (sessions->GetCount() != 1)
+        return false;
+    play.Open(*sessions->GetItem(1), dp::kOpenJoin);
+    model::g_localPlayerId = play.CreatePlayer("ATC Controller", "Player", 0, 0);
+    mplink::DirectPlayPort port(model::g_directPlay);
+    port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
+    const bool accepted = QTest::qWaitFor(
+        [&] { return mplink::PollJoinAnswer(port) == mplink::JoinAnswer::Accepted; }, 8000);
+    model::g_sessionJoined = model::g_connected = accepted;
+    return accepted;
+}
+
+app::Form1* Form1LinkTest::Open() {
+    auto* form = new app::Form1;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+    return form;
+}
+
+void Form1LinkTest::trafficAndChatThenDisconnect() {
+    SimHostProcess host(
+        {"--aircraft", "2", "--rate", "5", "--chat", "Ready for departure", "--chat-every", "1"});
+    QVERIFY(Join(host));
+    auto* form = Open();
+    QVERIFY(form->Timer1->isActive() && form->Timer2->isActive() && form->Timer3->isActive());
+    QCOMPARE(form->Timer3->interval(), 30000);
+    QCOMPARE(form->LinkWatchdog(), std::int16_t{60});
+    QVERIFY(host.LogHas("ROLL CALL"));  // sent at load
+
+    // The roll call's answers make the rows; positions fill them.
+    QVERIFY(QTest::qWaitFor(
+        [] {
+            if (model::g_trafficCount != 3)
+                return false;
+            for (int i = 1; i <= 3; ++i)
+                if (model::g_traffic[static_cast<std::size_t>(i)].latitude == 0)
+                    return false;
+            return true;
+        },
+        10000));
+    for (int i = 1; i <= 3; ++i) {
+        const auto& row = model::g_traffic[static_cast<std::size_t>(i)];
+        QVERIFY(std::abs(row.latitude - 47.449) < 0.4);
+        QVERIFY(row.altitude >= 432);
+    }
+    // A quicker roll call brings the aircraft information too.
+    form->Timer3->setInterval(300);
+    QVERIFY(QTest::qWaitFor(
+        [] {
+            return model::g_trafficCount == 3 && !model::g_traffic[1].category.empty() &&
+                   !model::g_traffic[3].model.empty();
+        },
+        10000));
+    QVERIFY(host.LogHas("INFO request"));
+
+    // Chat: the Send button and the Enter key, and lines from the pilots.
+    form->Text3->setText(QStringLiteral("Hello tower"));
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QVERIFY(form->Text3->text().isEmpty());
+    QVERIFY(form->RichTextBox1->toPlainText().contains("ATC Controller: Hello tower"));
+    QVERIFY(host.LogHas("CHAT in ATC Controller: Hello tower"));
+    QTest::keyClicks(form->Text3, QStringLiteral("Runway 16L"));
+    QTest::keyClick(form->Text3, Qt::Key_Return);
+    QVERIFY(host.LogHas("CHAT in ATC Controller: Runway 16L"));
+    QVERIFY(QTest::qWaitFor(
+        [&] { return form->RichTextBox1->toPlainText().contains(": Ready for departure"); }, 8000));
+    QVERIFY(form->RichTextBox1->isReadOnly());
+
+    QPointer<app::Form1> alive(form);
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 3000));
+    QVERIFY(!model::g_connected && !model::g_sessionJoined);
+    QCOMPARE(model::g_trafficCount, std::int16_t{0});
+    QVERIFY(model::g_traffic[1].name.empty());
+    QCOMPARE(m_connectionWindows, 1);
+    QVERIFY(model::g_directPlay && model::g_connectionList);  // fresh for the Connection window
+    QVERIFY(model::g_localPlayerId > 0);                      // kept
+    QVERIFY(host.LogHas("left the session"));
+}
+
+void Form1LinkTest::removalByTheHostEndsTheSession() {
+    SimHostProcess host({"--aircraft", "1", "--rate", "5", "--remove-after", "1"});
+    QVERIFY(Join(host));
+    QPointer<app::Form1> alive(Open());
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 10000));
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_dialogs->messages[0].text, QString("The host had removed you from the multiplayer "
+                                                  "session, Tarvolo closes multiplayer session."));
+    QCOMPARE(m_dialogs->messages[0].title, QString("Tarvolo Message"));
+    QVERIFY(!model::g_connected);
+    QCOMPARE(m_connectionWindows, 1);
+}
+
+void Form1LinkTest::theCloseBoxDisconnects() {
+    SimHostProcess host({"--aircraft", "1"});
+    QVERIFY(Join(host));
+    auto* form = Open();
+    form->close();
+    QVERIFY(!model::g_connected);
+    QCOMPARE(m_connectionWindows, 1);
+    QVERIFY(host.LogHas("left the session"));
+}
+
+QTEST_MAIN(Form1LinkTest)
+#include "form1_link_test.moc"

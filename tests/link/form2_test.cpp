@@ -1,0 +1,198 @@
+// The Connection window through its controls, against a simhost on 127.0.0.1.
+
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "link/form2.h"
+#include "model/shared_state.h"
+#include "platform/directplay/directplay.h"
+#include "platform/ui/windows.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/simhost_process.h"
+#include "tests/support/window_cleanup.h"
+
+using testing_support::SimHostProcess;
+
+class Form2Test : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void loadsWithEveryConnectionTypeButTheFirst();
+    void locatingNeedsAConnectionTypeThatWorks();
+    void locatesAndJoinsASession();
+    void joinPreconditionsBothReportedThenTheListCleared();
+    void aRefusalReturnsToIdle();
+    void exitEndsTheProgram();
+
+private:
+    mplink::Form2* Open();
+    void Locate(mplink::Form2* form, const QString& address);
+
+    testing_support::ScriptedDialogs* m_dialogs = nullptr;
+    int m_mainWindowsShown = 0;
+};
+
+void Form2Test::init() {
+    model::ResetSharedState();
+    m_dialogs = new testing_support::ScriptedDialogs;
+    m_mainWindowsShown = 0;
+    platform::RegisterWindow(QStringLiteral("Form1"), [this] {
+        ++m_mainWindowsShown;
+        auto* main = new QWidget;
+        main->setWindowTitle(QStringLiteral("main window stand-in"));
+        return main;
+    });
+    platform::directplay::SessionOptions options;
+    options.enumTimeoutMs = 600;
+    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    platform::directplay::DirectX7::SetDefaultOptions(options);
+}
+
+void Form2Test::cleanup() {
+    platform::directplay::SetAddressPrompt(nullptr);
+    testing_support::CloseEveryWindow();
+    delete m_dialogs;
+    model::ResetSharedState();
+}
+
+mplink::Form2* Form2Test::Open() {
+    auto* form = new mplink::Form2;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+    return form;
+}
+
+void Form2Test::Locate(mplink::Form2* form, const QString& address) {
+    platform::directplay::SetAddressPrompt(
+        [address]() -> std::optional<std::string> { return address.toStdString(); });
+    form->List1->setCurrentRow(0);  // "Internet TCP/IP Connection For DirectPlay"
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+}
+
+void Form2Test::loadsWithEveryConnectionTypeButTheFirst() {
+    auto* form = Open();
+    QCOMPARE(form->windowTitle(), QString("Tarvolo v1.1 - Connection"));
+    QCOMPARE(form->List1->count(), 3);
+    QCOMPARE(form->List1->item(0)->text(), QString("Internet TCP/IP Connection For DirectPlay"));
+    QCOMPARE(form->List1->item(1)->text(), QString("Modem Connection For DirectPlay"));
+    QCOMPARE(form->List1->item(2)->text(), QString("Serial Connection For DirectPlay"));
+    QCOMPARE(form->Label5->text(), QString("-None-"));
+    QCOMPARE(form->Text1->text(), QString("ATC Controller"));
+    QCOMPARE(form->Command1->text(), QString("Locate Session"));
+    QCOMPARE(form->Command2->text(), QString("Join Session"));
+    QCOMPARE(form->Command3->text(), QString("Exit"));
+    QCOMPARE(form->Timer1->interval(), 1000);
+    QCOMPARE(form->Timer2->interval(), 30000);
+    QVERIFY(!form->Timer1->isActive() && !form->Timer2->isActive());
+    QVERIFY(model::g_directPlay && model::g_connectionList);
+}
+
+void Form2Test::locatingNeedsAConnectionTypeThatWorks() {
+    auto* form = Open();
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_dialogs->messages[0].text, QString("Please Select one Type of Connection"));
+    QCOMPARE(m_dialogs->messages[0].icon, platform::MessageIcon::Information);
+    QCOMPARE(form->Label5->text(), QString("Disconnected"));
+    QVERIFY(form->List1->isEnabled() && form->Command1->isEnabled());
+
+    struct Row {
+        int line;
+        std::optional<std::string> answer;
+    };
+    // The modem, and TCP/IP with its dialog cancelled: failure A.
+    for (const Row& row : {Row{1, std::nullopt}, Row{0, std::nullopt}}) {
+        m_dialogs->messages.clear();
+        platform::directplay::SetAddressPrompt([row] { return row.answer; });
+        form->List1->setCurrentRow(row.line);
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QCOMPARE(m_dialogs->messages[0].text,
+                 QString("Error, Canceled Connection. Try to Locate Session Again."));
+        QCOMPARE(m_dialogs->messages[0].title, QString("Tarvolo Message"));
+        QCOMPARE(form->Label5->text(), QString("Disconnected"));
+        QVERIFY(form->List1->isEnabled() && form->Command1->isEnabled());
+    }
+    // Nobody answering: back to idle without a word.
+    m_dialogs->messages.clear();
+    Locate(form, QStringLiteral("127.0.0.1:9"));
+    QVERIFY(m_dialogs->messages.isEmpty());
+    QCOMPARE(form->List2->count(), 0);
+    QCOMPARE(form->Label5->text(), QString("Disconnected"));
+}
+
+void Form2Test::locatesAndJoinsASession() {
+    SimHostProcess host({"--aircraft", "2", "--name", "Sunday Flight"});
+    QVERIFY(host.Port() != 0);
+    auto* form = Open();
+    Locate(form, host.Address());
+    QCOMPARE(form->List2->count(), 1);
+    QCOMPARE(form->List2->item(0)->text(), QString("Sunday Flight (3/11)"));
+    QCOMPARE(form->Label5->text(), QString("Done"));
+    QVERIFY(m_dialogs->messages.isEmpty());
+
+    form->List2->setCurrentRow(0);
+    form->Text1->setText(QStringLiteral("Seattle Tower"));
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(form->Label5->text(), QString("Connecting..."));
+    QVERIFY(!form->List1->isEnabled() && !form->Command1->isEnabled());
+    QVERIFY(model::g_localPlayerId > 0);
+    QVERIFY(form->Timer1->isActive() && form->Timer2->isActive());
+    QVERIFY(host.LogHas("JOIN request"));
+    QPointer<mplink::Form2> alive(form);
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 8000));
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_dialogs->messages[0].text, QString("Connected To FS Session!"));
+    QVERIFY(model::g_sessionJoined && model::g_connected);
+    QCOMPARE(m_mainWindowsShown, 1);
+    QCOMPARE(m_dialogs->endCount, 0);  // closing because of the join does not end anything
+    QVERIFY(model::g_directPlay);      // the session goes on in the main window
+}
+
+void Form2Test::joinPreconditionsBothReportedThenTheListCleared() {
+    SimHostProcess host({"--aircraft", "1"});
+    auto* form = Open();
+    Locate(form, host.Address());
+    QCOMPARE(form->List2->count(), 1);
+    form->List2->clearSelection();
+    form->Text1->clear();
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(m_dialogs->messages.size(), 2);
+    QCOMPARE(m_dialogs->messages[0].text, QString("Please select a FS Multiplayer Session."));
+    QCOMPARE(m_dialogs->messages[0].icon, platform::MessageIcon::Exclamation);
+    QCOMPARE(m_dialogs->messages[1].text, QString("Please write a nickname."));
+    QCOMPARE(form->List2->count(), 0);
+    QCOMPARE(form->Label5->text(), QString("Disconnected"));
+    QCOMPARE(model::g_localPlayerId, 0);
+}
+
+void Form2Test::aRefusalReturnsToIdle() {
+    SimHostProcess host({"--aircraft", "1", "--refuse"});
+    auto* form = Open();
+    Locate(form, host.Address());
+    form->List2->setCurrentRow(0);
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    const std::int32_t refused = model::g_localPlayerId;
+    QVERIFY(refused > 0);
+    QVERIFY(QTest::qWaitFor([&] { return !m_dialogs->messages.isEmpty(); }, 8000));
+    QCOMPARE(m_dialogs->messages[0].text, QString("Connection Refused"));
+    QVERIFY(!form->Timer1->isActive() && !form->Timer2->isActive());
+    QVERIFY(form->List1->isEnabled() && form->Command1->isEnabled());
+    QCOMPARE(form->Label5->text(), QString("Disconnected"));
+    QCOMPARE(form->List2->count(), 0);
+    QCOMPARE(model::g_localPlayerId, refused);
+    QVERIFY(!model::g_connected);
+    QCOMPARE(m_mainWindowsShown, 0);
+}
+
+void Form2Test::exitEndsTheProgram() {
+    auto* form = Open();
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    QCOMPARE(m_dialogs->endCount, 1);
+    QVERIFY(!model::g_directPlay && !model::g_connectionList);
+}
+
+QTEST_MAIN(Form2Test)
+#include "form2_test.moc"

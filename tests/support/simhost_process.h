@@ -1,0 +1,62 @@
+#pragma once
+
+// A simhost run for tests: started on ports chosen at run time, its enumeration port read
+// from its log, stopped when the object goes. SIMHOST_PATH names the executable.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTest>
+#include <cstdint>
+
+namespace testing_support {
+
+class SimHostProcess {
+public:
+    explicit SimHostProcess(const QStringList& extra) {
+        QStringList args{"--enum-port", "0",      "--lat", "47.4490",    "--lon",
+                         "-122.3090",   "--elev", "433",   "--duration", "90"};
+        m_process.start(QStringLiteral(SIMHOST_PATH), args + extra);
+        (void)QTest::qWaitFor(
+            [&] {
+                Read();
+                const qsizetype at = m_log.indexOf("READY enum-port ");
+                if (at < 0)
+                    return false;
+                const qsizetype end = m_log.indexOf(" ", at + 16);
+                m_port = static_cast<std::uint16_t>(m_log.mid(at + 16, end - at - 16).toUInt());
+                return m_port != 0;
+            },
+            10000);
+    }
+    ~SimHostProcess() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+    SimHostProcess(const SimHostProcess&) = delete;
+    SimHostProcess& operator=(const SimHostProcess&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+    QString Address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+
+    // Waits up to `timeoutMs` for the text to appear in the log.
+    bool LogHas(const QString& text, int timeoutMs = 8000) {
+        return QTest::qWaitFor(
+            [&] {
+                Read();
+                return m_log.contains(text.toUtf8());
+            },
+            timeoutMs);
+    }
+
+private:
+    void Read() { m_log += m_process.readAllStandardOutput(); }
+
+    QProcess m_process;
+    QByteArray m_log;
+    std::uint16_t m_port = 0;
+};
+
+}  // namespace testing_support
