@@ -22,7 +22,9 @@ constexpr const char* kUsage =
     "  load DIR INDEX [--sim SIMDIR]\n"
     "                    GET AIRPORT for that airport of DIR's database: the scene as JSON\n"
     "  render DIR INDEX --zoom N [--traffic FILE.json] [--size WxH] [--sim SIMDIR] --out FILE.png\n"
-    "                    the radar scope of that airport at zoom level N, as a picture\n";
+    "                    the radar scope of that airport at zoom level N, as a picture\n"
+    "  watch HOST[:PORT] [--nickname NAME] [--seconds S]\n"
+    "                    join the session there and print its traffic and chat each second\n";
 
 }  // namespace
 
@@ -39,7 +41,8 @@ int main(int argc, char* argv[]) {
     args.removeFirst();
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
         {"generate", tools::Generate}, {"build", tools::Build}, {"dump", tools::Dump},
-        {"magvar", tools::Magvar},     {"load", tools::Load},   {"render", tools::Render}};
+        {"magvar", tools::Magvar},     {"load", tools::Load},   {"render", tools::Render},
+        {"watch", tools::Watch}};
     if (args.isEmpty() || !commands.contains(args.first())) {
         std::fputs(kUsage, stderr);
         return 2;

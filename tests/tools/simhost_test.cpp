@@ -7,6 +7,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -231,6 +234,47 @@ TEST(SimHost, FallsSilentWhenTold) {
     joiner.Drain();
     EXPECT_TRUE(joiner.heard.empty());
     EXPECT_TRUE(joiner.play->Engine().IsOpen());  // the session itself stays up
+}
+
+// `tarvolo-tool watch` joins like the Connection window and prints the table once a second.
+TEST(Watch, PrintsTheTrafficAndChatOfASession) {
+    SimHost host({"--aircraft", "2", "--rate", "4", "--chat", "Hello ATC", "--chat-every", "1"});
+    QProcess watch;
+    watch.start(TARVOLO_TOOL_PATH,
+                {"watch", host.Address(), "--nickname", "Logger", "--seconds", "5"});
+    ASSERT_TRUE(watch.waitForFinished(20000));
+    EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
+    const QList<QByteArray> lines = watch.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    std::set<QString> names;
+    bool chat = false;
+    for (const QByteArray& line : lines) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        ASSERT_TRUE(object.contains("t") && object.contains("traffic") && object.contains("chat"))
+            << line.toStdString();
+        for (const auto& row : object["traffic"].toArray()) {
+            names.insert(row.toObject()["name"].toString());
+            if (row.toObject()["latitude"].toDouble() != 0) {
+                EXPECT_NEAR(row.toObject()["latitude"].toDouble(), kThresholdLat, 0.4);
+            }
+        }
+        for (const auto& text : object["chat"].toArray())
+            chat = chat || text.toString().endsWith(": Hello ATC");
+    }
+    EXPECT_EQ(names.size(), 3u);
+    EXPECT_TRUE(names.count("FS Host"));
+    EXPECT_TRUE(chat);
+    EXPECT_TRUE(host.LogHas("JOIN accepted"));
+    EXPECT_TRUE(host.LogHas("left the session"));
+}
+
+TEST(Watch, ARefusedJoinFails) {
+    SimHost host({"--aircraft", "1", "--refuse"});
+    QProcess watch;
+    watch.start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "10"});
+    ASSERT_TRUE(watch.waitForFinished(20000));
+    EXPECT_EQ(watch.exitCode(), 1);
+    EXPECT_TRUE(watch.readAllStandardError().contains("Connection Refused"));
 }
 
 }  // namespace

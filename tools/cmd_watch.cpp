@@ -1,0 +1,176 @@
+// tarvolo-tool watch: joins a session the way the Connection window does and runs the main
+// window's message loop and roll call, printing the traffic table and new chat lines once a
+// second as JSON.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+
+#include "link/link.h"
+#include "model/shared_state.h"
+#include "platform/directplay/directplay.h"
+#include "tools/commands.h"
+#include "tools/json_writer.h"
+
+namespace tools {
+namespace {
+
+namespace dp = platform::directplay;
+
+void Err(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void PrintSecond(std::int64_t t, const std::vector<std::string>& chat) {
+    JsonWriter out;
+    out.BeginObject().Field("t", t).Key("traffic").BeginArray();
+    for (std::int16_t i = 1; i <= model::g_trafficCount; ++i) {
+        const auto& row = model::g_traffic[static_cast<std::size_t>(i)];
+        out.BeginObject()
+            .Field("name", row.name)
+            .Field("altitude", row.altitude)
+            .Field("heading", row.heading)
+            .Field("latitude", row.latitude)
+            .Field("longitude", row.longitude)
+            .Field("category", row.category)
+            .Field("model", row.model)
+            .EndObject();
+    }
+    out.EndArray().Key("chat").BeginArray();
+    for (const auto& line : chat)
+        out.Text(line);
+    out.EndArray().EndObject();
+    std::printf("%s\n", out.Str().c_str());
+    std::fflush(stdout);
+}
+
+void Leave() {
+    if (model::g_directPlay) {
+        try {
+            model::g_directPlay->DestroyPlayer(model::g_localPlayerId);
+        } catch (const dp::DirectPlayError&) {
+        }
+        try {
+            model::g_directPlay->Close();
+        } catch (const dp::DirectPlayError&) {
+        }
+    }
+    mplink::ReleaseDirectPlay();
+}
+
+}  // namespace
+
+int Watch(const QStringList& args) {
+    QString address;
+    std::string nickname = "ATC Controller";
+    double seconds = 0;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == "--nickname" && i + 1 < args.size())
+            nickname = args[++i].toStdString();
+        else if (args[i] == "--seconds" && i + 1 < args.size())
+            seconds = args[++i].toDouble();
+        else if (address.isEmpty() && !args[i].startsWith("--"))
+            address = args[i];
+        else {
+            Err("usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S]");
+            return 2;
+        }
+    }
+    if (address.isEmpty()) {
+        Err("usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S]");
+        return 2;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    auto timeLeft = [&] {
+        return seconds <= 0 || static_cast<double>(clock.elapsed()) < seconds * 1000.0;
+    };
+    mplink::InitDirectPlay();
+    mplink::DirectPlayPort port(model::g_directPlay);
+    try {
+        auto& play = *model::g_directPlay;
+        play.InitializeConnection(dp::ConnectionAddress::TcpIp(address.toStdString()));
+        auto description = play.CreateSessionData();
+        description->SetGuidApplication("");
+        description->SetSessionPassword("");
+        model::g_sessionList = play.GetDPEnumSessions(*description, 0, dp::kEnumAvailable);
+        if (model::g_sessionList->GetCount() < 1) {
+            Err("no session found at " + address.toStdString());
+            mplink::ReleaseDirectPlay();
+            return 1;
+        }
+        const auto session = model::g_sessionList->GetItem(1);
+        Err("joining \"" + session->GetSessionName() + "\" as " + nickname);
+        play.Open(*session, dp::kOpenJoin);
+        model::g_localPlayerId = play.CreatePlayer(nickname, "Player", 0, 0);
+        if (model::g_localPlayerId < 1)
+            throw dp::DirectPlayError(dp::hresult::kCantCreatePlayer, "no player ID");
+        port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
+    } catch (const dp::DirectPlayError& e) {
+        Err(std::string("DirectPlay: ") + e.what());
+        mplink::ReleaseDirectPlay();
+        return 1;
+    }
+
+    // Waiting for the host's answer, asking again every 30 s as the Connection window does.
+    mplink::JoinAnswer answer = mplink::JoinAnswer::Waiting;
+    QElapsedTimer pending;
+    pending.start();
+    while (answer == mplink::JoinAnswer::Waiting && timeLeft()) {
+        QEventLoop loop;
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        answer = mplink::PollJoinAnswer(port);
+        if (pending.elapsed() >= 30000) {
+            pending.restart();
+            try {
+                port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_PENDING));
+            } catch (const dp::DirectPlayError&) {
+            }
+        }
+    }
+    if (answer != mplink::JoinAnswer::Accepted) {
+        Err(answer == mplink::JoinAnswer::Refused ? "Connection Refused"
+                                                  : "no answer from the host");
+        Leave();
+        return 1;
+    }
+    Err("Connected To FS Session!");
+    model::g_sessionJoined = model::g_connected = true;
+
+    std::int16_t watchdog = mplink::kWatchdogSeconds;
+    int result = 0;
+    std::int64_t second = 0;
+    try {
+        port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_ROLL_CALL));
+    } catch (const dp::DirectPlayError&) {
+    }
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const mplink::TickResult r = mplink::ProcessMessages(port, watchdog);
+        PrintSecond(++second, r.chatLines);
+        if (r.end != mplink::TickEnd::Normal) {
+            Err(r.end == mplink::TickEnd::Removed
+                    ? "The host had removed you from the multiplayer session, Tarvolo closes "
+                      "multiplayer session."
+                    : "The multiplayer connection is lost, Tarvolo closes multiplayer session.");
+            result = 3;
+            QCoreApplication::quit();
+        } else if (!timeLeft()) {
+            QCoreApplication::quit();
+        }
+    });
+    tick.start(1000);
+    QTimer rollCall;
+    QObject::connect(&rollCall, &QTimer::timeout, [&] { mplink::RollCall(port); });
+    rollCall.start(30000);
+    QCoreApplication::exec();
+    Leave();
+    model::g_sessionJoined = model::g_connected = false;
+    return result;
+}
+
+}  // namespace tools
