@@ -24,6 +24,7 @@ private slots:
     void trafficAndChatThenDisconnect();
     void removalByTheHostEndsTheSession();
     void theCloseBoxDisconnects();
+    void aSilentHostEndsTheSession();
 
 private:
     bool Join(const SimHostProcess& host);
@@ -164,6 +165,21 @@ void Form1LinkTest::theCloseBoxDisconnects() {
     QVERIFY(!model::g_connected);
     QCOMPARE(m_connectionWindows, 1);
     QVERIFY(host.LogHas("left the session"));
+}
+
+void Form1LinkTest::aSilentHostEndsTheSession() {
+    SimHostProcess host({"--aircraft", "1", "--rate", "5", "--silent-after", "1"});
+    QVERIFY(Join(host));
+    QPointer<app::Form1> alive(Open());
+    alive->Timer1->setInterval(20);  // sixty ticks of the watchdog in a little over a second
+    QVERIFY(host.LogHas("SILENT"));
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 8000));
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_dialogs->messages[0].text,
+             QString("The multiplayer connection is lost, Tarvolo closes multiplayer session."));
+    QCOMPARE(m_dialogs->messages[0].icon, platform::MessageIcon::Information);
+    QVERIFY(!model::g_connected);
+    QCOMPARE(m_connectionWindows, 1);
 }
 
 QTEST_MAIN(Form1LinkTest)
