@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <set>
 
+#include "link/link.h"
 #include "platform/directplay/directplay.h"
 #include "tools/simhost/mp_messages.h"
 
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
         while (play->GetMessageCount(me) > 0) {
             std::int32_t from = 0, to = 0;
             const auto m = play->Receive(from, to, dp::kReceiveAll)->Bytes();
-            if (!count || simhost::ReadInt32(m, 0) != simhost::kPosition)
+            if (!count || simhost::ReadInt32(m, 0) != mplink::MP_POSITION)
                 continue;
             ++positions;
             senders.insert(from);

@@ -53,13 +53,15 @@ const char* CategoryLabel(std::int16_t category) {
     }
 }
 
-model::TrafficEntry* RowsNamed(const std::string& name, std::int16_t from,
-                               std::vector<model::TrafficEntry*>& rows) {
-    rows.clear();
-    for (std::int16_t i = from; i <= model::g_trafficCount; ++i)
-        if (model::g_traffic[static_cast<std::size_t>(i)].name == name)
-            rows.push_back(&model::g_traffic[static_cast<std::size_t>(i)]);
-    return rows.empty() ? nullptr : rows.front();
+// The rows 1 to the count whose name is exactly `name`.
+std::vector<model::TrafficEntry*> RowsNamed(const std::string& name) {
+    std::vector<model::TrafficEntry*> rows;
+    for (std::int16_t i = 1; i <= model::g_trafficCount; ++i) {
+        auto& row = model::g_traffic[static_cast<std::size_t>(i)];
+        if (row.name == name)
+            rows.push_back(&row);
+    }
+    return rows;
 }
 
 void Announce(LinkPort& port, std::int32_t playerId) {
@@ -70,8 +72,7 @@ void Announce(LinkPort& port, std::int32_t playerId) {
         table[1].name = name;
         model::g_trafficCount = 1;
     }
-    std::vector<model::TrafficEntry*> rows;
-    if (RowsNamed(name, 1, rows))
+    if (!RowsNamed(name).empty())
         return;
     // A new row at the end; the 41st aircraft is not stored.
     if (model::g_trafficCount >= static_cast<std::int16_t>(model::kTrafficRows - 1))
@@ -90,8 +91,7 @@ void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t f
     if (!attitude || !latitude || !longitude || !altitude || !Short(m, fixAt + 20))
         return;
     const std::string name = port.GetPlayerFriendlyName(sender);
-    std::vector<model::TrafficEntry*> rows;
-    RowsNamed(name, 1, rows);
+    const std::vector<model::TrafficEntry*> rows = RowsNamed(name);
     const double lat = LatitudeOfWord(*latitude);
     const double lon = LongitudeOfWord(*longitude);
     const double trueHeading = Attitude_To_Heading(*attitude);
@@ -115,9 +115,7 @@ void AircraftInfo(LinkPort& port, std::int32_t sender, const Bytes& m, std::stri
     for (std::size_t i = 10; i < 8 + size; ++i)
         if (m[i] != 0)
             modelText.push_back(static_cast<char>(m[i]));
-    std::vector<model::TrafficEntry*> rows;
-    RowsNamed(port.GetPlayerFriendlyName(sender), 1, rows);
-    for (model::TrafficEntry* row : rows) {
+    for (model::TrafficEntry* row : RowsNamed(port.GetPlayerFriendlyName(sender))) {
         row->category = label;
         row->model = modelText;
     }

@@ -42,10 +42,7 @@ void Form1LinkTest::init() {
         ++m_connectionWindows;
         return new QWidget;
     });
-    dp::SessionOptions options;
-    options.enumTimeoutMs = 600;
-    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    dp::DirectX7::SetDefaultOptions(options);
+    testing_support::UseLoopbackDirectPlay();
     model::g_airport.name = "Tarvolo International";
     model::g_airport.latitude = 47.4490;
     model::g_airport.longitude = -122.3090;

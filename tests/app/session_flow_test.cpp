@@ -56,10 +56,7 @@ void SessionFlowTest::fromTheAirportAreaToTrafficOnTheRadar() {
     model::g_simPath = platform::Utf8ToAnsi(root.filePath("sim").toStdString());
     testing_support::ScriptedDialogs dialogs;
     app::RegisterAppWindows();
-    platform::directplay::SessionOptions options;
-    options.enumTimeoutMs = 600;
-    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    platform::directplay::DirectX7::SetDefaultOptions(options);
+    testing_support::UseLoopbackDirectPlay();
 
     // The Airport Area: find Alpha Field and GET AIRPORT.
     auto* area = qobject_cast<loader::Form5*>(platform::ShowWindow("Form5"));

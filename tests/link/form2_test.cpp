@@ -44,10 +44,7 @@ void Form2Test::init() {
         main->setWindowTitle(QStringLiteral("main window stand-in"));
         return main;
     });
-    platform::directplay::SessionOptions options;
-    options.enumTimeoutMs = 600;
-    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    platform::directplay::DirectX7::SetDefaultOptions(options);
+    testing_support::UseLoopbackDirectPlay();
 }
 
 void Form2Test::cleanup() {

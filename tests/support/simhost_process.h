@@ -9,7 +9,17 @@
 #include <QTest>
 #include <cstdint>
 
+#include "platform/directplay/directplay.h"
+
 namespace testing_support {
+
+// New DirectPlay objects stay on the loopback and search for sessions briefly.
+inline void UseLoopbackDirectPlay() {
+    platform::directplay::SessionOptions options;
+    options.enumTimeoutMs = 600;
+    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
+    platform::directplay::DirectX7::SetDefaultOptions(options);
+}
 
 class SimHostProcess {
 public:

@@ -17,6 +17,7 @@
 #include <map>
 #include <set>
 
+#include "link/link.h"
 #include "platform/directplay/directplay.h"
 #include "tests/support/simhost_process.h"
 #include "tools/simhost/mp_messages.h"
@@ -114,7 +115,7 @@ TEST(SimHost, PositionEncodingsDecodeToTheValuesSent) {
         SCOPED_TRACE(row.name);
         for (const auto& bytes : {simhost::EncodePosition(row.state, 0, 0),
                                   simhost::EncodePositionLong(row.state, 0, 0)}) {
-            const bool isLong = IsType(bytes, simhost::kPositionLong);
+            const bool isLong = IsType(bytes, mplink::MP_POSITION_LONG);
             EXPECT_EQ(bytes.size(), isLong ? 58u : 42u);
             EXPECT_EQ(simhost::ReadInt32(bytes, 4), isLong ? 50 : 34);
             const Decoded d = DecodeFix(bytes, isLong ? 36 : 20);
@@ -134,9 +135,9 @@ TEST(SimHost, JoinerIsAcceptedAndHearsTheTraffic) {
                   "Tower, N1 ready", "--chat-every", "1"});
     ASSERT_NE(host.Port(), 0);
     Joiner joiner(host.Port());
-    joiner.Send(simhost::EncodeEmpty(simhost::kJoinRequest));
+    joiner.Send(mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
     auto accepted = joiner.WaitFor([&](std::int32_t, const simhost::Bytes& m) {
-        return IsType(m, simhost::kPlayerHere) && simhost::ReadInt32(m, 8) == joiner.me;
+        return IsType(m, mplink::MP_PLAYER_HERE) && simhost::ReadInt32(m, 8) == joiner.me;
     });
     ASSERT_TRUE(accepted);
     EXPECT_TRUE(host.LogHas("JOIN accepted"));
@@ -145,8 +146,8 @@ TEST(SimHost, JoinerIsAcceptedAndHearsTheTraffic) {
     std::set<std::int32_t> senders;
     std::set<std::int32_t> forms;
     joiner.WaitFor([&](std::int32_t from, const simhost::Bytes& m) {
-        const bool isLong = IsType(m, simhost::kPositionLong);
-        if (!IsType(m, simhost::kPosition) && !isLong)
+        const bool isLong = IsType(m, mplink::MP_POSITION_LONG);
+        if (!IsType(m, mplink::MP_POSITION) && !isLong)
             return false;
         const Decoded d = DecodeFix(m, isLong ? 36 : 20);
         EXPECT_NEAR(d.latitude, kThresholdLat, 0.4);
@@ -164,20 +165,20 @@ TEST(SimHost, JoinerIsAcceptedAndHearsTheTraffic) {
     EXPECT_EQ(forms.size(), 2u);
 
     // Roll call: the host's player and every aircraft answer with their own IDs, under names.
-    joiner.Send(simhost::EncodeEmpty(simhost::kRollCall));
+    joiner.Send(mplink::EmptyMessage(mplink::MP_ROLL_CALL));
     std::set<std::string> names;
     joiner.WaitFor([&](std::int32_t from, const simhost::Bytes& m) {
-        if (IsType(m, simhost::kPlayerHere) && simhost::ReadInt32(m, 8) == from)
+        if (IsType(m, mplink::MP_PLAYER_HERE) && simhost::ReadInt32(m, 8) == from)
             names.insert(joiner.play->GetPlayerFriendlyName(from));
         return names.size() == 4;
     });
     EXPECT_EQ(names.size(), 4u);
     EXPECT_TRUE(names.count("FS Host"));
 
-    joiner.Send(simhost::EncodeEmpty(simhost::kAircraftInfoRequest));
+    joiner.Send(mplink::EmptyMessage(mplink::MP_AIRCRAFT_INFO_REQUEST));
     std::map<std::int32_t, std::string> models;
     joiner.WaitFor([&](std::int32_t from, const simhost::Bytes& m) {
-        if (IsType(m, simhost::kAircraftInfo)) {
+        if (IsType(m, mplink::MP_AIRCRAFT_INFO)) {
             const std::int32_t size = simhost::ReadInt32(m, 4);
             const auto category = static_cast<std::int16_t>(dp::wire::LoadU16(m.data() + 8));
             EXPECT_TRUE(category == 0 || category == 1 || category == 3);
@@ -189,14 +190,14 @@ TEST(SimHost, JoinerIsAcceptedAndHearsTheTraffic) {
     EXPECT_EQ(models.size(), 4u);
 
     auto chat = joiner.WaitFor(
-        [](std::int32_t, const simhost::Bytes& m) { return IsType(m, simhost::kChat); });
+        [](std::int32_t, const simhost::Bytes& m) { return IsType(m, mplink::MP_CHAT); });
     ASSERT_TRUE(chat);
     const std::int32_t size = simhost::ReadInt32(chat->second, 4);
     EXPECT_EQ(std::string(chat->second.begin() + 8, chat->second.begin() + 8 + size - 1),
               "Tower, N1 ready");
 
     // The controller's own chat reaches the host: text, then zeros inside and after the size.
-    simhost::Bytes line = simhost::EncodeEmpty(simhost::kChat);
+    simhost::Bytes line = mplink::EmptyMessage(mplink::MP_CHAT);
     line[4] = 2 * 5;
     for (char c : std::string("Hello"))
         line.push_back(static_cast<std::uint8_t>(c));
@@ -209,17 +210,17 @@ TEST(SimHost, RefusalAndRemoval) {
     {
         SimHost host({"--aircraft", "1", "--refuse"});
         Joiner joiner(host.Port());
-        joiner.Send(simhost::EncodeEmpty(simhost::kJoinPending));
+        joiner.Send(mplink::EmptyMessage(mplink::MP_JOIN_PENDING));
         EXPECT_TRUE(joiner.WaitFor([](std::int32_t, const simhost::Bytes& m) {
-            return IsType(m, simhost::kJoinRefused);
+            return IsType(m, mplink::MP_JOIN_REFUSED);
         }));
     }
     {
         SimHost host({"--aircraft", "1", "--rate", "10", "--remove-after", "0.5"});
         Joiner joiner(host.Port());
-        joiner.Send(simhost::EncodeEmpty(simhost::kJoinRequest));
+        joiner.Send(mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
         EXPECT_TRUE(joiner.WaitFor(
-            [](std::int32_t, const simhost::Bytes& m) { return IsType(m, simhost::kRemoved); }));
+            [](std::int32_t, const simhost::Bytes& m) { return IsType(m, mplink::MP_REMOVED); }));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "tools/simhost/mp_messages.h"
+#include "link/link.h"
 
 #include "platform/directplay/wire.h"
 
@@ -57,7 +58,7 @@ std::int32_t AttitudeWord(double trueHeading) {
 
 Bytes EncodePosition(const AircraftState& state, std::uint64_t stampMicros, std::int32_t sequence) {
     Bytes b;
-    Put32(b, kPosition);
+    Put32(b, mplink::MP_POSITION);
     Put32(b, 34);
     PutStamp(b, stampMicros, sequence);
     PutFix(b, state);
@@ -69,7 +70,7 @@ Bytes EncodePosition(const AircraftState& state, std::uint64_t stampMicros, std:
 Bytes EncodePositionLong(const AircraftState& state, std::uint64_t stampMicros,
                          std::int32_t sequence) {
     Bytes b;
-    Put32(b, kPositionLong);
+    Put32(b, mplink::MP_POSITION_LONG);
     Put32(b, 50);
     PutStamp(b, stampMicros, sequence);
     for (int i = 0; i < 4; ++i)
@@ -80,24 +81,9 @@ Bytes EncodePositionLong(const AircraftState& state, std::uint64_t stampMicros,
     return b;
 }
 
-Bytes EncodeEmpty(std::int32_t type) {
-    Bytes b;
-    Put32(b, type);
-    Put32(b, 0);
-    return b;
-}
-
-Bytes EncodePlayerId(std::int32_t type, std::int32_t id) {
-    Bytes b;
-    Put32(b, type);
-    Put32(b, 4);
-    Put32(b, id);
-    return b;
-}
-
 Bytes EncodeAircraftInfo(std::int16_t category, std::string_view model) {
     Bytes b;
-    Put32(b, kAircraftInfo);
+    Put32(b, mplink::MP_AIRCRAFT_INFO);
     Put32(b, static_cast<std::int32_t>(2 + model.size() + 1));
     Put16(b, category);
     b.insert(b.end(), model.begin(), model.end());
@@ -107,7 +93,7 @@ Bytes EncodeAircraftInfo(std::int16_t category, std::string_view model) {
 
 Bytes EncodeChat(std::string_view text) {
     Bytes b;
-    Put32(b, kChat);
+    Put32(b, mplink::MP_CHAT);
     Put32(b, static_cast<std::int32_t>(text.size() + 1));
     b.insert(b.end(), text.begin(), text.end());
     b.push_back(0);

@@ -1,6 +1,7 @@
 #pragma once
 
-// The simulator's multiplayer messages as the session host writes them: type, declared
+// The simulator's multiplayer messages the session host writes beyond the program's own
+// (link/link.h has the catalogue and the empty and player-ID messages): type, declared
 // payload size, payload, little-endian. Positions carry latitude in whole metres along the
 // meridian, longitude in 2^-32 turns, altitude in whole metres and the true heading in the
 // attitude word (a quarter of the word, low 10 bits, in 1024ths of a turn).
@@ -12,21 +13,6 @@
 namespace simhost {
 
 using Bytes = std::vector<std::uint8_t>;
-
-enum MessageType : std::int32_t {
-    kJoinRequest = 4097,
-    kPlayerHere = 4099,
-    kAlive = 4100,
-    kJoinRefused = 4101,
-    kRollCall = 4103,
-    kJoinPending = 4104,
-    kAircraftInfo = 4110,
-    kAircraftInfoRequest = 4111,
-    kRemoved = 4118,
-    kPosition = 4120,
-    kPositionLong = 4121,
-    kChat = 4131,
-};
 
 struct AircraftState {
     double latitude = 0;   // degrees north
@@ -46,8 +32,6 @@ std::int32_t AttitudeWord(double trueHeading);
 Bytes EncodePosition(const AircraftState& state, std::uint64_t stampMicros, std::int32_t sequence);
 Bytes EncodePositionLong(const AircraftState& state, std::uint64_t stampMicros,
                          std::int32_t sequence);
-Bytes EncodeEmpty(std::int32_t type);                      // size 0
-Bytes EncodePlayerId(std::int32_t type, std::int32_t id);  // MP_PLAYER_HERE
 Bytes EncodeAircraftInfo(std::int16_t category, std::string_view model);
 Bytes EncodeChat(std::string_view text);  // text + terminating zero
 

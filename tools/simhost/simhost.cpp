@@ -15,6 +15,7 @@
 #include <set>
 
 #include "builder/database_file.h"
+#include "link/link.h"
 #include "model/own_files.h"
 #include "model/settings_record.h"
 #include "platform/directplay/directplay.h"
@@ -116,7 +117,7 @@ public:
         connect(&m_positionTimer, &QTimer::timeout, this, [this] { SendPositions(); });
         m_positionTimer.start(static_cast<int>(std::lround(1000.0 / m_rate)));
         connect(&m_aliveTimer, &QTimer::timeout, this,
-                [this] { Broadcast(m_hostPlayer, simhost::EncodeEmpty(simhost::kAlive)); });
+                [this] { Broadcast(m_hostPlayer, mplink::EmptyMessage(mplink::MP_ALIVE)); });
         m_aliveTimer.start(5000);
         connect(&m_parkedTimer, &QTimer::timeout, this, [this] {
             Broadcast(m_hostPlayer,
@@ -170,7 +171,7 @@ private:
                 static_cast<double>(now - joiner.acceptedAt) >= m_removeAfterMs) {
                 joiner.removed = true;
                 Log(QString("REMOVE %1").arg(id));
-                Broadcast(m_hostPlayer, simhost::EncodeEmpty(simhost::kRemoved), id);
+                Broadcast(m_hostPlayer, mplink::EmptyMessage(mplink::MP_REMOVED), id);
             }
         }
     }
@@ -228,43 +229,42 @@ private:
             return;
         }
         switch (type) {
-            case simhost::kJoinRequest:
-            case simhost::kJoinPending: {
+            case mplink::MP_JOIN_REQUEST:
+            case mplink::MP_JOIN_PENDING: {
                 Joiner& joiner = m_joiners[from];
                 joiner.id = from;
                 Log(QString("%1 %2 \"%3\"")
-                        .arg(type == simhost::kJoinRequest ? "JOIN request" : "JOIN pending")
+                        .arg(type == mplink::MP_JOIN_REQUEST ? "JOIN request" : "JOIN pending")
                         .arg(from)
                         .arg(NameOf(from)));
                 if (m_refuse) {
                     Log(QString("JOIN refused %1").arg(from));
-                    Broadcast(m_hostPlayer, simhost::EncodeEmpty(simhost::kJoinRefused), from);
+                    Broadcast(m_hostPlayer, mplink::EmptyMessage(mplink::MP_JOIN_REFUSED), from);
                 } else {
                     if (joiner.acceptedAt < 0)
                         joiner.acceptedAt = m_clock.elapsed();
                     Log(QString("JOIN accepted %1").arg(from));
-                    Broadcast(m_hostPlayer, simhost::EncodePlayerId(simhost::kPlayerHere, from));
+                    Broadcast(m_hostPlayer, mplink::PlayerHereMessage(from));
                 }
                 return;
             }
-            case simhost::kRollCall:
+            case mplink::MP_ROLL_CALL:
                 Log(QString("ROLL CALL from %1").arg(from));
-                Broadcast(m_hostPlayer,
-                          simhost::EncodePlayerId(simhost::kPlayerHere, m_hostPlayer));
+                Broadcast(m_hostPlayer, mplink::PlayerHereMessage(m_hostPlayer));
                 for (std::int32_t id : m_ids)
-                    Broadcast(id, simhost::EncodePlayerId(simhost::kPlayerHere, id));
+                    Broadcast(id, mplink::PlayerHereMessage(id));
                 return;
-            case simhost::kAircraftInfoRequest:
+            case mplink::MP_AIRCRAFT_INFO_REQUEST:
                 Log(QString("INFO request from %1").arg(from));
                 Broadcast(m_hostPlayer, simhost::EncodeAircraftInfo(0, "Cessna Skyhawk 172SP"));
                 for (std::size_t i = 0; i < m_fleet.size(); ++i)
                     Broadcast(m_ids[i], simhost::EncodeAircraftInfo(m_fleet[i].Category(),
                                                                     m_fleet[i].Model()));
                 return;
-            case simhost::kPlayerHere:
+            case mplink::MP_PLAYER_HERE:
                 Log(QString("HERE %1 \"%2\"").arg(simhost::ReadInt32(bytes, 8)).arg(NameOf(from)));
                 return;
-            case simhost::kChat: {
+            case mplink::MP_CHAT: {
                 const std::size_t length =
                     size > 1 ? std::min(bytes.size() - 8, static_cast<std::size_t>(size - 1)) : 0;
                 std::string text(bytes.begin() + 8,
