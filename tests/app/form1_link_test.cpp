@@ -125,6 +125,10 @@ void Form1LinkTest::trafficAndChatThenDisconnect() {
     QTest::keyClicks(form->Text3, QStringLiteral("Runway 16L"));
     QTest::keyClick(form->Text3, Qt::Key_Return);
     QVERIFY(host.LogHas("CHAT in ATC Controller: Runway 16L"));
+    // A character without a single-byte code goes as "?".
+    form->Text3->setText(QString::fromUtf8("\u03A9 wind calm"));
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QVERIFY(host.LogHas("CHAT in ATC Controller: ? wind calm"));
     QVERIFY(QTest::qWaitFor(
         [&] { return form->RichTextBox1->toPlainText().contains(": Ready for departure"); }, 8000));
     QVERIFY(form->RichTextBox1->isReadOnly());
