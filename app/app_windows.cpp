@@ -1,7 +1,9 @@
 #include "app/app_windows.h"
 
 #include "app/form1.h"
+#include "app/form10.h"
 #include "app/form3.h"
+#include "app/form7.h"
 #include "app/form8.h"
 #include "builder/form4.h"
 #include "link/form2.h"
@@ -18,6 +20,8 @@ void RegisterAppWindows() {
     platform::RegisterWindow(QStringLiteral("Form4"), [] { return new builder::Form4; });
     platform::RegisterWindow(QStringLiteral("Form5"), [] { return new loader::Form5; });
     platform::RegisterWindow(QStringLiteral("Form2"), [] { return new mplink::Form2; });
+    platform::RegisterWindow(QStringLiteral("Form10"), [] { return new Form10; });
+    platform::RegisterWindow(QStringLiteral("Form7"), [] { return new Form7; });
     platform::InstallAddressDialog();
 }
 

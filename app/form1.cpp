@@ -4,12 +4,16 @@
 #include <QCursor>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QStyle>
 #include <QToolTip>
 #include <QVBoxLayout>
 
 #include "link/link.h"
+#include "loader/form5.h"
+#include "model/own_files.h"
 #include "model/shared_state.h"
 #include "platform/directplay/directplay.h"
+#include "platform/file_system.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/painter_canvas.h"
 #include "platform/ui/widget_text.h"
@@ -52,6 +56,22 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Text3 = platform::Named(new QLineEdit, "Text3");
     Command1 = platform::Named(new QPushButton(QStringLiteral("Send")), "Command1");
     Command3 = platform::Named(new QPushButton(QStringLiteral("> Disconnect")), "Command3");
+    Toolbar1 = platform::Named(new QToolBar, "Toolbar1");
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const struct {
+        const char* caption;
+        QStyle::StandardPixmap icon;
+    } buttons[] = {{"Goto Airport", QStyle::SP_DirOpenIcon},
+                   {"Options", QStyle::SP_FileDialogDetailedView},
+                   {"Create New Database", QStyle::SP_TrashIcon},
+                   {"Airport General Info", QStyle::SP_MessageBoxInformation},
+                   {"About", QStyle::SP_DialogHelpButton}};
+    for (int i = 0; i < 5; ++i) {
+        QAction* action = Toolbar1->addAction(style()->standardIcon(buttons[i].icon),
+                                              QString::fromLatin1(buttons[i].caption));
+        action->setObjectName(QStringLiteral("Button%1").arg(i + 1));
+        connect(action, &QAction::triggered, this, [this, i] { Toolbar1_ButtonClick(i + 1); });
+    }
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(Label6);
@@ -68,8 +88,11 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     auto* chat = new QHBoxLayout;
     chat->addWidget(Text3, 1);
     chat->addWidget(Command1);
-    chat->addWidget(Command3);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Toolbar1, 1);
+    top->addWidget(Command3);
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
     layout->addWidget(Picture1, 1);
     layout->addLayout(controls);
     layout->addWidget(RichTextBox1);
@@ -88,6 +111,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(kRollCallMs);
     connect(Timer3, &QTimer::timeout, this, &Form1::RollCall);
+    Timer3->start();  // enabled in the design; the roll call itself waits for a joined session
     connect(Command1, &QPushButton::clicked, this, &Form1::SendChat);
     connect(Text3, &QLineEdit::returnPressed, this, &Form1::SendChat);
     connect(Command3, &QPushButton::clicked, this, &Form1::Disconnect);
@@ -134,6 +158,96 @@ void Form1::LoadSequence() {
     } catch (const platform::directplay::DirectPlayError&) {
         // The roll call every 30 s asks again.
     }
+}
+
+QAction* Form1::ToolbarButton(int index) const {
+    const auto actions = Toolbar1->actions();
+    return index >= 1 && index <= actions.size() ? actions[index - 1] : nullptr;
+}
+
+void Form1::Lock(bool windowToo) {
+    Picture1->setEnabled(false);
+    Timer1->stop();
+    Timer2->stop();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Command1, Command2, Command5, Command6, Command3, Toolbar1, Text1, Text2, Text3})
+        control->setEnabled(false);
+    if (windowToo)
+        setEnabled(false);
+}
+
+void Form1::Unlock() {
+    loader::ReleaseMainWindow();
+}
+
+QString Form1::AirportInformation() {
+    const auto& a = model::g_airport;
+    const std::string text =
+        "Airport Name: " + a.name + "\r\nICAO ID: " + a.ident + "\r\nATIS Freq: " + a.atisFreq +
+        "\r\nClearance Freq: " + a.clearanceFreq + "\r\nGround Freq: " + a.groundFreq +
+        "\r\nTower Freq: " + a.towerFreq + "\r\nDeparture Freq: " + a.departureFreq +
+        "\r\nApproach Freq: " + a.approachFreq + "\r\nCenter Freq: " + a.centerFreq;
+    return platform::ToQt(text);
+}
+
+void Form1::Toolbar1_ButtonClick(int index) {
+    switch (index) {
+        case 1:
+            Lock(true);
+            platform::ShowWindow(QStringLiteral("Form5"));
+            break;
+        case 2:
+            Lock(true);
+            platform::ShowWindow(QStringLiteral("Form10"));
+            break;
+        case 3:
+            Lock(true);
+            CreateNewDatabase();
+            break;
+        case 4:
+            Lock(false);
+            platform::ShowMessage(this, platform::MessageIcon::Information,
+                                  QStringLiteral("Tarvolo Information"), AirportInformation());
+            Unlock();
+            break;
+        case 5:
+            Lock(true);
+            platform::ShowWindow(QStringLiteral("Form7"));
+            break;
+        default:
+            break;
+    }
+}
+
+void Form1::CreateNewDatabase() {
+    if (!platform::AskOkCancel(this, QStringLiteral("Tarvolo Message"),
+                               QStringLiteral("Do you want to delete the current database files to "
+                                              "then create new database files?"))) {
+        Unlock();
+        return;
+    }
+    // The airspace list stays; a file that cannot be deleted is passed over.
+    const platform::FileSystem files;
+    files.Remove(platform::OwnFilePath(model::kSettingsFileName));
+    files.Remove(platform::OwnFilePath(model::kAirportsFileName));
+    if (model::g_directPlay) {
+        try {
+            model::g_directPlay->DestroyPlayer(model::g_localPlayerId);
+        } catch (const platform::directplay::DirectPlayError&) {
+        }
+        try {
+            model::g_directPlay->Close();
+        } catch (const platform::directplay::DirectPlayError&) {
+        }
+    }
+    mplink::ReleaseDirectPlay();
+    platform::ShowMessage(
+        this, platform::MessageIcon::Information, QStringLiteral("Tarvolo Message"),
+        QStringLiteral(
+            "The current database files were deleted, now you must re-run or restart Tarvolo for "
+            "then create new database files. Now the program will end."));
+    m_disconnecting = true;  // the program ends here: closing must not open the Connection window
+    platform::EndProgram();
 }
 
 void Form1::ProcessMessages() {

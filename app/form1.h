@@ -1,15 +1,16 @@
 #pragma once
 
-// The main radar window: the scope and its controls (the zoom buttons, CENTER, the pointer
-// read-out with its tooltips and the measuring gesture, the repaint timer), the multiplayer
-// message loop with its watchdog and roll call, chat, and "> Disconnect". The toolbar joins
-// it later.
+// The main radar window: the toolbar's five commands, the scope and its controls (the zoom
+// buttons, CENTER, the pointer read-out with its tooltips and the measuring gesture, the
+// repaint timer), the multiplayer message loop with its watchdog and roll call, chat, and
+// "> Disconnect".
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolBar>
 #include <QWidget>
 
 #include "radar/airspace_painter.h"
@@ -41,6 +42,11 @@ public:
     QLineEdit* Text3;              // the line being typed
     QPushButton* Command1;         // "Send"
     QPushButton* Command3;         // "> Disconnect"
+    QToolBar* Toolbar1;
+
+    // The toolbar's buttons by index, 1 to 5.
+    QAction* ToolbarButton(int index) const;
+    static QString AirportInformation();
 
     std::int16_t LinkWatchdog() const { return m_linkWatchdog; }
 
@@ -55,6 +61,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void Toolbar1_ButtonClick(int index);
+    void Lock(bool windowToo);
+    void Unlock();
+    void CreateNewDatabase();
     void LoadSequence();
     void ProcessMessages();
     void RollCall();

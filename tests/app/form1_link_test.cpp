@@ -27,7 +27,6 @@ private slots:
     void aSilentHostEndsTheSession();
 
 private:
-    bool Join(const SimHostProcess& host);
     app::Form1* Open();
 
     testing_support::ScriptedDialogs* m_dialogs = nullptr;
@@ -55,23 +54,6 @@ void Form1LinkTest::cleanup() {
     model::ResetSharedState();
 }
 
-// Joins as the Connection window does and waits for the host's acceptance.
-bool Form1LinkTest::Join(const SimHostProcess& host) {
-    mplink::InitDirectPlay();
-    auto& play = *model::g_directPlay;
-    play.InitializeConnection(dp::ConnectionAddress::TcpIp(host.Address().toStdString()));
-    auto sessions = play.GetDPEnumSessions(*play.CreateSessionData(), 0, dp::kEnumAvailable);
-    if (sessions->GetCount() != 1)
-        return false;
-    play.Open(*sessions->GetItem(1), dp::kOpenJoin);
-    model::g_localPlayerId = play.CreatePlayer("ATC Controller", "Player", 0, 0);
-    mplink::DirectPlayPort port(model::g_directPlay);
-    port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
-    const bool accepted = QTest::qWaitFor(
-        [&] { return mplink::PollJoinAnswer(port) == mplink::JoinAnswer::Accepted; }, 8000);
-    model::g_sessionJoined = model::g_connected = accepted;
-    return accepted;
-}
 
 app::Form1* Form1LinkTest::Open() {
     auto* form = new app::Form1;
@@ -83,7 +65,7 @@ app::Form1* Form1LinkTest::Open() {
 void Form1LinkTest::trafficAndChatThenDisconnect() {
     SimHostProcess host(
         {"--aircraft", "2", "--rate", "5", "--chat", "Ready for departure", "--chat-every", "1"});
-    QVERIFY(Join(host));
+    QVERIFY(testing_support::JoinSession(host));
     auto* form = Open();
     QVERIFY(form->Timer1->isActive() && form->Timer2->isActive() && form->Timer3->isActive());
     QCOMPARE(form->Timer3->interval(), 30000);
@@ -147,7 +129,7 @@ void Form1LinkTest::trafficAndChatThenDisconnect() {
 
 void Form1LinkTest::removalByTheHostEndsTheSession() {
     SimHostProcess host({"--aircraft", "1", "--rate", "5", "--remove-after", "1"});
-    QVERIFY(Join(host));
+    QVERIFY(testing_support::JoinSession(host));
     QPointer<app::Form1> alive(Open());
     QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 10000));
     QCOMPARE(m_dialogs->messages.size(), 1);
@@ -160,7 +142,7 @@ void Form1LinkTest::removalByTheHostEndsTheSession() {
 
 void Form1LinkTest::theCloseBoxDisconnects() {
     SimHostProcess host({"--aircraft", "1"});
-    QVERIFY(Join(host));
+    QVERIFY(testing_support::JoinSession(host));
     auto* form = Open();
     form->close();
     QVERIFY(!model::g_connected);
@@ -170,7 +152,7 @@ void Form1LinkTest::theCloseBoxDisconnects() {
 
 void Form1LinkTest::aSilentHostEndsTheSession() {
     SimHostProcess host({"--aircraft", "1", "--rate", "5", "--silent-after", "1"});
-    QVERIFY(Join(host));
+    QVERIFY(testing_support::JoinSession(host));
     QPointer<app::Form1> alive(Open());
     alive->Timer1->setInterval(20);  // sixty ticks of the watchdog in a little over a second
     QVERIFY(host.LogHas("SILENT"));

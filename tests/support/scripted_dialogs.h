@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "platform/ui/dialogs.h"
 
@@ -25,6 +26,7 @@ public:
 
     void Message(platform::MessageIcon icon, const QString& title, const QString& text) override {
         messages.append({icon, title, text});
+        if (onMessage) onMessage();
     }
 
     bool OkCancel(const QString& title, const QString& text) override {
@@ -38,6 +40,7 @@ public:
     QList<ShownMessage> questions;
     QList<bool> answers;  // the next OK/Cancel answers, true for OK
     int endCount = 0;
+    std::function<void()> onMessage;  // runs while the message would be on screen
 };
 
 }  // namespace testing_support

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <cstdint>
 
+#include "link/link.h"
+#include "model/shared_state.h"
 #include "platform/directplay/directplay.h"
 
 namespace testing_support {
@@ -68,5 +70,25 @@ private:
     QByteArray m_log;
     std::uint16_t m_port = 0;
 };
+
+// Joins the host's session as the Connection window does (a fresh DirectPlay object, TCP/IP to
+// its address, the first session, "ATC Controller") and waits for the acceptance; the globals
+// are then as the window leaves them.
+inline bool JoinSession(const SimHostProcess& host) {
+    namespace dp = platform::directplay;
+    mplink::InitDirectPlay();
+    auto& play = *model::g_directPlay;
+    play.InitializeConnection(dp::ConnectionAddress::TcpIp(host.Address().toStdString()));
+    auto sessions = play.GetDPEnumSessions(*play.CreateSessionData(), 0, dp::kEnumAvailable);
+    if (sessions->GetCount() != 1) return false;
+    play.Open(*sessions->GetItem(1), dp::kOpenJoin);
+    model::g_localPlayerId = play.CreatePlayer("ATC Controller", "Player", 0, 0);
+    mplink::DirectPlayPort port(model::g_directPlay);
+    port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
+    const bool accepted =
+        QTest::qWaitFor([&] { return mplink::PollJoinAnswer(port) == mplink::JoinAnswer::Accepted; }, 8000);
+    model::g_sessionJoined = model::g_connected = accepted;
+    return accepted;
+}
 
 }  // namespace testing_support
