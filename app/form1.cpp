@@ -166,14 +166,7 @@ QAction* Form1::ToolbarButton(int index) const {
 }
 
 void Form1::Lock(bool windowToo) {
-    Picture1->setEnabled(false);
-    Timer1->stop();
-    Timer2->stop();
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             Command1, Command2, Command5, Command6, Command3, Toolbar1, Text1, Text2, Text3})
-        control->setEnabled(false);
-    if (windowToo)
-        setEnabled(false);
+    loader::LockMainWindow(this, windowToo);
 }
 
 void Form1::Unlock() {

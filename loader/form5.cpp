@@ -17,7 +17,31 @@ namespace {
 
 constexpr int kStartupDelayMs = 1000;
 
+// The main window's controls that its lock disables, in their order.
+constexpr const char* kLockedControls[] = {"Picture1", "Timer1",   "Timer2",   "Command1",
+                                           "Command2", "Command5", "Command6", "Command3",
+                                           "Toolbar1", "Text1",    "Text2",    "Text3"};
+
+// Disables (stops) or enables (starts) the controls of the lock.
+void SetLockedControls(QWidget* main, bool enabled) {
+    for (const char* name : kLockedControls) {
+        QObject* control = main->findChild<QObject*>(QString::fromLatin1(name));
+        if (auto* timer = qobject_cast<QTimer*>(control)) {
+            enabled ? timer->start() : timer->stop();
+        } else if (auto* widget = qobject_cast<QWidget*>(control)) {
+            widget->setEnabled(enabled);
+        }
+    }
+}
+
 }  // namespace
+
+void LockMainWindow(QWidget* main, bool windowToo) {
+    SetLockedControls(main, false);
+    if (windowToo) {
+        main->setEnabled(false);
+    }
+}
 
 void ReleaseMainWindow() {
     QWidget* main = platform::ExistingWindow(QStringLiteral("Form1"));
@@ -25,15 +49,7 @@ void ReleaseMainWindow() {
         return;
     }
     main->setEnabled(true);
-    for (const char* name : {"Picture1", "Timer1", "Timer2", "Command1", "Command2", "Command5",
-                             "Command6", "Command3", "Toolbar1", "Text1", "Text2", "Text3"}) {
-        QObject* control = main->findChild<QObject*>(QString::fromLatin1(name));
-        if (auto* timer = qobject_cast<QTimer*>(control)) {
-            timer->start();
-        } else if (auto* widget = qobject_cast<QWidget*>(control)) {
-            widget->setEnabled(true);
-        }
-    }
+    SetLockedControls(main, true);
 }
 
 Form5::Form5(QWidget* parent) : QWidget(parent) {

@@ -49,6 +49,11 @@ private:
     bool m_airportLoaded = false;
 };
 
+// Locks the main window while another window or a message is in front of it: its controls
+// disabled in their order, its message loop and repaint stopped, and the window itself too when
+// `windowToo`.
+void LockMainWindow(QWidget* main, bool windowToo);
+
 // Gives the main window back to the user: the window and its controls enabled again in
 // their order, its two timers restarted.
 void ReleaseMainWindow();

@@ -280,10 +280,11 @@ void MainWindowCommandsTest::rollCallWithAndWithoutAPlayer() {
     QVERIFY(form);
     QVERIFY(QTest::qWaitFor([] { return model::g_trafficCount == 3; }, 8000));
     QVERIFY(m_host->LogHas("ROLL CALL"));
-    form->Timer3->setInterval(200);
+    form->Timer3->setInterval(
+        1500);  // longer than a message-loop tick, so the answers rebuild the table
     QVERIFY(m_host->LogHas("INFO request"));  // sent only by the 30-second roll call
     QVERIFY(QTest::qWaitFor(
-        [] { return model::g_trafficCount == 3 && !model::g_traffic[1].category.empty(); }, 8000));
+        [] { return model::g_trafficCount == 3 && !model::g_traffic[1].category.empty(); }, 10000));
 
     // Without a player nothing goes out, but the table is emptied all the same.
     form->Timer1->stop();
