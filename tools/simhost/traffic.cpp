@@ -63,8 +63,8 @@ std::vector<Waypoint> LoopFor(Pattern pattern, const Runway& runway) {
             // Along the parallel taxiway and back.
             return {{0, 180, 0, 15}, {len, 180, 0, 12}, {len + 60, 240, 0, 15}, {-60, 240, 0, 12}};
         case Pattern::Parked:
-            // Standing on the apron, facing along the runway.
-            return {{120, 300, 0, 0}, {121, 300, 0, 0}};
+            // Standing on the apron beyond the parallel taxiway, facing along the runway.
+            return {{120, 450, 0, 0}, {121, 450, 0, 0}};
     }
     return {};
 }

@@ -1,0 +1,284 @@
+// The whole program as a user meets it, on the real windows: the splash, setup with a wrong
+// folder and then the right one, the database build, the Airport Area, the Connection window
+// joining a simhost flying around the airport, the radar with its traffic, read-out,
+// measurement, chat and roll call, another airport, Options, leaving, joining again, and Exit.
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/app_windows.h"
+#include "app/form1.h"
+#include "app/form10.h"
+#include "app/form3.h"
+#include "builder/database_file.h"
+#include "builder/form4.h"
+#include "link/form2.h"
+#include "loader/form5.h"
+#include "model/own_files.h"
+#include "model/settings_record.h"
+#include "model/shared_state.h"
+#include "platform/ui/painter_canvas.h"
+#include "platform/ui/windows.h"
+#include "radar/diagram_painter.h"
+#include "radar/scope.h"
+#include "radar/view.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/simhost_process.h"
+#include "tests/support/window_cleanup.h"
+#include "tools/scenery/presets.h"
+#include "tools/scenery/sim_folder.h"
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void fromTheSplashToExit();
+};
+
+namespace {
+
+template <typename T>
+T* Shown(const char* name) {
+    auto* window = qobject_cast<T*>(platform::ExistingWindow(QString::fromLatin1(name)));
+    return window != nullptr && window->isVisible() ? window : nullptr;
+}
+
+bool IsGreen(const QImage& picture, const radar::Pixel& at) {
+    const QColor c = picture.pixelColor(at.x, at.y);
+    return c.red() == radar::kScopeGreen.red && c.green() == radar::kScopeGreen.green &&
+           c.blue() == radar::kScopeGreen.blue;
+}
+
+// The scope shows a target where the row is, and the picture without targets does not
+// explain that green (a runway line under the aircraft would).
+bool IsTargetDrawn(app::Form1& form, const model::TrafficEntry& row) {
+    const radar::Pixel at = radar::Geo_To_Pixel(form.View(), row.latitude, row.longitude);
+    const QImage& picture = form.Picture1->Picture();
+    if (!picture.rect().contains(at.x, at.y) || !IsGreen(picture, at))
+        return false;
+    QImage background(picture.size(), picture.format());
+    {
+        platform::PainterCanvas canvas(background);
+        canvas.Clear();
+        radar::Redraw_Scope(canvas, form.View(), form.Selection());
+    }
+    return !IsGreen(background, at);
+}
+
+QString TooltipAt(app::Form1& form, double latitude, double longitude) {
+    const radar::Pixel at = radar::Geo_To_Pixel(form.View(), latitude, longitude);
+    QTest::mouseMove(form.Picture1, QPoint(at.x + 2, at.y));
+    QTest::mouseMove(form.Picture1, QPoint(at.x, at.y));
+    return form.Picture1->toolTip();
+}
+
+int RowNamed(const std::string& name) {
+    for (int i = 1; i <= model::g_trafficCount; ++i)
+        if (model::g_traffic[static_cast<std::size_t>(i)].name == name)
+            return i;
+    return 0;
+}
+
+// Locates the session at `address` and joins it from the Connection window.
+app::Form1* JoinFromConnectionWindow(const QString& address) {
+    auto* connection = Shown<mplink::Form2>("Form2");
+    if (!connection)
+        return nullptr;
+    platform::directplay::SetAddressPrompt(
+        [address]() -> std::optional<std::string> { return address.toStdString(); });
+    connection->List1->setCurrentRow(0);
+    QTest::mouseClick(connection->Command1, Qt::LeftButton);
+    if (connection->List2->count() != 1)
+        return nullptr;
+    connection->List2->setCurrentRow(0);
+    QTest::mouseClick(connection->Command2, Qt::LeftButton);
+    if (!QTest::qWaitFor([] { return Shown<app::Form1>("Form1") != nullptr; }, 8000))
+        return nullptr;
+    return Shown<app::Form1>("Form1");
+}
+
+}  // namespace
+
+void EndToEndTest::fromTheSplashToExit() {
+    QTemporaryDir root;
+    const QString savedCwd = QDir::currentPath();
+    QVERIFY(QDir(root.path()).mkpath("work"));
+    QVERIFY(QDir::setCurrent(root.filePath("work")));
+    const QString simFolder = root.filePath("FS2002");
+    QVERIFY(!tools::WriteSimulatorFolder(*tools::PresetWorld("tiny", 1), simFolder.toStdString()));
+    model::ResetSharedState();
+    testing_support::ScriptedDialogs dialogs;
+    platform::ClearWindowRegistry();
+    app::RegisterAppWindows();
+    testing_support::UseLoopbackDirectPlay();
+    auto lastMessage = [&] {
+        return dialogs.messages.isEmpty() ? QString() : dialogs.messages.last().text;
+    };
+
+    // Splash, then setup: no files yet.
+    platform::ShowWindow("Form8");
+    QVERIFY(QTest::qWaitFor([] { return Shown<app::Form3>("Form3") != nullptr; }, 6000));
+    auto* setup = Shown<app::Form3>("Form3");
+    setup->Text1->setText(root.filePath("work"));
+    QTest::mouseClick(setup->Command1, Qt::LeftButton);
+    QVERIFY(lastMessage().startsWith(
+        "The directory or path that you selected is not your currently FS2002"));
+    setup->Text1->setText(simFolder);
+    QTest::mouseClick(setup->Command1, Qt::LeftButton);
+    QCOMPARE(lastMessage(), QString("Settings file created successfully!"));
+
+    // The builder, to completion.
+    QVERIFY(QTest::qWaitFor([] { return Shown<builder::Form4>("Form4") != nullptr; }, 3000));
+    auto* builderWindow = Shown<builder::Form4>("Form4");
+    QVERIFY(QTest::qWaitFor([&] { return builderWindow->Command2->isEnabled(); },
+                            5000));  // after discovery
+    QTest::mouseClick(builderWindow->Command2, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return lastMessage() == "The creation process of the database was completed!"; },
+        20000));
+
+    // The three files as they are defined: the settings with the path and both counts, the
+    // database holding that many airports, the airspace list.
+    QFile settingsFile(model::kSettingsFileName);
+    QVERIFY(settingsFile.open(QIODevice::ReadOnly));
+    const QByteArray settingsBytes = settingsFile.readAll();
+    const auto settings =
+        model::DecodeSettings({reinterpret_cast<const std::uint8_t*>(settingsBytes.constData()),
+                               static_cast<std::size_t>(settingsBytes.size())});
+    QCOMPARE(settings.version, std::string("Tarvolo Version 1.1"));
+    QCOMPARE(settings.simKind, std::uint8_t{1});
+    QCOMPARE(QString::fromStdString(settings.simPath), simFolder);
+    QVERIFY(settings.airportCount >= 3 && settings.airspaceFileCount >= 1);
+    QFile airportsFile(model::kAirportsFileName);
+    QVERIFY(airportsFile.open(QIODevice::ReadOnly));
+    const QByteArray airportBytes = airportsFile.readAll();
+    const auto airports = builder::DecodeAirportDatabase(
+        {reinterpret_cast<const std::uint8_t*>(airportBytes.constData()),
+         static_cast<std::size_t>(airportBytes.size())},
+        settings.airportCount);
+    QVERIFY(airports.complete);
+    QCOMPARE(airports.items.front().name, std::string("Alpha Field"));
+    QVERIFY(QFile::exists(model::kAirspacesFileName));
+
+    // The Airport Area: search and GET AIRPORT.
+    QVERIFY(QTest::qWaitFor([] { return Shown<loader::Form5>("Form5") != nullptr; }, 3000));
+    auto* area = Shown<loader::Form5>("Form5");
+    QTRY_COMPARE_WITH_TIMEOUT(area->Text2->text(), QString("Done"), 5000);
+    area->Text1->setText("alpha");
+    QTest::mouseClick(area->Command1, Qt::LeftButton);
+    QCOMPARE(area->List1->item(0)->text(), QString("Alpha Field   Index: 0"));
+    area->List1->setCurrentRow(0);
+    QTest::mouseClick(area->Command3, Qt::LeftButton);
+    QVERIFY(Shown<mplink::Form2>("Form2"));
+
+    // A session host flying around the first runway of that airport, read from our database.
+    testing_support::SimHostProcess host({"--database", root.filePath("work"), "--index", "0",
+                                          "--aircraft", "3", "--rate", "4", "--chat",
+                                          "Alpha tower, N1 ready", "--chat-every", "1"});
+    QVERIFY(host.Port() != 0);
+    app::Form1* radarWindow = JoinFromConnectionWindow(host.Address());
+    QVERIFY(radarWindow);
+    QCOMPARE(lastMessage(), QString("Connected To FS Session!"));
+    QCOMPARE(radarWindow->windowTitle(), QString("Tarvolo v1.1 - Alpha Field"));
+
+    // Traffic: every aircraft gets a row; a moving one is drawn where its row says.
+    QVERIFY(QTest::qWaitFor(
+        [] { return model::g_trafficCount == 4 && model::g_traffic[4].latitude != 0; }, 10000));
+    int mover = 0;
+    for (int i = 1; i <= 4; ++i)
+        if (model::g_traffic[static_cast<std::size_t>(i)].name != "FS Host")
+            mover = i;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return IsTargetDrawn(*radarWindow, model::g_traffic[static_cast<std::size_t>(mover)]);
+        },
+        5000));
+
+    // The pointer read-out at a close zoom level: the parked host's data, then a runway end.
+    while (radarWindow->View().m_zoomLevel < 13)
+        QTest::mouseClick(radarWindow->Command5, Qt::LeftButton);
+    const int parked = RowNamed("FS Host");
+    QVERIFY(parked > 0);
+    const auto parkedRow = model::g_traffic[static_cast<std::size_t>(parked)];
+    QVERIFY(TooltipAt(*radarWindow, parkedRow.latitude, parkedRow.longitude)
+                .startsWith("Player: FS Host  Heading: "));
+    QVERIFY(!radarWindow->Text1->text().isEmpty() && !radarWindow->Label2->text().isEmpty());
+    // The ILS stands on the runway end and wins there while it is shown: Options turns it off.
+    const auto& runway = model::g_airport.runways[0];
+    QVERIFY(TooltipAt(*radarWindow, runway.end2Latitude, runway.end2Longitude).startsWith("ILS: "));
+    radarWindow->ToolbarButton(2)->trigger();
+    auto* options = Shown<app::Form10>("Form10");
+    QVERIFY(options && !radarWindow->isEnabled());
+    QTest::mouseClick(options->Check2, Qt::LeftButton);
+    QTest::mouseClick(options->Command1, Qt::LeftButton);
+    QVERIFY(!model::g_showILS && radarWindow->isEnabled());
+    const QString atRunwayEnd = TooltipAt(*radarWindow, runway.end2Latitude, runway.end2Longitude);
+    QVERIFY2(atRunwayEnd.startsWith("Runway: " + QString::fromStdString(runway.oppositeDesignator) +
+                                    "  Heading: "),
+             qPrintable(atRunwayEnd));
+
+    // A measurement holds the picture until the button comes up.
+    const radar::Pixel from =
+        radar::Geo_To_Pixel(radarWindow->View(), runway.end1Latitude, runway.end1Longitude);
+    QTest::mousePress(radarWindow->Picture1, Qt::LeftButton, {}, QPoint(from.x, from.y));
+    QTest::mouseMove(radarWindow->Picture1, QPoint(from.x + 60, from.y + 30));
+    QVERIFY(model::g_pointerDown && !radarWindow->Timer2->isActive());
+    QTest::mouseRelease(radarWindow->Picture1, Qt::LeftButton, {},
+                        QPoint(from.x + 60, from.y + 30));
+    QVERIFY(!model::g_pointerDown && radarWindow->Timer2->isActive());
+
+    // Chat both ways, and a roll call with the aircraft information request.
+    radarWindow->Text3->setText("Alpha tower here");
+    QTest::mouseClick(radarWindow->Command1, Qt::LeftButton);
+    QVERIFY(host.LogHas("CHAT in ATC Controller: Alpha tower here"));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return radarWindow->RichTextBox1->toPlainText().contains(": Alpha tower, N1 ready");
+        },
+        5000));
+    radarWindow->Timer3->setInterval(1500);
+    QVERIFY(host.LogHas("INFO request"));
+    QVERIFY(QTest::qWaitFor(
+        [] { return model::g_trafficCount == 4 && !model::g_traffic[1].model.empty(); }, 8000));
+    radarWindow->Timer3->setInterval(30000);
+
+    // Another airport through the toolbar.
+    radarWindow->ToolbarButton(1)->trigger();
+    QVERIFY(!radarWindow->isEnabled());
+    area = Shown<loader::Form5>("Form5");
+    QVERIFY(area);
+    QTRY_COMPARE_WITH_TIMEOUT(area->Text2->text(), QString("Done"), 5000);
+    area->Text1->setText("charlie");
+    QTest::mouseClick(area->Command1, Qt::LeftButton);
+    area->List1->setCurrentRow(0);
+    QTest::mouseClick(area->Command3, Qt::LeftButton);
+    QVERIFY(radarWindow->isEnabled());
+    QCOMPARE(radarWindow->windowTitle(), QString("Tarvolo v1.1 - Charlie Park"));
+
+    // Leaving and joining again.
+    QPointer<app::Form1> first(radarWindow);
+    QTest::mouseClick(radarWindow->Command3, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([&] { return first.isNull(); }, 3000));
+    QCOMPARE(Shown<mplink::Form2>("Form2")->Label5->text(), QString("-None-"));
+    QVERIFY(host.LogHas("left the session"));
+    radarWindow = JoinFromConnectionWindow(host.Address());
+    QVERIFY(radarWindow);
+    QVERIFY(QTest::qWaitFor([] { return model::g_trafficCount == 4; }, 8000));
+
+    // Exit: leave, then the Connection window's Exit ends the program.
+    QTest::mouseClick(radarWindow->Command3, Qt::LeftButton);
+    QVERIFY(QTest::qWaitFor([] { return Shown<mplink::Form2>("Form2") != nullptr; }, 3000));
+    QCOMPARE(dialogs.endCount, 0);
+    QTest::mouseClick(Shown<mplink::Form2>("Form2")->Command3, Qt::LeftButton);
+    QCOMPARE(dialogs.endCount, 1);
+
+    platform::directplay::SetAddressPrompt(nullptr);
+    testing_support::CloseEveryWindow();
+    platform::ClearWindowRegistry();
+    model::ResetSharedState();
+    QDir::setCurrent(savedCwd);
+}
+
+QTEST_MAIN(EndToEndTest)
+#include "end_to_end_test.moc"
