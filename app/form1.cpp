@@ -97,7 +97,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     layout->addLayout(controls);
     layout->addWidget(RichTextBox1);
     layout->addLayout(chat);
-    resize(760, 560);
+    resize(820, 580);
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -132,7 +132,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
 void Form1::LoadSequence() {
     setWindowTitle(QStringLiteral("Tarvolo v1.1 - ") + platform::ToQt(model::g_airport.name));
     model::g_pointerDown = false;
-    // The scope's size is measured once; later resizing is not followed.
+    // The scope's size is measured once; later resizing is not followed. The window is not on
+    // screen yet, so its layout is applied first: before that the scope has Qt's default size
+    // for a widget never shown, which is neither its minimum nor what the window gives it.
+    layout()->activate();
     const QSize size = Picture1->minimumSize().expandedTo(Picture1->size());
     m_view.m_scopeWidthPx = size.width();
     m_view.m_scopeHeightPx = size.height();

@@ -19,11 +19,15 @@ work="$top/demo/work"
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-# A session host with traffic around Tarvolo International (KTVO), as the simulator would run.
+# A session host with traffic around Tarvolo International (KTVO), as the simulator would run:
+# its runway 16L/34R runs true 180 from the threshold north of the field, 500 m east of it.
 "$top/build/release/tools/simhost" --name "Tarvolo Demo" --aircraft 12 --rate 2 \
+    --lat 47.4653 --lon -122.3024 --elev 430 --runway-heading 180.2 \
     --chat "Tower, request taxi" --chat "Ready for departure" >"$top/demo/simhost.log" 2>&1 &
 simhost=$!
+# Stopping the demo, however it stops, stops the session host.
 trap 'kill $simhost 2>/dev/null' EXIT
+trap 'exit 130' INT TERM
 cat <<TEXT
 Tarvolo starts in $work (its settings and database files go there).
 At "Completing setup - settings", choose or type the simulator folder:

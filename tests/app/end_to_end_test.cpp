@@ -12,6 +12,7 @@
 #include "app/form1.h"
 #include "app/form10.h"
 #include "app/form3.h"
+#include "app/form7.h"
 #include "builder/database_file.h"
 #include "builder/form4.h"
 #include "link/form2.h"
@@ -73,6 +74,16 @@ QString TooltipAt(app::Form1& form, double latitude, double longitude) {
     return form.Picture1->toolTip();
 }
 
+// With TARVOLO_SCREENSHOTS set to a folder, each step's window is saved there as it is on
+// screen (scripts/screenshots.sh runs this test under Xvfb for the README's pictures).
+void Snap(QWidget* window, const char* name) {
+    const QString folder = qEnvironmentVariable("TARVOLO_SCREENSHOTS");
+    if (folder.isEmpty() || window == nullptr)
+        return;
+    QTest::qWait(400);  // let the window settle and paint
+    window->grab().save(folder + "/" + name + ".png");
+}
+
 int RowNamed(const std::string& name) {
     for (int i = 1; i <= model::g_trafficCount; ++i)
         if (model::g_traffic[static_cast<std::size_t>(i)].name == name)
@@ -92,6 +103,7 @@ app::Form1* JoinFromConnectionWindow(const QString& address) {
     if (connection->List2->count() != 1)
         return nullptr;
     connection->List2->setCurrentRow(0);
+    Snap(connection, "connection");
     QTest::mouseClick(connection->Command2, Qt::LeftButton);
     if (!QTest::qWaitFor([] { return Shown<app::Form1>("Form1") != nullptr; }, 8000))
         return nullptr;
@@ -117,9 +129,10 @@ void EndToEndTest::fromTheSplashToExit() {
     };
 
     // Splash, then setup: no files yet.
-    platform::ShowWindow("Form8");
+    Snap(platform::ShowWindow("Form8"), "splash");
     QVERIFY(QTest::qWaitFor([] { return Shown<app::Form3>("Form3") != nullptr; }, 6000));
     auto* setup = Shown<app::Form3>("Form3");
+    Snap(setup, "setup");
     setup->Text1->setText(root.filePath("work"));
     QTest::mouseClick(setup->Command1, Qt::LeftButton);
     QVERIFY(lastMessage().startsWith(
@@ -133,6 +146,7 @@ void EndToEndTest::fromTheSplashToExit() {
     auto* builderWindow = Shown<builder::Form4>("Form4");
     QVERIFY(QTest::qWaitFor([&] { return builderWindow->Command2->isEnabled(); },
                             5000));  // after discovery
+    Snap(builderWindow, "builder");
     QTest::mouseClick(builderWindow->Command2, Qt::LeftButton);
     QVERIFY(QTest::qWaitFor(
         [&] { return lastMessage() == "The creation process of the database was completed!"; },
@@ -169,6 +183,7 @@ void EndToEndTest::fromTheSplashToExit() {
     QTest::mouseClick(area->Command1, Qt::LeftButton);
     QCOMPARE(area->List1->item(0)->text(), QString("Alpha Field   Index: 0"));
     area->List1->setCurrentRow(0);
+    Snap(area, "airport-area");
     QTest::mouseClick(area->Command3, Qt::LeftButton);
     QVERIFY(Shown<mplink::Form2>("Form2"));
 
@@ -195,6 +210,10 @@ void EndToEndTest::fromTheSplashToExit() {
         },
         5000));
 
+    QTest::qWait(qEnvironmentVariableIsSet("TARVOLO_SCREENSHOTS") ? 2500
+                                                                  : 0);  // a few sweeps of traffic
+    Snap(radarWindow, "radar-wide");
+
     // The pointer read-out at a close zoom level: the parked host's data, then a runway end.
     while (radarWindow->View().m_zoomLevel < 13)
         QTest::mouseClick(radarWindow->Command5, Qt::LeftButton);
@@ -204,12 +223,14 @@ void EndToEndTest::fromTheSplashToExit() {
     QVERIFY(TooltipAt(*radarWindow, parkedRow.latitude, parkedRow.longitude)
                 .startsWith("Player: FS Host  Heading: "));
     QVERIFY(!radarWindow->Text1->text().isEmpty() && !radarWindow->Label2->text().isEmpty());
+    Snap(radarWindow, "radar-close");
     // The ILS stands on the runway end and wins there while it is shown: Options turns it off.
     const auto& runway = model::g_airport.runways[0];
     QVERIFY(TooltipAt(*radarWindow, runway.end2Latitude, runway.end2Longitude).startsWith("ILS: "));
     radarWindow->ToolbarButton(2)->trigger();
     auto* options = Shown<app::Form10>("Form10");
     QVERIFY(options && !radarWindow->isEnabled());
+    Snap(options, "options");
     QTest::mouseClick(options->Check2, Qt::LeftButton);
     QTest::mouseClick(options->Command1, Qt::LeftButton);
     QVERIFY(!model::g_showILS && radarWindow->isEnabled());
@@ -255,6 +276,14 @@ void EndToEndTest::fromTheSplashToExit() {
     QTest::mouseClick(area->Command3, Qt::LeftButton);
     QVERIFY(radarWindow->isEnabled());
     QCOMPARE(radarWindow->windowTitle(), QString("Tarvolo v1.1 - Charlie Park"));
+
+    // About, and back.
+    radarWindow->ToolbarButton(5)->trigger();
+    auto* about = Shown<app::Form7>("Form7");
+    QVERIFY(about && !radarWindow->isEnabled());
+    Snap(about, "about");
+    QTest::mouseClick(about->Command1, Qt::LeftButton);
+    QVERIFY(radarWindow->isEnabled());
 
     // Leaving and joining again.
     QPointer<app::Form1> first(radarWindow);

@@ -54,7 +54,6 @@ void Form1LinkTest::cleanup() {
     model::ResetSharedState();
 }
 
-
 app::Form1* Form1LinkTest::Open() {
     auto* form = new app::Form1;
     form->setAttribute(Qt::WA_DeleteOnClose);

@@ -65,6 +65,9 @@ void Form1Test::loadsCentredOnTheAirportAtLevelNine() {
     QCOMPARE(form->windowTitle(), QString("Tarvolo v1.1 - Dallas Fort Worth"));
     QCOMPARE(form->Label7->text(), QString("9x"));
     const radar::View& view = form->View();
+    // The picture fills the scope as the window lays it out, airport in the middle.
+    QCOMPARE(QSize(view.m_scopeWidthPx, view.m_scopeHeightPx), form->Picture1->size());
+    QCOMPARE(form->Picture1->Picture().size(), form->Picture1->size());
     QCOMPARE(view.m_zoomLevel, std::int16_t{9});
     QVERIFY(std::abs((view.m_viewRight - view.m_viewLeft) - 359.9998 / 256) < 1e-9);  // 1.40625
     QVERIFY(std::abs((view.m_viewLeft + view.m_viewRight) / 2 - kLon) < 1e-9);
