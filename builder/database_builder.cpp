@@ -128,6 +128,12 @@ void DatabaseBuilder::ReadCurrentFile(const std::string& nameOnDisk) {
         if (!marker || FileBuffer(*marker).ReadInt32(0) != kBglMarker) {
             return;
         }
+        // No scenery file of the simulator comes near this; a larger one is damage or not
+        // scenery at all, and reading it whole would take that much memory.
+        if (*size > kLargestSceneryFile) {
+            SetStatus("Skipped (larger than 256 MB): " + m_currentFile);
+            return;
+        }
     }
     auto buffer = FileBuffer::Read(file);
     if (!buffer || buffer->ReadInt32(kMarkerOffset) != kBglMarker) {

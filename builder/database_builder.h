@@ -20,6 +20,9 @@
 
 namespace builder {
 
+// The largest scenery file the builder reads.
+inline constexpr std::uint64_t kLargestSceneryFile = std::uint64_t{256} << 20;
+
 class DatabaseBuilder {
 public:
     // Receives every status text as it changes, so a window can repaint it at once.

@@ -7,6 +7,7 @@
 
 #include "builder/bgl_reader.h"
 #include "builder/bgl_walk.h"
+#include "builder/database_builder.h"
 #include "builder/database_file.h"
 #include "builder/magvar_file.h"
 #include "loader/airspace_decoder.h"
@@ -31,17 +32,28 @@ std::string Advice(const std::string& fileName, const std::string& problem) {
 
 // Sizes `target` to indices 0..count and fills it with what the file holds; says what went
 // wrong when the file is missing or ends early.
+// The fewest bytes a record can take in each file: an airport whose every text and list is
+// empty, and an empty file name.
+constexpr std::size_t kSmallestAirportRecord = 68;
+constexpr std::size_t kSmallestListEntry = 2;
+
 template <typename T, typename Decode>
 std::optional<std::string> ReadArray(const char* fileName, std::int32_t count,
-                                     std::vector<T>& target, Decode decode) {
+                                     std::vector<T>& target, Decode decode,
+                                     std::size_t smallestRecord) {
     const std::size_t size = static_cast<std::size_t>(std::max(count, 0)) + 1;
-    target.assign(size, T{});
     const auto bytes = platform::FileSystem().ReadAll(platform::OwnFilePath(fileName));
+    // The array has the announced size, as the program always gave it, but never more than
+    // the file could hold (every whole record takes at least `smallestRecord` bytes; one more
+    // for a record cut short, one for the empty record at the end): a count from a damaged or
+    // edited settings file must not ask for two billion records.
+    const std::size_t fits = (bytes ? bytes->size() : 0) / smallestRecord + 2;
+    target.assign(std::min(size, fits), T{});
     if (!bytes) {
         return Advice(fileName, "is missing or cannot be read");
     }
     auto decoded = decode(*bytes, count);
-    const std::size_t read = std::min(decoded.items.size(), size);
+    const std::size_t read = std::min(decoded.items.size(), target.size());
     std::move(decoded.items.begin(), decoded.items.begin() + static_cast<std::ptrdiff_t>(read),
               target.begin());
     if (!decoded.complete) {
@@ -59,17 +71,21 @@ bool ReadMagvars() {
 }
 
 std::optional<std::string> ReadAirports() {
-    return ReadArray(model::kAirportsFileName, g_airportCount, g_airports,
-                     [](const std::vector<std::uint8_t>& bytes, std::int32_t count) {
-                         return builder::DecodeAirportDatabase(bytes, count);
-                     });
+    return ReadArray(
+        model::kAirportsFileName, g_airportCount, g_airports,
+        [](const std::vector<std::uint8_t>& bytes, std::int32_t count) {
+            return builder::DecodeAirportDatabase(bytes, count);
+        },
+        kSmallestAirportRecord);
 }
 
 std::optional<std::string> ReadAirspaceFileList() {
-    return ReadArray(model::kAirspacesFileName, g_airspaceFileCount, g_airspaceFiles,
-                     [](const std::vector<std::uint8_t>& bytes, std::int32_t count) {
-                         return builder::DecodeAirspaceFileList(bytes, count);
-                     });
+    return ReadArray(
+        model::kAirspacesFileName, g_airspaceFileCount, g_airspaceFiles,
+        [](const std::vector<std::uint8_t>& bytes, std::int32_t count) {
+            return builder::DecodeAirspaceFileList(bytes, count);
+        },
+        kSmallestListEntry);
 }
 
 std::vector<std::string> SearchAirport(std::string_view text) {
@@ -131,9 +147,13 @@ bool LoadAirport(std::int64_t index, const LoadProgress& progress) {
     const AirportPosition airport{model::g_airport.latitude, model::g_airport.longitude};
     const AirspaceList list{model::g_airspaces, model::g_airspaceCount};
     for (int i = 0; i < total && static_cast<std::size_t>(i) < g_airspaceFiles.size(); ++i) {
-        // A listed file that is gone or too short for the mark is passed over.
-        const auto buffer =
-            builder::FileBuffer::Read(files.Open(g_airspaceFiles[static_cast<std::size_t>(i)]));
+        // A listed file that is gone, too short for the mark or larger than any scenery file
+        // is passed over.
+        const platform::RawFile file = files.Open(g_airspaceFiles[static_cast<std::size_t>(i)]);
+        const auto size = file.Size();
+        const auto buffer = size && *size <= builder::kLargestSceneryFile
+                                ? builder::FileBuffer::Read(file)
+                                : std::nullopt;
         if (buffer && buffer->Size() > builder::kMarkerOffset + 4 &&
             buffer->ReadInt32(builder::kMarkerOffset) == builder::kBglMarker) {
             ScanAirspaceFile(*buffer, airport, list);

@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     tshark
+    clang libclang-rt-14-dev
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -103,8 +103,17 @@ std::uint16_t Session::EnumPort() const {
 // Sockets
 
 void Session::OnNewConnection() {
-    while (QTcpSocket* socket = m_server->nextPendingConnection())
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        // A flood of connections costs the flooder, not the session: beyond the limit new
+        // ones are closed at once.
+        if (m_connections.size() >= m_options.maxConnections) {
+            ++m_refusedConnections;
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         Attach(socket, false, 0);
+    }
 }
 
 void Session::Attach(QTcpSocket* socket, bool outgoing, std::uint16_t port) {
@@ -1040,7 +1049,9 @@ void Session::Close() {
             // when this object goes first; a peer that never lets go is cut after 2 s.
             socket->setParent(nullptr);
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(2000, socket, [socket] { socket->abort(), socket->deleteLater(); });
+            QTcpSocket* leaving = socket;
+            QTimer::singleShot(2000, leaving,
+                               [leaving] { leaving->abort(), leaving->deleteLater(); });
             socket->disconnectFromHost();
         } else {
             socket->abort();

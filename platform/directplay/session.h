@@ -46,6 +46,7 @@ struct SessionOptions {
     int nameTableTimeoutMs = 15000;
     std::size_t maxQueuedMessages = 10000;  // beyond it the oldest message is dropped
     int malformedLimit = 8;                 // malformed frames before a connection is dropped
+    std::size_t maxConnections = 128;       // open TCP connections, both ways
 };
 
 struct FoundSession {
@@ -97,6 +98,8 @@ public:
     const wire::SessionDesc& Desc() const { return m_desc; }
     std::size_t MachineCount() const { return m_machines.size(); }
     std::uint64_t MalformedCount() const { return m_malformed; }
+    std::uint64_t RefusedConnections() const { return m_refusedConnections; }
+    std::size_t ConnectionCount() const { return m_connections.size(); }
 
 signals:
     void progressed();
@@ -192,6 +195,7 @@ private:
     std::int32_t m_hostSystemId = 0;
     std::uint32_t m_idsIssued = 0;
     std::uint64_t m_malformed = 0;
+    std::uint64_t m_refusedConnections = 0;
 
     // Joining in progress.
     bool m_enumerating = false;

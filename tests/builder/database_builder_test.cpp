@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "builder/bgl_walk.h"
 #include "builder/database_file.h"
 #include "model/settings_record.h"
 #include "model/shared_state.h"
@@ -209,6 +212,46 @@ TEST_F(DatabaseBuilderTest, AnUnwritableWorkingDirectoryIsReportedNotAnnounced) 
     EXPECT_NE(problem->find("could not be written"), std::string::npos);
     EXPECT_FALSE(fs::exists(m_root / "work" / "world_airports.dat"));
     EXPECT_TRUE(model::g_buildPending);
+}
+
+// Scenery folders hold what users put there. None of this may stop the build, take memory
+// without bound or change what the good files give.
+TEST_F(DatabaseBuilderTest, HostileSceneryIsPassedOverAndTheBuildCompletes) {
+    Setup(*tools::PresetWorld("tiny", 1));
+    const fs::path folder = m_root / "sim" / "Scenery" / "World" / "Scenery";
+    ASSERT_TRUE(fs::is_directory(folder));
+    // A 2 GB file with the scenery mark (sparse: it takes no room on disk).
+    {
+        std::ofstream huge(folder / "huge.bgl", std::ios::binary);
+        std::vector<char> head(kMarkerOffset + 4, 0);
+        const std::uint32_t marker = 0x87654321u;
+        std::memcpy(head.data() + kMarkerOffset, &marker, 4);
+        huge.write(head.data(), static_cast<std::streamsize>(head.size()));
+    }
+    fs::resize_file(folder / "huge.bgl", std::uintmax_t{2} << 30);
+    fs::create_directory(folder / "folder.bgl");             // a folder by the name of a file
+    fs::create_directory_symlink(".", folder / "loop.bgl");  // a link back to its own folder
+    fs::create_symlink(folder / "nowhere", folder / "dangling.bgl");
+    // Thousands of areas, most of them the same folder again.
+    {
+        std::ofstream cfg(m_root / "sim" / "scenery.cfg", std::ios::app);
+        for (int i = 0; i < 3000; ++i)
+            cfg << "\n[Area." << 1000 + i << "]\nTitle=Copy " << i
+                << "\nLocal=Scenery\\World\nLayer=" << 1000 + i << "\nActive=TRUE\n";
+    }
+    std::vector<std::string> statuses;
+    DatabaseBuilder builder([&statuses](const std::string& text) { statuses.push_back(text); });
+    builder.Discover();
+    RunAll(builder);
+    ASSERT_FALSE(builder.Finish());
+    EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),
+                           [](const std::string& s) {
+                               return s.rfind("Skipped (larger than 256 MB): ", 0) == 0;
+                           }),
+              statuses.end());
+    const auto airports = WrittenAirports();
+    ASSERT_GE(airports.size(), 5u);
+    EXPECT_EQ(airports[0].name, "Alpha Field");
 }
 
 }  // namespace

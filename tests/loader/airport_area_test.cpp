@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "builder/database_file.h"
 #include "model/settings_record.h"
@@ -48,6 +49,33 @@ protected:
     testing_support::ScratchFolder m_scratch;
     const fs::path& m_root = m_scratch.Root();
 };
+
+// A settings file edited or damaged can announce any count; reading the database takes what
+// the file really holds and says when that is less.
+TEST_F(AirportArea, HugeOrNegativeCountsReadWhatTheFileHolds) {
+    BuildAndOpen(*tools::PresetWorld("tiny", 1));
+    const std::int32_t real = model::g_airportCount;
+    for (const std::int32_t announced : {std::numeric_limits<std::int32_t>::max(), 100000, -5,
+                                         std::numeric_limits<std::int32_t>::min()}) {
+        SCOPED_TRACE(announced);
+        model::g_airportCount = announced;
+        const auto problem = ReadAirports();
+        // Bounded by what the file could hold, and everything it holds is there.
+        EXPECT_LE(model::g_airports.size(),
+                  fs::file_size(m_root / "work" / "world_airports.dat") / 68 + 2);
+        if (announced >= real) {
+            EXPECT_GE(model::g_airports.size(), static_cast<std::size_t>(real) + 1);
+            EXPECT_EQ(model::g_airports[0].name, "Alpha Field");
+        }
+        if (announced > real) {
+            EXPECT_TRUE(problem.has_value());
+        }
+        model::g_airspaceFileCount = announced;
+        (void)ReadAirspaceFileList();
+        EXPECT_LE(model::g_airspaceFiles.size(),
+                  fs::file_size(m_root / "work" / "world_airspaces.lst") / 2 + 2);
+    }
+}
 
 TEST_F(AirportArea, SearchTrimsAndIgnoresCaseAndListsInDatabaseOrder) {
     SetNames({"Eldorado Intl", "ELDORADO MUNI", "Boeing Field", "Eldorado Intl"});
@@ -151,7 +179,8 @@ TEST_F(AirportArea, AShortOrMissingDatabaseIsReportedAndWhatWasReadStays) {
     const auto missing = ReadAirspaceFileList();
     ASSERT_TRUE(missing);
     EXPECT_NE(missing->find("world_airspaces.lst"), std::string::npos);
-    EXPECT_EQ(model::g_airspaceFiles.size(), 4u);
+    // Nothing to read: empty records only, as many as a file could be cut short to hold.
+    EXPECT_EQ(model::g_airspaceFiles.size(), 2u);
 }
 
 }  // namespace

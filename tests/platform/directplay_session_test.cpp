@@ -328,6 +328,33 @@ TEST(DirectPlaySession, HostileBytesOnLiveSocketsLeaveTheJoinerUsable) {
     EXPECT_EQ(still->second, Bytes({4100, 0}));
 }
 
+TEST(DirectPlaySession, AFloodOfConnectionsAndAHugeClaimLeaveTheJoinerUsable) {
+    Hosted host = StartHost();
+    dp::SessionOptions options = TestOptions();
+    options.maxConnections = 40;
+    Joined joiner = Join(host.enumPort, "Flooded", options);
+    const std::uint16_t port = joiner.play->Engine().TcpPort();
+    std::vector<std::unique_ptr<QTcpSocket>> flood;
+    for (int i = 0; i < 300; ++i) {
+        flood.push_back(std::make_unique<QTcpSocket>());
+        flood.back()->connectToHost(QHostAddress::LocalHost, port);
+    }
+    // One of them claims the largest message there is and sends a little of it.
+    ASSERT_TRUE(flood.front()->waitForConnected(2000));
+    flood.front()->write(QByteArray::fromHex("ffffbffa") +
+                         QByteArray(4096, 'x'));  // 1 MB announced
+    // (The kernel's backlog lets the flood in a few dozen at a time.)
+    const bool refused =
+        QTest::qWaitFor([&] { return joiner.play->Engine().RefusedConnections() >= 50; }, 8000);
+    ASSERT_TRUE(refused) << joiner.play->Engine().RefusedConnections();
+    EXPECT_LE(joiner.play->Engine().ConnectionCount(), options.maxConnections);
+    EXPECT_TRUE(joiner.play->Engine().IsOpen());
+    host.play->Send(host.player, 0, dp::kSendGuaranteed, dp::DirectPlayMessage(Bytes({4100, 0})));
+    auto still = NextFromPlayer(*joiner.play, joiner.player);
+    ASSERT_TRUE(still);
+    EXPECT_EQ(still->second, Bytes({4100, 0}));
+}
+
 TEST(DirectPlaySession, QueueKeepsTheNewestWhenFull) {
     dp::SessionOptions small = TestOptions();
     small.maxQueuedMessages = 5;

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <csignal>
 #include <map>
 #include <set>
 
@@ -276,6 +277,19 @@ TEST(Watch, ARefusedJoinFails) {
     ASSERT_TRUE(watch.waitForFinished(20000));
     EXPECT_EQ(watch.exitCode(), 1);
     EXPECT_TRUE(watch.readAllStandardError().contains("Connection Refused"));
+}
+
+// A joiner that stops answering (its process frozen) is let go after eight unanswered pings.
+TEST(SimHost, AJoinerThatNeverAnswersPingsIsDropped) {
+    SimHost host({"--aircraft", "1", "--ping-ms", "100"});
+    QProcess watch;
+    watch.start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "30"});
+    ASSERT_TRUE(host.LogHas("JOIN accepted"));
+    ASSERT_EQ(::kill(static_cast<pid_t>(watch.processId()), SIGSTOP), 0);
+    EXPECT_TRUE(host.LogHas("left the session", 5000));
+    ::kill(static_cast<pid_t>(watch.processId()), SIGCONT);
+    watch.kill();
+    watch.waitForFinished(3000);
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+// Received simulator messages through the main window's message loop and the Connection
+// window's wait for an answer. The input is a queue: [u8 sender][u16 length][bytes]...
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+
+#include "link/link.h"
+#include "model/shared_state.h"
+#include "platform/directplay/errors.h"
+
+namespace {
+
+class FuzzPort : public mplink::LinkPort {
+public:
+    std::int32_t GetMessageCount(std::int32_t) override { return static_cast<std::int32_t>(queue.size()); }
+    mplink::Bytes Receive(std::int32_t& from, std::int32_t& to) override {
+        if (queue.empty()) throw platform::directplay::DirectPlayError(platform::directplay::hresult::kNoMessages, "empty");
+        from = queue.front().first;
+        to = 0;
+        auto bytes = std::move(queue.front().second);
+        queue.pop_front();
+        return bytes;
+    }
+    std::string GetPlayerFriendlyName(std::int32_t id) override {
+        if (id % 7 == 6) throw platform::directplay::DirectPlayError(platform::directplay::hresult::kInvalidPlayer, "gone");
+        return "P" + std::to_string(id % 50);  // up to 50 names: more than the table holds
+    }
+    void Send(std::int32_t, std::int32_t, const mplink::Bytes&) override {}
+    std::deque<std::pair<std::int32_t, mplink::Bytes>> queue;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    model::ResetSharedState();
+    model::g_localPlayerId = 1;
+    model::g_sessionJoined = true;
+    FuzzPort port;
+    for (std::size_t at = 0; at + 3 <= size;) {
+        const std::int32_t from = data[at];
+        const std::size_t length = data[at + 1] | (data[at + 2] << 8);
+        at += 3;
+        const std::size_t take = length < size - at ? length : size - at;
+        port.queue.emplace_back(from, mplink::Bytes(data + at, data + at + take));
+        at += take;
+    }
+    const auto queued = port.queue;
+    std::int16_t watchdog = 60;
+    for (int tick = 0; tick < 64 && !port.queue.empty(); ++tick) (void)mplink::ProcessMessages(port, watchdog);
+    if (model::g_trafficCount < 0 || model::g_trafficCount > 40) __builtin_trap();
+    port.queue = queued;
+    (void)mplink::PollJoinAnswer(port);
+    return 0;
+}

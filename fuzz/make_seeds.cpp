@@ -1,0 +1,95 @@
+// Writes seed inputs for the fuzz targets whose inputs no simulator folder holds: DirectPlay
+// messages of every kind, simulator message queues and chat lines.
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "link/link.h"
+#include "model/settings_record.h"
+#include "platform/directplay/wire.h"
+#include "tools/simhost/mp_messages.h"
+
+namespace wire = platform::directplay::wire;
+
+namespace {
+
+void Write(const std::filesystem::path& folder, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// [u8 sender][u16 length][bytes] for each message.
+void Queue(std::vector<std::uint8_t>& out, std::uint8_t sender, const std::vector<std::uint8_t>& message) {
+    out.push_back(sender);
+    out.push_back(static_cast<std::uint8_t>(message.size()));
+    out.push_back(static_cast<std::uint8_t>(message.size() >> 8));
+    out.insert(out.end(), message.begin(), message.end());
+}
+
+
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The database target's input: the two counts of the settings file, then the file.
+void DatabaseSeed(const std::filesystem::path& root, const std::filesystem::path& work) {
+    const auto settings = model::DecodeSettings(ReadAll(work / "atc_settings.tcs"));
+    for (const char* file : {"world_airports.dat", "world_airspaces.lst"}) {
+        std::vector<std::uint8_t> seed;
+        for (std::int32_t count : {settings.airportCount, settings.airspaceFileCount})
+            for (unsigned i = 0; i < 4; ++i) seed.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(count) >> (8 * i)));
+        const auto bytes = ReadAll(work / file);
+        seed.insert(seed.end(), bytes.begin(), bytes.end());
+        Write(root / "database", file, seed);
+    }
+}
+
+}  // namespace
+
+// make_seeds CORPUS [WORKDIR]: WORKDIR holds a built database for the database target.
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const std::filesystem::path root = argv[1];
+    if (argc > 2) DatabaseSeed(root, argv[2]);
+    const wire::SockAddr from{0, 2300};
+    wire::PlayerInfo player;
+    player.flags = 0x8;
+    player.id = 0x1234;
+    player.systemPlayerId = 0x1230;
+    player.shortName = u"N123AB";
+    player.longName = u"AI";
+    player.hasAddresses = true;
+    player.stream = {0x7F000001, 2300};
+    player.datagram = {0x7F000001, 2350};
+    wire::PlayerCreate create{0, player.id, player, u"", 7};
+    wire::SuperEnumPlayersReply super{{}, u"Sunday Flight", {player, player}};
+    const auto dp = root / "directplay";
+    Write(dp, "enum", wire::EncodeFrame(from, wire::Command::EnumSessions, 14, wire::EncodeEnumSessions({{}, 1, u"pw"})));
+    Write(dp, "enum-reply", wire::EncodeFrame(from, wire::Command::EnumSessionsReply, 14, wire::EncodeEnumSessionsReply({{}, u"Sunday Flight"})));
+    Write(dp, "request-id", wire::EncodeFrame(from, wire::Command::RequestPlayerId, 14, wire::EncodeRequestPlayerId(9)));
+    Write(dp, "request-reply", wire::EncodeFrame(from, wire::Command::RequestPlayerReply, 14, wire::EncodeRequestPlayerReply({5, 0})));
+    Write(dp, "add-forward-request", wire::EncodeFrame(from, wire::Command::AddForwardRequest, 14, wire::EncodeAddForwardRequest(create)));
+    Write(dp, "add-forward", wire::EncodeFrame(from, wire::Command::AddForward, 14, wire::EncodeAddForward(create)));
+    Write(dp, "create-player", wire::EncodeFrame(from, wire::Command::CreatePlayer, 14, wire::EncodeCreatePlayer(create)));
+    Write(dp, "super-enum", wire::EncodeFrame(from, wire::Command::SuperEnumPlayersReply, 14, wire::EncodeSuperEnumPlayersReply(super)));
+    Write(dp, "ping", wire::EncodeFrame(from, wire::Command::Ping, 14, wire::EncodePing({5, 99})));
+    Write(dp, "player-message", wire::EncodePlayerMessage(from, 14, {5, 0, mplink::ChatMessage("hello")}, false));
+    Write(dp, "wrapped", wire::EncodePlayerMessage(from, 14, {0, 0, {'p', 'l', 'a', 'y', 1, 2}}, true));
+
+    simhost::AircraftState state{47.449, -122.309, 1200, 160};
+    std::vector<std::uint8_t> queue;
+    Queue(queue, 3, mplink::PlayerHereMessage(3));
+    Queue(queue, 3, simhost::EncodePosition(state, 1, 1));
+    Queue(queue, 4, mplink::PlayerHereMessage(4));
+    Queue(queue, 4, simhost::EncodePositionLong(state, 1, 1));
+    Queue(queue, 3, simhost::EncodeAircraftInfo(1, "B737"));
+    Queue(queue, 4, simhost::EncodeChat("Ready for departure"));
+    Queue(queue, 3, mplink::EmptyMessage(mplink::MP_ROLL_CALL));
+    Queue(queue, 3, mplink::EmptyMessage(mplink::MP_ALIVE));
+    Queue(queue, 3, mplink::EmptyMessage(mplink::MP_REMOVED));
+    Write(root / "messages", "session", queue);
+    Write(root / "chat", "line", simhost::EncodeChat("Tower, N1 ready"));
+    Write(root / "chat", "sent", mplink::ChatMessage("Hi"));
+    return 0;
+}
