@@ -7,8 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 bash scripts/install-deps.sh
+targets=(scenery_file airspace_file magdec scenery_cfg settings database messages chat directplay)
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+cmake --build --preset fuzz --target tarvolo-tool fuzz_seeds "${targets[@]/#/fuzz_}"
 bin=build/fuzz
 corpus="$bin/corpus"
 if [ ! -f "$corpus/.made" ]; then
@@ -27,7 +28,7 @@ fi
 mkdir -p "$bin/crashes"
 failed=0
 printf '%-14s %12s %8s %8s\n' target executions coverage crashes
-for target in scenery_file airspace_file magdec scenery_cfg settings database messages chat directplay; do
+for target in "${targets[@]}"; do
     mkdir -p "$bin/found/$target"
     log="$bin/crashes/$target.log"
     status=0

@@ -1,9 +1,23 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything and runs every test: the suite as built for
+# use, the same suite under the address and undefined-behaviour sanitizers, and a short pass
+# of every fuzz target (FUZZ_SECONDS each, default 40).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+start=$SECONDS
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+echo "== suite: $((SECONDS - start)) s"
+
+start=$SECONDS
+cmake --preset asan-ubsan
+cmake --build --preset asan-ubsan
+ctest --preset asan-ubsan
+echo "== sanitizer suite: $((SECONDS - start)) s"
+
+start=$SECONDS
+bash fuzz/run.sh "${FUZZ_SECONDS:-40}"
+echo "== fuzz pass: $((SECONDS - start)) s"
