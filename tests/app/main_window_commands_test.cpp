@@ -355,7 +355,11 @@ void MainWindowCommandsTest::everyDisconnectionEndsOnAFreshConnectionWindow() {
     QVERIFY(testing_support::JoinSession(*m_host));
     QPointer<app::Form1> form(qobject_cast<app::Form1*>(platform::ShowWindow("Form1")));
     QVERIFY(form);
-    QVERIFY(QTest::qWaitFor([] { return model::g_trafficCount > 0; }, 8000));
+    // The session runs before it ends; a host that removes us or falls silent may do so before
+    // the first traffic on a slow machine, so only the causes the test sets off wait for it.
+    if (cause == "button" || cause == "close") {
+        QVERIFY(QTest::qWaitFor([] { return model::g_trafficCount > 0; }, 8000));
+    }
     if (cause == "button") {
         QTest::mouseClick(form->Command3, Qt::LeftButton);
     } else if (cause == "close") {
