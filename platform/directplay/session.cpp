@@ -1,5 +1,6 @@
 #include "platform/directplay/session.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHostInfo>
@@ -1047,7 +1048,8 @@ void Session::Close() {
         if (connection->outgoing) {
             // Let what was written reach the other side before the connection goes, even
             // when this object goes first; a peer that never lets go is cut after 2 s.
-            socket->setParent(nullptr);
+            socket->setParent(
+                QCoreApplication::instance());  // outlives this object, not the program
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             QTcpSocket* leaving = socket;
             QTimer::singleShot(2000, leaving,
