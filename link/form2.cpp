@@ -191,8 +191,8 @@ void Form2::JoinSession() {
         try {
             model::g_localPlayerId =
                 model::g_directPlay->CreatePlayer(platform::FromQt(Text1->text()), "Player", 0, 0);
-            // An ID below 1 would leave the window waiting for ever: it counts as a failure.
-            if (model::g_localPlayerId < 1)
+            // No player (ID 0) would leave the window waiting for ever: it counts as a failure.
+            if (!model::HasLocalPlayer())
                 failure = "Failed to Create Player. Try to Locate Session Again.";
         } catch (const dp::DirectPlayError&) {
             failure = "Failed to Create Player. Try to Locate Session Again.";
@@ -214,7 +214,7 @@ void Form2::JoinSession() {
 }
 
 void Form2::Timer2_Timer() {
-    if (model::g_localPlayerId < 1)
+    if (!model::HasLocalPlayer())
         return;
     try {
         SendFromLocal(MP_JOIN_PENDING);

@@ -205,7 +205,7 @@ TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog) {
             return result;
         }
     }
-    if (model::g_localPlayerId <= 0)
+    if (!model::HasLocalPlayer())
         return result;
     std::string lastLabel;  // the category label of the tick's previous aircraft information
     try {
@@ -266,7 +266,7 @@ TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog) {
 }
 
 JoinAnswer PollJoinAnswer(LinkPort& port) {
-    if (model::g_localPlayerId < 1)
+    if (!model::HasLocalPlayer())
         return JoinAnswer::Waiting;
     try {
         std::int32_t n = port.GetMessageCount(model::g_localPlayerId);
@@ -297,7 +297,7 @@ void ClearTraffic() {
 }
 
 void RollCall(LinkPort& port) {
-    if (model::g_localPlayerId > 0) {
+    if (model::HasLocalPlayer()) {
         try {
             port.Send(model::g_localPlayerId, 0, EmptyMessage(MP_ROLL_CALL));
             port.Send(model::g_localPlayerId, 0, EmptyMessage(MP_AIRCRAFT_INFO_REQUEST));
@@ -309,7 +309,7 @@ void RollCall(LinkPort& port) {
 }
 
 std::optional<std::string> SendChat(LinkPort& port, std::string_view ansiText) {
-    if (model::g_localPlayerId <= 0)
+    if (!model::HasLocalPlayer())
         return std::nullopt;
     bool sent = true;
     try {

@@ -58,7 +58,11 @@ extern std::shared_ptr<platform::directplay::DirectX7> g_directX;
 extern std::shared_ptr<platform::directplay::DirectPlay4> g_directPlay;
 extern std::shared_ptr<platform::directplay::ConnectionList> g_connectionList;
 extern std::shared_ptr<platform::directplay::SessionList> g_sessionList;
-extern std::int32_t g_localPlayerId;  // below 1 until a player is created
+// 0 until a player is created. DirectPlay never hands out 0 (it addresses every player), and
+// any other value is a player: a Windows host XORs its IDs with a secret mask, so half of
+// them are negative as signed numbers.
+extern std::int32_t g_localPlayerId;
+inline bool HasLocalPlayer() { return g_localPlayerId != 0; }
 extern bool g_sessionJoined;          // the host has accepted the local player
 extern bool g_connected;              // attached, the radar window is the working window
 

@@ -106,7 +106,7 @@ int Watch(const QStringList& args) {
         Err("joining \"" + session->GetSessionName() + "\" as " + nickname);
         play.Open(*session, dp::kOpenJoin);
         model::g_localPlayerId = play.CreatePlayer(nickname, "Player", 0, 0);
-        if (model::g_localPlayerId < 1)
+        if (!model::HasLocalPlayer())
             throw dp::DirectPlayError(dp::hresult::kCantCreatePlayer, "no player ID");
         port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
     } catch (const dp::DirectPlayError& e) {

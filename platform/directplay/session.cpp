@@ -765,9 +765,10 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
     if (m_desc.instance == wire::Guid{})
         for (auto& b : m_desc.instance)
             b = static_cast<std::uint8_t>(random->bounded(256));
-    // The ID mask keeps its top bit clear so that every ID the session hands out is positive.
-    if (m_desc.reserved1 == 0)
-        m_desc.reserved1 = random->generate() & 0x7FFF0000u;
+    if (m_options.idMask)
+        m_desc.reserved1 = *m_options.idMask;
+    else if (m_desc.reserved1 == 0)
+        m_desc.reserved1 = random->generate();
     m_desc.currentPlayers = 0;
     m_name = name;
     m_password = password;
@@ -787,10 +788,15 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
 
 std::int32_t Session::NewPlayerId() {
     // An index in the low half and a uniqueness count in the high half; IDs are never
-    // reused, so one count serves as both.
-    ++m_idsIssued;
-    const std::uint32_t raw = ((m_idsIssued & 0x7FFF) << 16) | (m_idsIssued & 0xFFFF);
-    return static_cast<std::int32_t>(raw ^ m_desc.reserved1);
+    // reused, so one count serves as both. 0 addresses every player and 0xFFFFFFFF is
+    // DirectPlay's "unknown": a mask that would turn a count into either skips that count.
+    for (;;) {
+        ++m_idsIssued;
+        const std::uint32_t raw = ((m_idsIssued & 0xFFFF) << 16) | (m_idsIssued & 0xFFFF);
+        const std::uint32_t id = raw ^ m_desc.reserved1;
+        if (id != 0 && id != 0xFFFFFFFFu)
+            return static_cast<std::int32_t>(id);
+    }
 }
 
 void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {

@@ -47,6 +47,10 @@ struct SessionOptions {
     std::size_t maxQueuedMessages = 10000;  // beyond it the oldest message is dropped
     int malformedLimit = 8;                 // malformed frames before a connection is dropped
     std::size_t maxConnections = 128;       // open TCP connections, both ways
+    // Hosting: the mask every player ID is XORed with (the session description's Reserved1).
+    // Without one the host picks a random mask as Windows does, so about half of the IDs it
+    // hands out are negative as signed numbers.
+    std::optional<std::uint32_t> idMask;
 };
 
 struct FoundSession {

@@ -122,7 +122,7 @@ void Form1LinkTest::trafficAndChatThenDisconnect() {
     QVERIFY(model::g_traffic[1].name.empty());
     QCOMPARE(m_connectionWindows, 1);
     QVERIFY(model::g_directPlay && model::g_connectionList);  // fresh for the Connection window
-    QVERIFY(model::g_localPlayerId > 0);                      // kept
+    QVERIFY(model::g_localPlayerId < 0);                      // kept, negative as the host gave it
     QVERIFY(host.LogHas("left the session"));
 }
 

@@ -109,6 +109,19 @@ protected:
     std::int16_t watchdog = mplink::kWatchdogSeconds;
 };
 
+// The paths that use the local player's ID, with IDs as a Windows host hands them out: any
+// nonzero value, negative as a signed number whenever the host's mask has its top bit set.
+class LocalIdTest : public LinkTest, public ::testing::WithParamInterface<std::int32_t> {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        port.names.erase(7);
+        port.names[Me()] = "ATC Controller";
+        model::g_localPlayerId = Me();
+    }
+    static std::int32_t Me() { return GetParam(); }
+};
+
 TEST(LinkConversions, AttitudeAndPositionWords) {
     struct Row {
         std::int32_t word;
@@ -232,11 +245,12 @@ TEST_F(LinkTest, DirectPlayErrorsEndTheTickSilently) {
     EXPECT_EQ(port.queue.size(), 1u);  // without a player the queue is not touched
 }
 
-TEST_F(LinkTest, RollCallsAreAnsweredAndSent) {
+TEST_P(LocalIdTest, RollCallsAreAnsweredAndSent) {
     port.Push(11, Words({mplink::MP_ROLL_CALL, 0}));
     Tick();
     ASSERT_EQ(port.sent.size(), 1u);
-    EXPECT_EQ(port.sent[0].bytes, Words({mplink::MP_PLAYER_HERE, 4, 7}));
+    EXPECT_EQ(port.sent[0].bytes, Words({mplink::MP_PLAYER_HERE, 4, Me()}));
+    EXPECT_EQ(port.sent[0].from, Me());
     EXPECT_EQ(port.sent[0].to, 0);
 
     Announce(11);
@@ -259,7 +273,7 @@ TEST_F(LinkTest, RollCallsAreAnsweredAndSent) {
     EXPECT_EQ(model::g_trafficCount, 0);
 }
 
-TEST_F(LinkTest, ChatBothWays) {
+TEST_P(LocalIdTest, ChatBothWays) {
     EXPECT_EQ(mplink::ChatMessage("Hi"),
               (Bytes{0x23, 0x10, 0, 0, 4, 0, 0, 0, 'H', 'i', 0, 0, 0, 0}));
     auto line = mplink::SendChat(port, "Hi");
@@ -273,7 +287,7 @@ TEST_F(LinkTest, ChatBothWays) {
     model::g_localPlayerId = 0;
     EXPECT_FALSE(mplink::SendChat(port, "nobody"));
 
-    model::g_localPlayerId = 7;
+    model::g_localPlayerId = Me();
     model::g_sessionJoined = false;  // chat needs no acceptance
     Bytes one = Words({mplink::MP_CHAT, 1});
     one.push_back(0);
@@ -288,11 +302,12 @@ TEST_F(LinkTest, ChatBothWays) {
     EXPECT_EQ(tick.chatLines[0], std::string("UAL387: ab\0cd", 13));
 }
 
-TEST_F(LinkTest, JoinAnswers) {
+TEST_P(LocalIdTest, JoinAnswers) {
     model::g_sessionJoined = false;
     port.Push(11, Words({mplink::MP_PLAYER_HERE, 4, 99}));  // another player: skipped
     EXPECT_EQ(mplink::PollJoinAnswer(port), mplink::JoinAnswer::Waiting);
-    port.Push(11, Words({mplink::MP_PLAYER_HERE, 4, 7}));
+    port.Push(11, Words({mplink::MP_PLAYER_HERE, 4, ~Me()}));  // not us, whatever the sign
+    port.Push(11, Words({mplink::MP_PLAYER_HERE, 4, Me()}));
     EXPECT_EQ(mplink::PollJoinAnswer(port), mplink::JoinAnswer::Accepted);
     port.Push(11, Words({mplink::MP_JOIN_REFUSED, 0}));
     EXPECT_EQ(mplink::PollJoinAnswer(port), mplink::JoinAnswer::Refused);
@@ -301,5 +316,16 @@ TEST_F(LinkTest, JoinAnswers) {
     EXPECT_EQ(mplink::PollJoinAnswer(port), mplink::JoinAnswer::Waiting);
     EXPECT_EQ(port.queue.size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ids, LocalIdTest,
+                         ::testing::Values(7, -1012858876, INT32_MIN, -1),
+                         [](const ::testing::TestParamInfo<std::int32_t>& param) {
+                             switch (param.index) {
+                                 case 0: return std::string("Positive");
+                                 case 1: return std::string("NegativeFromTheHostsMask");
+                                 case 2: return std::string("Int32Min");
+                                 default: return std::string("MinusOne");
+                             }
+                         });
 
 }  // namespace

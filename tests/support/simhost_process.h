@@ -26,8 +26,11 @@ inline void UseLoopbackDirectPlay() {
 class SimHostProcess {
 public:
     explicit SimHostProcess(const QStringList& extra) {
-        QStringList args{"--enum-port", "0",      "--lat", "47.4490",    "--lon",
-                         "-122.3090",   "--elev", "433",   "--duration", "90"};
+        // The mask makes every player ID negative as a signed number, as a Windows host's
+        // random mask does for half of its sessions.
+        QStringList args{"--enum-port", "0",         "--lat",  "47.4490", "--lon",
+                         "-122.3090",   "--elev",    "433",    "--duration", "90",
+                         "--id-mask",   "0xF00D0000"};
         m_process.start(QStringLiteral(SIMHOST_PATH), args + extra);
         (void)QTest::qWaitFor(
             [&] {

@@ -337,6 +337,10 @@ int main(int argc, char** argv) {
         {"seed", "Seed of the fleet.", "n", "7"},
         {"duration", "Exit after this many seconds (0: run until stopped).", "s", "0"},
         {"ping-ms", "DirectPlay keep-alive interval.", "ms", "35000"},
+        {"id-mask",
+         "The mask player IDs are XORed with (the session's Reserved1), e.g. 0x9E370000; "
+         "random: a new one each run, as Windows does (about half of the IDs are negative).",
+         "mask", "random"},
     });
     args.process(app);
 
@@ -362,6 +366,15 @@ int main(int argc, char** argv) {
     options.enumPort = static_cast<std::uint16_t>(args.value("enum-port").toUInt());
     options.tcpPort = static_cast<std::uint16_t>(args.value("tcp-port").toUInt());
     options.pingIntervalMs = std::max(100, args.value("ping-ms").toInt());
+    if (const QString mask = args.value("id-mask"); mask != "random") {
+        bool ok = false;
+        const std::uint32_t value = mask.toUInt(&ok, 0);
+        if (!ok) {
+            Log("ERROR --id-mask takes a number (0x... for hexadecimal) or random");
+            return 2;
+        }
+        options.idMask = value;
+    }
     dp::DirectX7 directX(options);
     auto play = directX.DirectPlayCreate("");
     auto description = play->CreateSessionData();
@@ -384,6 +397,9 @@ int main(int argc, char** argv) {
     Log(QString("READY enum-port %1 tcp-port %2")
             .arg(play->Engine().EnumPort())
             .arg(play->Engine().TcpPort()));
+    Log(QString("SESSION id-mask 0x%1 flags 0x%2")
+            .arg(play->Engine().Desc().reserved1, 8, 16, QChar('0'))
+            .arg(play->Engine().Desc().flags, 0, 16));
 
     // The host's own pilot waits parked beside the runway.
     simhost::Aircraft parked(args.value("host-name").toStdString(), "Cessna Skyhawk 172SP", 0,
