@@ -267,10 +267,15 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
                 AnswerRequestPlayerId(frame, peerIp, from);
             return;
         case Command::RequestPlayerReply:
-            if (auto reply = wire::DecodeRequestPlayerReply(body))
+            // A reply that answers no request of ours is ignored.
+            if (!m_requestOutstanding)
+                return;
+            if (auto reply = wire::DecodeRequestPlayerReply(body)) {
                 m_playerReply = reply;
-            else
+                m_requestOutstanding = false;
+            } else {
                 Malformed(from);
+            }
             return;
         case Command::AddForwardRequest:
             if (m_state == State::Hosting)
@@ -314,18 +319,25 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
                 SendSystem(*host, Command::AddForwardAck, wire::EncodeId(message->playerId));
             return;
         }
-        case Command::CreatePlayer: {
-            if (!IsOpen())
+        case Command::CreatePlayer:
+        case Command::CreatePlayerVerify:
+            if (m_joining) {
+                // Created while we join: kept until the name table is here, then applied.
+                if (m_earlyCreates.size() < 256)
+                    m_earlyCreates.emplace_back(frame, peerIp);
                 return;
-            auto message = wire::DecodePlayerCreate(body, false);
-            if (!message)
-                return Malformed(from);
-            if (m_players.count(message->player.id))
-                return;
-            AddRemotePlayer(message->player, peerIp);
-            Notice(system_message::kCreatePlayer, message->player.id);
+            }
+            if (IsOpen())
+                CreateFromMessage(frame, peerIp, from);
             return;
-        }
+        case Command::IAmNameServer:
+            if (IsOpen()) {
+                auto message = wire::DecodeIAmNameServer(body);
+                if (!message)
+                    return Malformed(from);
+                FollowNewHost(*message, peerIp);
+            }
+            return;
         case Command::DeletePlayer: {
             if (!IsOpen())
                 return;
@@ -383,6 +395,38 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
             return;
         default:
             return;  // other messages are not used by this layer
+    }
+}
+
+void Session::CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
+    auto message = wire::DecodePlayerCreate(frame.body, false);
+    if (!message)
+        return Malformed(from);
+    const wire::PlayerInfo& info = message->player;
+    if (m_players.count(info.id) || info.id == 0)
+        return;
+    AddRemotePlayer(info, peerIp);
+    Notice(system_message::kCreatePlayer, info.id);
+    // A machine that joined while we created a player may have missed that player: a peer of
+    // dialect 13 or later is told again, once per player of the last 40 seconds. A
+    // verification is never answered with one, so the exchange cannot loop.
+    const bool verify = frame.command == Command::CreatePlayer && m_state != State::Hosting &&
+                        !(info.flags & wire::player_flag::kSystem) && frame.version >= 13;
+    if (!verify)
+        return;
+    Machine* creator = MachineOf(info.systemPlayerId);
+    if (!creator)
+        return;
+    const std::int64_t now = TickCount();
+    std::erase_if(m_recentLocal, [&](const auto& p) { return now - p.second > 40000; });
+    for (const auto& [id, created] : m_recentLocal) {
+        auto player = m_players.find(id);
+        if (player == m_players.end())
+            continue;
+        wire::PlayerCreate create;
+        create.playerId = id;
+        create.player = InfoOf(player->second);
+        SendSystem(*creator, Command::CreatePlayerVerify, wire::EncodeCreatePlayer(create));
     }
 }
 
@@ -450,7 +494,15 @@ void Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
         }
         m_machines[info.id] = machine;
     }
+    // A host that took over may learn of players the old host created after it left.
+    if (m_state == State::Hosting)
+        CountIssued(player.id);
     m_players[player.id] = std::move(player);
+}
+
+void Session::CountIssued(std::int32_t id) {
+    const std::uint32_t raw = static_cast<std::uint32_t>(id) ^ m_desc.reserved1;
+    m_idsIssued = std::max({m_idsIssued, raw & 0xFFFF, raw >> 16});
 }
 
 void Session::RemovePlayer(std::int32_t id, bool notify) {
@@ -468,7 +520,8 @@ void Session::RecountPlayers() {
 }
 
 void Session::MachineLost(std::int32_t systemId) {
-    if (m_state == State::Joined && systemId == m_hostSystemId)
+    const bool hostLeft = m_state == State::Joined && systemId == m_hostSystemId;
+    if (hostLeft && !(m_desc.flags & wire::session_flag::kMigrateHost))
         return LoseSession();
     if (!m_machines.count(systemId))
         return;
@@ -489,6 +542,68 @@ void Session::MachineLost(std::int32_t systemId) {
     }
     if (m_state == State::Hosting)
         RecountPlayers();
+    if (hostLeft)
+        ElectHost();
+}
+
+void Session::ElectHost() {
+    // Every machine runs the same election: the system player with the lowest ID follows the
+    // host. IDs compare as the unsigned 32-bit DPIDs they are; as signed numbers a masked ID
+    // with its top bit set would wrongly come first.
+    std::uint32_t lowest = static_cast<std::uint32_t>(m_systemId);
+    for (const auto& [id, machine] : m_machines)
+        lowest = std::min(lowest, static_cast<std::uint32_t>(id));
+    if (lowest == static_cast<std::uint32_t>(m_systemId))
+        return BecomeHost();
+    // Another machine takes over; until it says so, every machine is pinged so that one that
+    // is gone too is noticed and the election runs again.
+    m_hostSystemId = static_cast<std::int32_t>(lowest);
+    m_awaitingHost = true;
+}
+
+void Session::BecomeHost() {
+    m_state = State::Hosting;
+    m_awaitingHost = false;
+    m_hostSystemId = m_systemId;
+    using namespace wire::player_flag;
+    if (auto self = m_players.find(m_systemId); self != m_players.end())
+        self->second.flags = kSystem | kNameServer | kInGroup | kLocal;
+    // New IDs go on beyond every index and uniqueness count the old host handed out.
+    for (const auto& [id, player] : m_players)
+        CountIssued(id);
+    RecountPlayers();
+    // Enumeration is answered where the old host answered it when the port is free;
+    // otherwise the session goes on without being listed.
+    if (!m_enumUdp)
+        (void)OpenEnumSocket();
+    wire::IAmNameServer announcement;
+    announcement.idHost = m_systemId;
+    announcement.flags = kSystem | kNameServer | kInGroup;
+    announcement.hasAddresses = true;
+    announcement.stream = {0, TcpPort()};
+    announcement.datagram = {0, UdpPort()};
+    for (const auto& [id, machine] : m_machines) {
+        announcement.idTo = id;
+        SendSystem(machine, Command::IAmNameServer, wire::EncodeIAmNameServer(announcement));
+    }
+    emit progressed();
+}
+
+void Session::FollowNewHost(const wire::IAmNameServer& message, std::uint32_t) {
+    if (message.idHost == m_hostSystemId && !m_awaitingHost)
+        return;  // the host we follow says it again
+    // Only a host that left makes room for a new one.
+    if (!m_awaitingHost)
+        return;
+    auto player = m_players.find(message.idHost);
+    if (player == m_players.end() || !(player->second.flags & wire::player_flag::kSystem) ||
+        message.idHost == m_systemId)
+        return;
+    for (auto& [id, other] : m_players)
+        other.flags &= ~wire::player_flag::kNameServer;
+    player->second.flags |= wire::player_flag::kNameServer;
+    m_hostSystemId = message.idHost;
+    m_awaitingHost = false;
 }
 
 void Session::LoseSession() {
@@ -645,7 +760,17 @@ std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16
     m_enumerating = true;
     QElapsedTimer clock;
     clock.start();
+    // Asking one named host, its answer is all there is to wait for: the search ends one
+    // resend period after it. A search of the network waits the whole window.
+    const bool directed = !host.isEmpty();
+    qint64 answeredAt = -1;
     while (clock.elapsed() < window) {
+        if (directed && !m_found.empty()) {
+            if (answeredAt < 0)
+                answeredAt = clock.elapsed();
+            else if (clock.elapsed() - answeredAt >= kEnumResendMs)
+                break;
+        }
         m_udp->writeDatagram(reinterpret_cast<const char*>(request.data()),
                              static_cast<qint64>(request.size()), target, port);
         const qint64 left = window - clock.elapsed();
@@ -687,9 +812,15 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
         m_machines.clear();
         m_players.clear();
         m_systemId = 0;
+        m_joining = false;
+        m_requestOutstanding = false;
+        m_earlyCreates.clear();
         Fail(code, text);
     };
+    m_joining = true;
+    m_earlyCreates.clear();
     m_playerReply.reset();
+    m_requestOutstanding = true;
     SendSystem(host, Command::RequestPlayerId,
                wire::EncodeRequestPlayerId(wire::player_flag::kSystem | wire::player_flag::kLocal));
     if (!WaitUntil([&] { return m_playerReply.has_value(); },
@@ -744,6 +875,12 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
         AddRemotePlayer(info, hostIp);
     }
     m_superEnum.reset();
+    m_joining = false;
+    // Players created while the name table was on its way join it now.
+    auto early = std::move(m_earlyCreates);
+    m_earlyCreates.clear();
+    for (const auto& [frame, peerIp] : early)
+        CreateFromMessage(frame, peerIp, nullptr);
     m_pingTimer.start();
 }
 
@@ -755,10 +892,8 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
     if (IsOpen())
         Fail(hresult::kAlreadyInitialized, "a session is already open");
     OpenSockets();
-    m_enumUdp = new QUdpSocket(this);
-    if (!m_enumUdp->bind(m_options.bindAddress, m_options.enumPort, QAbstractSocket::ShareAddress))
+    if (!OpenEnumSocket())
         Fail(hresult::kUnavailable, "the enumeration port is taken");
-    connect(m_enumUdp, &QUdpSocket::readyRead, this, [this] { OnDatagrams(m_enumUdp); });
 
     m_desc = desc;
     auto* random = QRandomGenerator::global();
@@ -784,6 +919,17 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
     self.local = true;
     m_players[m_systemId] = self;
     m_pingTimer.start();
+}
+
+bool Session::OpenEnumSocket() {
+    auto* socket = new QUdpSocket(this);
+    if (!socket->bind(m_options.bindAddress, m_options.enumPort, QAbstractSocket::ShareAddress)) {
+        delete socket;
+        return false;
+    }
+    m_enumUdp = socket;
+    connect(m_enumUdp, &QUdpSocket::readyRead, this, [this] { OnDatagrams(m_enumUdp); });
+    return true;
 }
 
 std::int32_t Session::NewPlayerId() {
@@ -951,17 +1097,21 @@ std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
         if (!host)
             Fail(hresult::kConnectionLost, "the session host is gone");
         m_playerReply.reset();
+        m_requestOutstanding = true;
         SendSystem(*host, Command::RequestPlayerId,
                    wire::EncodeRequestPlayerId(wire::player_flag::kLocal));
         if (!WaitUntil([&] { return m_playerReply.has_value() || !IsOpen(); },
                        m_options.requestTimeoutMs) ||
-            !IsOpen())
+            !IsOpen()) {
+            m_requestOutstanding = false;
             Fail(hresult::kTimeout, "the session host did not give a player ID");
+        }
         if (m_playerReply->result != 0)
             Fail(m_playerReply->result, "the session host refused a new player");
         player.id = m_playerReply->id;
     }
     m_players[player.id] = player;
+    m_recentLocal.emplace_back(player.id, TickCount());
     wire::PlayerCreate create;
     create.playerId = player.id;
     create.player = InfoOf(player);
@@ -1041,13 +1191,17 @@ std::vector<std::int32_t> Session::PlayerIds() const {
 }
 
 void Session::Close() {
-    if (m_state == State::Joined) {
+    // Leaving, a machine deletes its players everywhere, the host's as well: the others learn
+    // at once that it left (and, where the session allows it, choose the next host).
+    if (m_state == State::Joined || m_state == State::Hosting) {
         for (const auto& [id, player] : m_players)
             if (player.local && id != m_systemId)
                 SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
         SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(m_systemId));
     }
     m_state = State::Idle;
+    m_awaitingHost = false;
+    m_recentLocal.clear();
     m_pingTimer.stop();
     for (auto& [socket, connection] : m_connections) {
         socket->disconnect(this);
@@ -1076,8 +1230,12 @@ void Session::Close() {
     m_admissions.clear();
     if (m_server)
         m_server->close();
-    if (m_enumUdp)
+    if (m_enumUdp) {
+        m_enumUdp->disconnect(this);
         m_enumUdp->close();
+        m_enumUdp->deleteLater();
+        m_enumUdp = nullptr;
+    }
     if (m_udp)
         m_udp->close();
 }

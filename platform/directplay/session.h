@@ -39,7 +39,7 @@ struct SessionOptions {
     std::uint16_t tcpPort = 0;                 // 0: the first free of 2300-2349, else any
     std::uint16_t udpPort = 0;                 // 0: the first free of 2350-2399, else any
     QHostAddress bindAddress = QHostAddress(QHostAddress::AnyIPv4);
-    int enumTimeoutMs = 2000;
+    int enumTimeoutMs = 5000;  // an enumeration without a timeout of its own: Windows' default
     int requestTimeoutMs = 5000;
     int joinTimeoutMs = 10000;
     int pingIntervalMs = 35000;
@@ -95,6 +95,7 @@ public:
 
     bool IsOpen() const { return m_state == State::Hosting || m_state == State::Joined; }
     bool IsHost() const { return m_state == State::Hosting; }
+    std::int32_t HostSystemPlayerId() const { return m_hostSystemId; }
     std::uint16_t TcpPort() const;
     std::uint16_t UdpPort() const;
     std::uint16_t EnumPort() const;
@@ -139,6 +140,7 @@ private:
     };
 
     void OpenSockets();
+    bool OpenEnumSocket();
     void OnNewConnection();
     void Attach(QTcpSocket* socket, bool outgoing, std::uint16_t port);
     void OnReadable(QTcpSocket* socket);
@@ -150,6 +152,11 @@ private:
     void Malformed(Connection* from);
     void MachineLost(std::int32_t systemId);
     void LoseSession();
+    // Host migration: who follows a host that left, and taking over its duties.
+    void ElectHost();
+    void BecomeHost();
+    void FollowNewHost(const wire::IAmNameServer& message, std::uint32_t peerIp);
+    void CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
 
     // Host side.
     void AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp);
@@ -157,6 +164,7 @@ private:
     void AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void FinishAdmission(std::int32_t systemId);
     std::int32_t NewPlayerId();
+    void CountIssued(std::int32_t id);  // an ID of the session that new ones must not repeat
     // Every player of the session as the name table sent to a joining machine lists it.
     std::vector<wire::PlayerInfo> NameTable() const;
 
@@ -201,8 +209,16 @@ private:
     std::uint64_t m_malformed = 0;
     std::uint64_t m_refusedConnections = 0;
 
+    // Local application players with the time they were created, for CREATEPLAYERVERIFY.
+    std::vector<std::pair<std::int32_t, std::int64_t>> m_recentLocal;
+    // Host migration: the host left and the elected machine has not announced itself yet.
+    bool m_awaitingHost = false;
+
     // Joining in progress.
     bool m_enumerating = false;
+    bool m_joining = false;
+    bool m_requestOutstanding = false;  // a REQUESTPLAYERID waits for its reply
+    std::vector<std::pair<wire::Frame, std::uint32_t>> m_earlyCreates;
     std::vector<FoundSession> m_found;
     std::optional<wire::RequestPlayerReply> m_playerReply;
     std::optional<wire::SuperEnumPlayersReply> m_superEnum;

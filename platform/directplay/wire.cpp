@@ -736,6 +736,40 @@ std::optional<PingBody> DecodePing(std::span<const std::uint8_t> body) {
     return m;
 }
 
+Bytes EncodeIAmNameServer(const IAmNameServer& m) {
+    Writer w;
+    w.I32(m.idTo);
+    w.I32(m.idHost);
+    w.U32(m.flags);
+    w.U32(m.hasAddresses ? static_cast<std::uint32_t>(kProviderDataSize) : 0);
+    if (m.hasAddresses) {
+        PutSockAddr(w, m.stream);
+        PutSockAddr(w, m.datagram);
+    }
+    return w.Take();
+}
+
+std::optional<IAmNameServer> DecodeIAmNameServer(std::span<const std::uint8_t> body) {
+    try {
+        Reader r(body);
+        IAmNameServer m;
+        m.idTo = r.I32();
+        m.idHost = r.I32();
+        m.flags = r.U32();
+        const std::uint32_t spSize = r.U32();
+        if (spSize > r.Left())
+            return std::nullopt;
+        PlayerInfo addresses;
+        GetAddresses(r, spSize, addresses);
+        m.hasAddresses = addresses.hasAddresses;
+        m.stream = addresses.stream;
+        m.datagram = addresses.datagram;
+        return m;
+    } catch (const Malformed&) {
+        return std::nullopt;
+    }
+}
+
 Bytes EncodePlayerMessage(const SockAddr& sender, std::uint16_t version, const PlayerMessage& m,
                           bool noIds) {
     Writer w;

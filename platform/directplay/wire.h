@@ -55,6 +55,8 @@ enum class Command : std::uint16_t {
     SuperEnumPlayersReply = 0x29,
     AddForward = 0x2E,
     AddForwardAck = 0x2F,
+    IAmNameServer = 0x35,
+    CreatePlayerVerify = 0x38,  // the body of a CREATEPLAYER
 };
 
 // Session flags of DPSESSIONDESC2.
@@ -226,6 +228,18 @@ std::optional<SuperEnumPlayersReply> DecodeSuperEnumPlayersReply(
     std::span<const std::uint8_t> body);
 Bytes EncodePing(const PingBody& message);
 std::optional<PingBody> DecodePing(std::span<const std::uint8_t> body);
+
+// IAMNAMESERVER: a machine announces that it is the session's host now.
+struct IAmNameServer {
+    std::int32_t idTo = 0;
+    std::int32_t idHost = 0;  // the new host's system player
+    std::uint32_t flags = 0;  // that player's flags: system, name server, in a group
+    bool hasAddresses = false;
+    SockAddr stream;  // addresses 0.0.0.0 on the wire: "where this came from"
+    SockAddr datagram;
+};
+Bytes EncodeIAmNameServer(const IAmNameServer& message);
+std::optional<IAmNameServer> DecodeIAmNameServer(std::span<const std::uint8_t> body);
 
 // Player messages. Guaranteed ones travel on TCP as a raw frame [idFrom][idTo][data]
 // (without the IDs in a session with the no-message-ID flag); one that would read "play" where

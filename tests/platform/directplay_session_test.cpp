@@ -99,6 +99,15 @@ std::optional<std::pair<std::int32_t, dp::wire::Bytes>> NextFromPlayer(dp::Direc
     return found;
 }
 
+bool HasPlayer(dp::DirectPlay4& play, std::int32_t id) {
+    try {
+        play.GetPlayerFriendlyName(id);
+        return true;
+    } catch (const dp::DirectPlayError&) {
+        return false;
+    }
+}
+
 bool SawNotice(dp::DirectPlay4& play, std::int32_t local, std::uint32_t type) {
     return QTest::qWaitFor([&] {
         while (play.GetMessageCount(local) > 0) {
@@ -239,6 +248,85 @@ TEST(DirectPlaySession, HostVanishingIsASessionLostNotice) {
     EXPECT_FALSE(joiner.play->Engine().IsOpen());
     EXPECT_THROW(joiner.play->Send(joiner.player, 0, 1, dp::DirectPlayMessage(Bytes({4100, 0}))),
                  dp::DirectPlayError);
+}
+
+// Host migration with three machines: the host, a pilot and the radar. The machine whose
+// system player has the lowest ID as an unsigned DPID takes over; the masks below order the
+// pilot's and the radar's system IDs one way and the other.
+TEST(DirectPlaySession, AHostThatLeavesAMigratingSessionIsFollowed) {
+    struct Row {
+        const char* name;
+        std::uint32_t mask;
+        bool radarTakesOver;
+    };
+    for (const Row row : {Row{"the pilot takes over", 0x00000000, false},
+                          Row{"the radar takes over", 0x80040000, true}}) {
+        SCOPED_TRACE(row.name);
+        dp::SessionOptions options = TestOptions();
+        options.idMask = row.mask;
+        Hosted host = StartHost(dp::wire::session_flag::kMigrateHost, 8, options);
+        Joined pilot = Join(host.enumPort, "N123AB");
+        Joined radar = Join(host.enumPort, "ATC Controller");
+        auto& pilotEngine = pilot.play->Engine();
+        auto& radarEngine = radar.play->Engine();
+        const bool radarLower = static_cast<std::uint32_t>(radarEngine.SystemPlayerId()) <
+                                static_cast<std::uint32_t>(pilotEngine.SystemPlayerId());
+        ASSERT_EQ(radarLower, row.radarTakesOver) << "the mask does not order the IDs as meant";
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return HasPlayer(*radar.play, pilot.player) && HasPlayer(*pilot.play, radar.player);
+        }));
+
+        host.play->Close();
+        auto& heir = row.radarTakesOver ? radarEngine : pilotEngine;
+        auto& follower = row.radarTakesOver ? pilotEngine : radarEngine;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return heir.IsHost() && follower.HostSystemPlayerId() == heir.SystemPlayerId();
+        }));
+        EXPECT_TRUE(radarEngine.IsOpen());
+        EXPECT_TRUE(pilotEngine.IsOpen());
+        EXPECT_FALSE(follower.IsHost());
+        EXPECT_FALSE(HasPlayer(*radar.play, host.player));
+
+        // The pilot is still there for the radar, and still heard.
+        EXPECT_EQ(radar.play->GetPlayerFriendlyName(pilot.player), "N123AB");
+        pilot.play->Send(pilot.player, 0, dp::kSendGuaranteed,
+                         dp::DirectPlayMessage(Bytes({4120, 34})));
+        auto heard = NextFromPlayer(*radar.play, radar.player);
+        ASSERT_TRUE(heard);
+        EXPECT_EQ(heard->first, pilot.player);
+
+        // The new host does the host's work: a newcomer finds the session there and joins.
+        Joined newcomer = Join(heir.EnumPort(), "UAL387");
+        EXPECT_EQ(newcomer.play->GetPlayerFriendlyName(pilot.player), "N123AB");
+        EXPECT_EQ(newcomer.play->GetPlayerFriendlyName(radar.player), "ATC Controller");
+    }
+}
+
+TEST(DirectPlaySession, WithoutMigrationAHostThatLeavesEndsTheSession) {
+    Hosted host = StartHost();
+    Joined joiner = Join(host.enumPort, "Orphan");
+    host.play->Close();
+    EXPECT_TRUE(SawNotice(*joiner.play, joiner.player, dp::system_message::kSessionLost));
+    EXPECT_FALSE(joiner.play->Engine().IsOpen());
+}
+
+TEST(DirectPlaySession, EnumerationWaitsWindowsDefaultUnlessTheNamedHostAnswered) {
+    dp::SessionOptions options = TestOptions();
+    options.enumTimeoutMs = dp::SessionOptions{}.enumTimeoutMs;
+    EXPECT_EQ(options.enumTimeoutMs, 5000);
+    QUdpSocket silent;  // a port where nobody answers
+    ASSERT_TRUE(silent.bind(QHostAddress::LocalHost, 0));
+    auto nobody = dp::DirectX7(options).DirectPlayCreate("");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(Enumerate(*nobody, silent.localPort())->GetCount(), 0);
+    EXPECT_GE(clock.elapsed(), 5000);
+
+    Hosted host = StartHost();
+    auto joiner = dp::DirectX7(options).DirectPlayCreate("");
+    clock.restart();
+    EXPECT_EQ(Enumerate(*joiner, host.enumPort)->GetCount(), 1);
+    EXPECT_LT(clock.elapsed(), 4500);
 }
 
 struct RefusalRow {
