@@ -190,12 +190,22 @@ void Session::OnDatagrams(QUdpSocket* socket) {
             reinterpret_cast<const std::uint8_t*>(data.constData()),
             static_cast<std::size_t>(data.size())};
         const std::uint32_t peerIp = Ipv4(datagram.senderAddress());
-        if (auto frame = wire::DecodeFrame(bytes); frame && frame->isSystem) {
+        auto frame = wire::DecodeFrame(bytes);
+        if (frame && frame->isSystem) {
             if (frame->command == Command::EnumSessions && m_state == State::Hosting)
                 AnswerEnum(*frame, peerIp);
             else if (socket == m_udp)
                 HandleSystem(*frame, peerIp, nullptr);
             emit progressed();
+            continue;
+        }
+        // With the reliable protocol every other datagram is one of its frames, bare or (read
+        // all the same) behind a service-provider prefix.
+        if (socket == m_udp && IsOpen() && (m_desc.flags & wire::session_flag::kReliableProtocol)) {
+            if (frame)
+                OnReliableDatagram(frame->body, peerIp);
+            else
+                OnReliableDatagram(bytes, peerIp);
             continue;
         }
         // Unguaranteed player messages come as [idFrom][idTo][data] without any prefix.
@@ -530,6 +540,7 @@ void Session::MachineLost(std::int32_t systemId) {
         if (player.systemId == systemId)
             gone.push_back(id);
     m_machines.erase(systemId);
+    m_links.erase(systemId);
     m_admissions.erase(systemId);
     for (auto& [admitted, admission] : m_admissions)
         std::erase(admission.waitingFor, systemId);
@@ -611,6 +622,8 @@ void Session::LoseSession() {
         return;
     m_state = State::Lost;
     m_pingTimer.stop();
+    m_reliableTimer.stop();
+    m_links.clear();
     for (auto& [socket, connection] : m_connections) {
         socket->disconnect(this);
         socket->abort();
@@ -650,7 +663,10 @@ void Session::SendTcp(std::uint32_t ip, std::uint16_t port, const Bytes& frame) 
 }
 
 void Session::SendTo(const Machine& machine, const Bytes& frame) {
-    SendTcp(machine.stream.address, machine.stream.port, frame);
+    if (UsesReliable(machine))
+        SendReliable(machine, frame);
+    else
+        SendTcp(machine.stream.address, machine.stream.port, frame);
 }
 
 void Session::SendSystem(const Machine& machine, Command command, const Bytes& body) {
@@ -664,12 +680,12 @@ void Session::SendToAllMachines(Command command, const Bytes& body) {
 }
 
 void Session::SendDatagram(const Machine& machine, Command command, const Bytes& body) {
-    if (!m_udp)
-        return;
     const Bytes frame = wire::EncodeFrame(OwnStream(), command, Version(), body);
-    m_udp->writeDatagram(reinterpret_cast<const char*>(frame.data()),
-                         static_cast<qint64>(frame.size()), QHostAddress(machine.datagram.address),
-                         machine.datagram.port);
+    // With the reliable protocol, pings travel in its frames like everything else.
+    if (UsesReliable(machine))
+        SendReliable(machine, frame);
+    else
+        WriteDatagram(machine.datagram.address, machine.datagram.port, frame);
 }
 
 void Session::PingTick() {
@@ -784,9 +800,6 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     if (IsOpen())
         Fail(hresult::kAlreadyInitialized, "a session is already open");
     using namespace wire::session_flag;
-    if (session.desc.flags & kReliableProtocol)
-        Fail(hresult::kUnsupported,
-             "the session needs DirectPlay's reliable protocol, which this program does not speak");
     if (session.desc.flags & kSecure)
         Fail(hresult::kAuthenticationFailed, "the session is secure and needs a Windows logon");
     OpenSockets();
@@ -1019,6 +1032,9 @@ void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Conne
     for (const auto& [id, machine] : m_machines)
         others.push_back(id);
     AddRemotePlayer(info, peerIp);
+    // Until it has the name table, a joining machine is spoken to as during any join.
+    if (Machine* joining = MachineOf(info.id))
+        joining->joined = false;
 
     wire::PlayerCreate forward;
     forward.playerId = info.id;
@@ -1046,7 +1062,7 @@ void Session::FinishAdmission(std::int32_t systemId) {
             it->second.timer->deleteLater();
         m_admissions.erase(it);
     }
-    const Machine* machine = MachineOf(systemId);
+    Machine* machine = MachineOf(systemId);
     if (!machine)
         return;
     wire::SuperEnumPlayersReply reply;
@@ -1054,6 +1070,7 @@ void Session::FinishAdmission(std::int32_t systemId) {
     reply.name = m_name;
     reply.players = NameTable();
     SendSystem(*machine, Command::SuperEnumPlayersReply, wire::EncodeSuperEnumPlayersReply(reply));
+    machine->joined = true;
 }
 
 std::vector<wire::PlayerInfo> Session::NameTable() const {
@@ -1135,7 +1152,10 @@ void Session::Send(std::int32_t from, std::int32_t to, std::span<const std::uint
     auto sender = m_players.find(from);
     if (sender == m_players.end() || !sender->second.local)
         Fail(hresult::kInvalidPlayer, "the sender is not a player of this program");
-    if (data.size() + wire::kPrefixSize + 8 > wire::kMaxFrameSize)
+    const std::size_t limit = (m_desc.flags & wire::session_flag::kReliableProtocol)
+                                  ? reliable::kMaxMessageSize
+                                  : wire::kMaxFrameSize - wire::kPrefixSize;
+    if (data.size() + 8 > limit)
         Fail(hresult::kSendTooBig, "the message is too large");
     const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
     const wire::PlayerMessage message{from, to, Bytes(data.begin(), data.end())};
@@ -1200,6 +1220,8 @@ void Session::Close() {
         SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(m_systemId));
     }
     m_state = State::Idle;
+    m_reliableTimer.stop();
+    m_links.clear();
     m_awaitingHost = false;
     m_recentLocal.clear();
     m_pingTimer.stop();

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/directplay/reliable.h"
 #include "platform/directplay/wire.h"
 
 class QTcpServer;
@@ -51,6 +52,8 @@ struct SessionOptions {
     // Without one the host picks a random mask as Windows does, so about half of the IDs it
     // hands out are negative as signed numbers.
     std::optional<std::uint32_t> idMask;
+    // A stand-in for a bad network on every datagram this session sends (tests, benchmark).
+    reliable::Impairment impairment;
 };
 
 struct FoundSession {
@@ -105,6 +108,8 @@ public:
     std::uint64_t MalformedCount() const { return m_malformed; }
     std::uint64_t RefusedConnections() const { return m_refusedConnections; }
     std::size_t ConnectionCount() const { return m_connections.size(); }
+    // The reliable protocol's link to a machine, while the session uses it (tests, benchmark).
+    const reliable::Link* LinkOf(std::int32_t systemId) const;
 
 signals:
     void progressed();
@@ -129,6 +134,8 @@ private:
         wire::SockAddr datagram;
         bool heard = true;
         int missedPings = 0;
+        // Joined: in a session with the reliable protocol, traffic to it goes in its frames.
+        bool joined = true;
     };
     struct Connection {
         QTcpSocket* socket = nullptr;
@@ -157,6 +164,17 @@ private:
     void BecomeHost();
     void FollowNewHost(const wire::IAmNameServer& message, std::uint32_t peerIp);
     void CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
+
+    // The reliable protocol (session_reliable.cpp).
+    bool UsesReliable(const Machine& machine) const;
+    std::uint16_t IndexOf(std::int32_t id) const;
+    const Player* PlayerAtIndex(std::uint16_t index) const;
+    reliable::Link& LinkTo(const Machine& machine);
+    void SendReliable(const Machine& machine, const wire::Bytes& frame);
+    void OnReliableDatagram(std::span<const std::uint8_t> bytes, std::uint32_t peerIp);
+    void OnReliableMessage(std::int32_t systemId, const reliable::Frame& last, wire::Bytes message);
+    void ReliableTick();
+    void WriteDatagram(std::uint32_t ip, std::uint16_t port, const wire::Bytes& datagram);
 
     // Host side.
     void AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp);
@@ -198,6 +216,9 @@ private:
     std::map<std::pair<std::uint32_t, std::uint16_t>, QTcpSocket*> m_outgoing;
     std::map<std::int32_t, Player> m_players;
     std::map<std::int32_t, Machine> m_machines;  // remote machines by system player
+    std::map<std::int32_t, std::unique_ptr<reliable::Link>> m_links;  // by system player
+    QTimer m_reliableTimer;
+    std::uint32_t m_impairmentState = 1;
     std::deque<QueuedMessage> m_queue;
     wire::SessionDesc m_desc;
     std::u16string m_name;

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
+#include <numeric>
 
 #include "platform/directplay/directplay.h"
 
@@ -329,6 +330,63 @@ TEST(DirectPlaySession, EnumerationWaitsWindowsDefaultUnlessTheNamedHostAnswered
     EXPECT_LT(clock.elapsed(), 4500);
 }
 
+// A session with the reliable protocol, its datagrams dropped, duplicated and reordered on the
+// way in both directions: every guaranteed message arrives once and in order.
+TEST(DirectPlaySession, TheReliableProtocolCarriesEveryMessageOnceAndInOrderThroughLoss) {
+    struct Row {
+        const char* name;
+        int drop, duplicate, reorder;
+    };
+    for (const Row row :
+         {Row{"clean", 0, 0, 0}, Row{"20 % lost, duplicated, reordered", 20, 10, 20}}) {
+        SCOPED_TRACE(row.name);
+        dp::SessionOptions options = TestOptions();
+        options.impairment = {row.drop, row.duplicate, row.reorder, 11};
+        Hosted host = StartHost(dp::wire::session_flag::kReliableProtocol, 8, options);
+        options.impairment.seed = 12;
+        Joined joiner = Join(host.enumPort, "ATC Controller", options);
+        EXPECT_EQ(joiner.play->GetPlayerFriendlyName(host.player), "FS Host");
+        ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kCreatePlayer));
+
+        constexpr int kCount = 300;
+        for (int n = 0; n < kCount; ++n) {
+            host.play->Send(host.player, 0, dp::kSendGuaranteed,
+                            dp::DirectPlayMessage(Bytes({4120, 34, n})));
+            joiner.play->Send(joiner.player, 0, dp::kSendGuaranteed,
+                              dp::DirectPlayMessage(Bytes({4131, 4, n})));
+        }
+        auto collect = [](dp::DirectPlay4& play, std::int32_t local, std::int32_t sender,
+                          std::vector<std::int32_t>& numbers) {
+            return QTest::qWaitFor(
+                [&] {
+                    while (play.GetMessageCount(local) > 0) {
+                        std::int32_t from = 0, to = 0;
+                        auto m = play.Receive(from, to, dp::kReceiveAll);
+                        if (from != sender)
+                            continue;
+                        m->ReadLong();
+                        m->ReadLong();
+                        numbers.push_back(m->ReadLong());
+                    }
+                    return numbers.size() >= static_cast<std::size_t>(kCount);
+                },
+                30000);
+        };
+        std::vector<std::int32_t> atJoiner, atHost;
+        ASSERT_TRUE(collect(*joiner.play, joiner.player, host.player, atJoiner));
+        ASSERT_TRUE(collect(*host.play, host.player, joiner.player, atHost));
+        std::vector<std::int32_t> expected(kCount);
+        std::iota(expected.begin(), expected.end(), 0);
+        EXPECT_EQ(atJoiner, expected);
+        EXPECT_EQ(atHost, expected);
+        const auto* link = joiner.play->Engine().LinkOf(host.play->Engine().SystemPlayerId());
+        ASSERT_TRUE(link);
+        if (row.drop) {
+            EXPECT_GT(link->Stats().retransmissions, 0u);
+        }
+    }
+}
+
 struct RefusalRow {
     const char* name;
     std::uint32_t flags;
@@ -339,8 +397,6 @@ struct RefusalRow {
 TEST(DirectPlaySession, SessionsThatCannotBeJoinedFailAtOpen) {
     const RefusalRow rows[] = {
         {"joining disabled", dp::wire::session_flag::kJoinDisabled, 8, dp::hresult::kNoNewPlayers},
-        {"reliable protocol", dp::wire::session_flag::kReliableProtocol, 8,
-         dp::hresult::kUnsupported},
         {"secure", dp::wire::session_flag::kSecure, 8, dp::hresult::kAuthenticationFailed},
     };
     for (const auto& row : rows) {

@@ -270,6 +270,31 @@ TEST(Watch, PrintsTheTrafficAndChatOfASession) {
     EXPECT_TRUE(host.LogHas("left the session"));
 }
 
+// The same fleet through plain TCP, the reliable protocol, and the reliable protocol over a
+// network that loses a fifth of the host's datagrams and duplicates and reorders others: the
+// traffic table ends with the same aircraft and the same categories.
+TEST(Watch, TheReliableProtocolThroughLossGivesTheSameTable) {
+    auto table = [](const QStringList& extra) {
+        SimHost host(QStringList{"--aircraft", "3", "--rate", "4"} + extra);
+        QProcess watch;
+        watch.start(TARVOLO_TOOL_PATH,
+                    {"watch", host.Address(), "--nickname", "Logger", "--seconds", "6"});
+        EXPECT_TRUE(watch.waitForFinished(30000));
+        EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
+        const QList<QByteArray> lines = watch.readAllStandardOutput().trimmed().split('\n');
+        std::map<QString, QString> rows;  // the last line's rows: name and category
+        for (const auto& row : QJsonDocument::fromJson(lines.back()).object()["traffic"].toArray())
+            rows[row.toObject()["name"].toString()] = row.toObject()["category"].toString();
+        return rows;
+    };
+    const auto plain = table({});
+    EXPECT_EQ(plain.size(), 4u);
+    EXPECT_EQ(table({"--reliable"}), plain);
+    EXPECT_EQ(table({"--reliable", "--loss", "20", "--duplicate", "10", "--reorder", "20",
+                     "--loss-seed", "5"}),
+              plain);
+}
+
 TEST(Watch, ARefusedJoinFails) {
     SimHost host({"--aircraft", "1", "--refuse"});
     QProcess watch;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -341,6 +342,13 @@ int main(int argc, char** argv) {
          "The mask player IDs are XORed with (the session's Reserved1), e.g. 0x9E370000; "
          "random: a new one each run, as Windows does (about half of the IDs are negative).",
          "mask", "random"},
+        {"reliable", "Carry the session's traffic in DirectPlay's reliable protocol."},
+        {"loss", "Drop this share of the datagrams the host sends (a bad network).", "percent",
+         "0"},
+        {"duplicate", "Send this share of the datagrams twice.", "percent", "0"},
+        {"reorder", "Hold back this share of the datagrams so later ones overtake them.", "percent",
+         "0"},
+        {"loss-seed", "Seed of --loss, --duplicate and --reorder.", "n", "1"},
     });
     args.process(app);
 
@@ -366,6 +374,10 @@ int main(int argc, char** argv) {
     options.enumPort = static_cast<std::uint16_t>(args.value("enum-port").toUInt());
     options.tcpPort = static_cast<std::uint16_t>(args.value("tcp-port").toUInt());
     options.pingIntervalMs = std::max(100, args.value("ping-ms").toInt());
+    options.impairment = {std::clamp(args.value("loss").toInt(), 0, 100),
+                          std::clamp(args.value("duplicate").toInt(), 0, 100),
+                          std::clamp(args.value("reorder").toInt(), 0, 100),
+                          args.value("loss-seed").toUInt()};
     if (const QString mask = args.value("id-mask"); mask != "random") {
         bool ok = false;
         const std::uint32_t value = mask.toUInt(&ok, 0);
@@ -382,8 +394,9 @@ int main(int argc, char** argv) {
     const int aircraft = std::max(0, args.value("aircraft").toInt());
     const int maxPlayers = args.value("max-players").toInt();
     description->SetMaxPlayers(maxPlayers > 0 ? maxPlayers : aircraft + 9);
-    description->SetFlags(dp::wire::session_flag::kKeepAlive |
-                          dp::wire::session_flag::kMigrateHost);
+    description->SetFlags(
+        dp::wire::session_flag::kKeepAlive | dp::wire::session_flag::kMigrateHost |
+        (args.isSet("reliable") ? dp::wire::session_flag::kReliableProtocol : 0u));
     try {
         play->Open(*description, dp::kOpenCreate);
     } catch (const dp::DirectPlayError& e) {

@@ -1,0 +1,191 @@
+// The session's side of the reliable protocol: which machines it carries traffic to, the
+// player indexes of its frames, the datagrams they travel in, and what arrives in them.
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QPointer>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include "platform/directplay/session.h"
+
+namespace platform::directplay {
+
+using wire::Bytes;
+
+namespace {
+
+std::int64_t NowMs() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+bool StartsWithSignature(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 4 && wire::LoadU32(bytes.data()) == wire::kSignature;
+}
+
+}  // namespace
+
+bool Session::UsesReliable(const Machine& machine) const {
+    return (m_desc.flags & wire::session_flag::kReliableProtocol) && machine.joined && IsOpen();
+}
+
+std::uint16_t Session::IndexOf(std::int32_t id) const {
+    // The index is the ID before the session's mask, low half.
+    return static_cast<std::uint16_t>((static_cast<std::uint32_t>(id) ^ m_desc.reserved1) & 0xFFFF);
+}
+
+const Session::Player* Session::PlayerAtIndex(std::uint16_t index) const {
+    for (const auto& [id, player] : m_players)
+        if (IndexOf(id) == index)
+            return &player;
+    return nullptr;
+}
+
+const reliable::Link* Session::LinkOf(std::int32_t systemId) const {
+    auto it = m_links.find(systemId);
+    return it == m_links.end() ? nullptr : it->second.get();
+}
+
+reliable::Link& Session::LinkTo(const Machine& machine) {
+    auto& link = m_links[machine.systemId];
+    if (!link) {
+        const std::int32_t systemId = machine.systemId;
+        link = std::make_unique<reliable::Link>(
+            IndexOf(m_systemId), IndexOf(systemId),
+            [this, systemId](const Bytes& frame) {
+                if (const Machine* to = MachineOf(systemId))
+                    WriteDatagram(to->datagram.address, to->datagram.port, frame);
+            },
+            [this, systemId](const reliable::Frame& last, Bytes message) {
+                OnReliableMessage(systemId, last, std::move(message));
+            });
+        if (!m_reliableTimer.isActive()) {
+            m_reliableTimer.setInterval(10);
+            connect(&m_reliableTimer, &QTimer::timeout, this, &Session::ReliableTick,
+                    Qt::UniqueConnection);
+            m_reliableTimer.start();
+        }
+    }
+    return *link;
+}
+
+void Session::SendReliable(const Machine& machine, const Bytes& frame) {
+    // The frame's data is the message without the service provider's prefix; the index header
+    // names its players: a player message's own, or for a system message the two machines'.
+    const std::span<const std::uint8_t> message =
+        std::span<const std::uint8_t>(frame).subspan(wire::kPrefixSize);
+    std::uint16_t from = IndexOf(m_systemId);
+    std::uint16_t to = IndexOf(machine.systemId);
+    const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+    if (!StartsWithSignature(message) && !noIds && message.size() >= 8) {
+        from = IndexOf(static_cast<std::int32_t>(wire::LoadU32(message.data())));
+        if (const auto target = static_cast<std::int32_t>(wire::LoadU32(message.data() + 4)))
+            to = IndexOf(target);
+    }
+    LinkTo(machine).Send(from, to, Bytes(message.begin(), message.end()), true, NowMs());
+}
+
+void Session::OnReliableDatagram(std::span<const std::uint8_t> bytes, std::uint32_t peerIp) {
+    auto frame = reliable::DecodeFrame(bytes);
+    // Only a player of another machine, sending from that machine's address, is heard.
+    const Player* sender = frame ? PlayerAtIndex(frame->fromIndex) : nullptr;
+    Machine* machine = sender && !sender->local ? MachineOf(sender->systemId) : nullptr;
+    if (!machine || (machine->stream.address != peerIp && peerIp != 0)) {
+        ++m_malformed;
+        return;
+    }
+    machine->heard = true;
+    machine->missedPings = 0;
+    LinkTo(*machine).OnFrame(*frame, NowMs());
+}
+
+void Session::OnReliableMessage(std::int32_t systemId, const reliable::Frame& last, Bytes message) {
+    const Machine* machine = MachineOf(systemId);
+    if (!machine)
+        return;
+    if (StartsWithSignature(message)) {
+        // A system message, its prefix left out: read it as if it had come with one.
+        const wire::SockAddr sender{machine->stream.address, machine->stream.port};
+        if (auto frame = wire::DecodeFrame(wire::EncodeRawFrame(sender, message)))
+            HandleSystem(*frame, machine->stream.address, nullptr);
+        else
+            ++m_malformed;
+        emit progressed();
+        return;
+    }
+    const Player* from = PlayerAtIndex(last.fromIndex);
+    const Player* to = PlayerAtIndex(last.toIndex);
+    if (!from)
+        return;
+    // The envelope keeps the message's own IDs; a peer that leaves them out is read by the
+    // index header alone.
+    const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+    std::optional<wire::PlayerMessage> player;
+    if (!noIds && message.size() >= 8 &&
+        wire::LoadU32(message.data()) == static_cast<std::uint32_t>(from->id))
+        player = wire::DecodePlayerPayload(message, false);
+    if (!player)
+        player = wire::PlayerMessage{
+            from->id, to && to->local && !(to->flags & wire::player_flag::kSystem) ? to->id : 0,
+            std::move(message)};
+    HandlePlayerMessage(*player);
+    emit progressed();
+}
+
+void Session::ReliableTick() {
+    const std::int64_t now = NowMs();
+    std::vector<std::int32_t> dead;
+    for (auto& [systemId, link] : m_links) {
+        link->Tick(now);
+        if (link->Dead())
+            dead.push_back(systemId);
+    }
+    for (std::int32_t systemId : dead) {
+        m_links.erase(systemId);
+        MachineLost(systemId);
+    }
+    if (m_links.empty())
+        m_reliableTimer.stop();
+}
+
+void Session::WriteDatagram(std::uint32_t ip, std::uint16_t port, const Bytes& datagram) {
+    if (!m_udp)
+        return;
+    const QByteArray bytes(reinterpret_cast<const char*>(datagram.data()),
+                           static_cast<qsizetype>(datagram.size()));
+    const auto& bad = m_options.impairment;
+    if (!bad.Active()) {
+        m_udp->writeDatagram(bytes, QHostAddress(ip), port);
+        return;
+    }
+    // A small linear congruential generator, seeded, so a run can be repeated.
+    auto roll = [this](int percent) {
+        if (m_impairmentState == 1)
+            m_impairmentState = m_options.impairment.seed * 2654435761u + 1;
+        m_impairmentState = m_impairmentState * 1664525u + 1013904223u;
+        return static_cast<int>((m_impairmentState >> 8) % 100) < percent;
+    };
+    if (roll(bad.dropPercent))
+        return;
+    const int copies = roll(bad.duplicatePercent) ? 2 : 1;
+    for (int i = 0; i < copies; ++i) {
+        if (roll(bad.reorderPercent)) {
+            // Held back a few milliseconds, so that later datagrams overtake it.
+            QPointer<QUdpSocket> socket = m_udp;
+            QTimer::singleShot(static_cast<int>(5 + m_impairmentState % 25), this,
+                               [socket, bytes, ip, port] {
+                                   if (socket)
+                                       socket->writeDatagram(bytes, QHostAddress(ip), port);
+                               });
+        } else {
+            m_udp->writeDatagram(bytes, QHostAddress(ip), port);
+        }
+    }
+}
+
+}  // namespace platform::directplay
