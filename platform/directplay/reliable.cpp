@@ -105,7 +105,9 @@ std::optional<Frame> DecodeFrame(std::span<const std::uint8_t> b) {
             f.bytesReceived = GetU32(b, 4);
             f.tickCount = GetU32(b, 8);
             const auto mask = b.subspan(12);
-            f.nackMask.assign(mask.begin(), mask.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(mask.size(), 3)));
+            f.nackMask.assign(
+                mask.begin(),
+                mask.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(mask.size(), 3)));
             return f;
         }
         if (b.size() < 12)
@@ -168,9 +170,8 @@ void Link::Pump(std::int64_t nowMs) {
     // The window counts message IDs from the oldest reliable message not yet acknowledged,
     // unreliable ones included, so the receiver can tell a lost unreliable frame by it.
     auto windowOpen = [&] {
-        return m_inFlight.empty() ||
-               Distance(m_inFlight.front().frames.front().frame.messageId, m_nextMessageId) <
-                   kWindow;
+        return m_inFlight.empty() || Distance(m_inFlight.front().frames.front().frame.messageId,
+                                              m_nextMessageId) < kWindow;
     };
     while (!m_waiting.empty() && windowOpen() && !m_dead) {
         Pending& next = m_waiting.front();
@@ -186,9 +187,9 @@ void Link::Pump(std::int64_t nowMs) {
             OutFrame frame;
             frame.frame.fromIndex = next.fromIndex;
             frame.frame.toIndex = next.toIndex;
-            frame.frame.flags = static_cast<std::uint8_t>(
-                flag::kCmd | (i == 0 ? flag::kSta : 0) | (i + 1 == count ? flag::kEom : 0) |
-                (next.reliable ? flag::kRly : 0));
+            frame.frame.flags = static_cast<std::uint8_t>(flag::kCmd | (i == 0 ? flag::kSta : 0) |
+                                                          (i + 1 == count ? flag::kEom : 0) |
+                                                          (next.reliable ? flag::kRly : 0));
             frame.frame.messageId = id;
             frame.frame.sequence = m_nextSequence++;
             frame.frame.serial = serial++;
@@ -219,7 +220,8 @@ void Link::TransmitFrame(OutFrame& out, std::int64_t nowMs, bool retry) {
     // Windows asks for an immediate ACK on every retransmission, every 24 frames, and on
     // frames of reliable or unfinished messages at most every 50 ms and quarter round trip.
     const bool due = (!(f.flags & flag::kEom) || (f.flags & flag::kRly)) &&
-                     nowMs - m_lastSakAt > kSakSpacingMs && nowMs - m_lastSakAt > m_rtt.MeanMs() / 4;
+                     nowMs - m_lastSakAt > kSakSpacingMs &&
+                     nowMs - m_lastSakAt > m_rtt.MeanMs() / 4;
     if (retry || due || m_sinceSak >= kSakEvery) {
         f.flags |= flag::kSak;
         m_lastSakAt = nowMs;
@@ -262,8 +264,17 @@ void Link::OnAck(const Frame& ack, std::int64_t nowMs) {
     const std::uint8_t base = oldest->frame.sequence;
     const std::uint8_t span = Distance(base, m_nextSequence);
     const std::uint8_t upTo = Distance(base, ack.sequence);
-    if (upTo >= span)
+    if (upTo >= span) {
+        // An ACK of what came before the oldest frame still owed: the receiver has a gap there.
+        if (upTo == 255 && !ack.IsNack()) {
+            m_repeatedAcks = ack.sequence == m_lastAckSequence ? m_repeatedAcks + 1 : 1;
+            m_lastAckSequence = ack.sequence;
+            if (m_repeatedAcks == 3 && nowMs - oldest->sentAt >= m_rtt.MeanMs())
+                TransmitFrame(*oldest, nowMs, true);
+        }
         return;  // an ACK of something older, or of nothing we sent
+    }
+    m_repeatedAcks = 0;
     for (auto& m : m_inFlight)
         for (auto& f : m.frames) {
             if (f.acked || Distance(base, f.frame.sequence) > upTo)
@@ -277,12 +288,12 @@ void Link::OnAck(const Frame& ack, std::int64_t nowMs) {
                 continue;
             }
             f.acked = true;
-                    // Only a frame sent once, named by the ACK, gives a round trip, and only when the
+            // Only a frame sent once, named by the ACK, gives a round trip, and only when the
             // ACK came within the timeout: a cumulative ACK may name a frame long after it
             // arrived, once a gap before it filled.
             const std::int64_t took = nowMs - f.sentAt;
-            if (f.frame.sequence == ack.sequence && f.frame.serial == ack.serial &&
-                f.sends == 1 && took < m_rtt.RetryMs())
+            if (f.frame.sequence == ack.sequence && f.frame.serial == ack.serial && f.sends == 1 &&
+                took < m_rtt.RetryMs())
                 m_rtt.Sample(took);
         }
     while (!m_inFlight.empty() &&
@@ -353,8 +364,7 @@ void Link::SkipGap(std::int64_t nowMs) {
 void Link::Advance(std::int64_t nowMs) {
     const std::uint8_t before = m_cumulative;
     for (auto next = m_ahead.find(static_cast<std::uint8_t>(m_cumulative + 1));
-         next != m_ahead.end();
-         next = m_ahead.find(static_cast<std::uint8_t>(m_cumulative + 1))) {
+         next != m_ahead.end(); next = m_ahead.find(static_cast<std::uint8_t>(m_cumulative + 1))) {
         Held held = std::move(next->second);
         Frame& f = held.frame;
         m_ahead.erase(next);

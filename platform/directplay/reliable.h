@@ -45,7 +45,7 @@ inline constexpr std::uint8_t kAck = 0x02;
 inline constexpr std::uint8_t kRly = 0x01;
 }  // namespace flag
 
-inline constexpr std::size_t kWindow = 24;         // message IDs outstanding on a link
+inline constexpr std::size_t kWindow = 24;          // message IDs outstanding on a link
 inline constexpr std::size_t kMaxFrameData = 1024;  // a longer message spans several frames
 // Frames of one link in flight at once: well inside the 8-bit sequence space, so that a
 // sequence number never stands for two frames the receiver may still hold. A message takes
@@ -63,11 +63,11 @@ struct Frame {
     std::uint8_t flags = 0;
     std::uint8_t messageId = 0;
     std::uint8_t sequence = 0;
-    std::uint8_t serial = 0;           // data frames and ACKs
-    std::uint32_t bytesReceived = 0;   // ACKs and NACKs
-    std::uint32_t tickCount = 0;       // ACKs and NACKs
+    std::uint8_t serial = 0;             // data frames and ACKs
+    std::uint32_t bytesReceived = 0;     // ACKs and NACKs
+    std::uint32_t tickCount = 0;         // ACKs and NACKs
     std::vector<std::uint8_t> nackMask;  // NACKs
-    Bytes data;                        // data frames
+    Bytes data;                          // data frames
 
     bool IsData() const { return (flags & flag::kCmd) && !(flags & flag::kAck); }
     bool IsNack() const { return (flags & flag::kAck) && (flags & flag::kExt); }
@@ -83,7 +83,7 @@ std::optional<Frame> DecodeFrame(std::span<const std::uint8_t> bytes);
 // before the first sample, within [kMinRetryMs, kMaxRetryMs].
 class RoundTrip {
 public:
-    static constexpr std::int64_t kMinRetryMs = 40;
+    static constexpr std::int64_t kMinRetryMs = 25;
     static constexpr std::int64_t kMaxRetryMs = 2000;
     void Sample(std::int64_t ms);
     std::int64_t RetryMs() const;
@@ -178,6 +178,10 @@ private:
     std::deque<Pending> m_waiting;
     std::int64_t m_lastSakAt = -1000000;
     int m_sinceSak = 0;
+    // The same cumulative ACK again and again while later frames arrive: the frame after it
+    // was lost, and goes again without waiting for its timeout.
+    std::uint8_t m_lastAckSequence = 0;
+    int m_repeatedAcks = 0;
 
     // Receiving.
     bool m_started = false;
