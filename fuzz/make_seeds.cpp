@@ -6,26 +6,31 @@
 
 #include "link/link.h"
 #include "model/settings_record.h"
+#include "platform/directplay/reliable.h"
 #include "platform/directplay/wire.h"
 #include "tools/simhost/mp_messages.h"
 
 namespace wire = platform::directplay::wire;
+namespace rp = platform::directplay::reliable;
 
 namespace {
 
-void Write(const std::filesystem::path& folder, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+void Write(const std::filesystem::path& folder, const std::string& name,
+           const std::vector<std::uint8_t>& bytes) {
     std::filesystem::create_directories(folder);
-    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 // [u8 sender][u16 length][bytes] for each message.
-void Queue(std::vector<std::uint8_t>& out, std::uint8_t sender, const std::vector<std::uint8_t>& message) {
+void Queue(std::vector<std::uint8_t>& out, std::uint8_t sender,
+           const std::vector<std::uint8_t>& message) {
     out.push_back(sender);
     out.push_back(static_cast<std::uint8_t>(message.size()));
     out.push_back(static_cast<std::uint8_t>(message.size() >> 8));
     out.insert(out.end(), message.begin(), message.end());
 }
-
 
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -38,7 +43,9 @@ void DatabaseSeed(const std::filesystem::path& root, const std::filesystem::path
     for (const char* file : {"world_airports.dat", "world_airspaces.lst"}) {
         std::vector<std::uint8_t> seed;
         for (std::int32_t count : {settings.airportCount, settings.airspaceFileCount})
-            for (unsigned i = 0; i < 4; ++i) seed.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(count) >> (8 * i)));
+            for (unsigned i = 0; i < 4; ++i)
+                seed.push_back(
+                    static_cast<std::uint8_t>(static_cast<std::uint32_t>(count) >> (8 * i)));
         const auto bytes = ReadAll(work / file);
         seed.insert(seed.end(), bytes.begin(), bytes.end());
         Write(root / "database", file, seed);
@@ -49,9 +56,11 @@ void DatabaseSeed(const std::filesystem::path& root, const std::filesystem::path
 
 // make_seeds CORPUS [WORKDIR]: WORKDIR holds a built database for the database target.
 int main(int argc, char** argv) {
-    if (argc < 2) return 2;
+    if (argc < 2)
+        return 2;
     const std::filesystem::path root = argv[1];
-    if (argc > 2) DatabaseSeed(root, argv[2]);
+    if (argc > 2)
+        DatabaseSeed(root, argv[2]);
     const wire::SockAddr from{0, 2300};
     wire::PlayerInfo player;
     player.flags = 0x8;
@@ -65,17 +74,58 @@ int main(int argc, char** argv) {
     wire::PlayerCreate create{0, player.id, player, u"", 7};
     wire::SuperEnumPlayersReply super{{}, u"Sunday Flight", {player, player}};
     const auto dp = root / "directplay";
-    Write(dp, "enum", wire::EncodeFrame(from, wire::Command::EnumSessions, 14, wire::EncodeEnumSessions({{}, 1, u"pw"})));
-    Write(dp, "enum-reply", wire::EncodeFrame(from, wire::Command::EnumSessionsReply, 14, wire::EncodeEnumSessionsReply({{}, u"Sunday Flight"})));
-    Write(dp, "request-id", wire::EncodeFrame(from, wire::Command::RequestPlayerId, 14, wire::EncodeRequestPlayerId(9)));
-    Write(dp, "request-reply", wire::EncodeFrame(from, wire::Command::RequestPlayerReply, 14, wire::EncodeRequestPlayerReply({5, 0})));
-    Write(dp, "add-forward-request", wire::EncodeFrame(from, wire::Command::AddForwardRequest, 14, wire::EncodeAddForwardRequest(create)));
-    Write(dp, "add-forward", wire::EncodeFrame(from, wire::Command::AddForward, 14, wire::EncodeAddForward(create)));
-    Write(dp, "create-player", wire::EncodeFrame(from, wire::Command::CreatePlayer, 14, wire::EncodeCreatePlayer(create)));
-    Write(dp, "super-enum", wire::EncodeFrame(from, wire::Command::SuperEnumPlayersReply, 14, wire::EncodeSuperEnumPlayersReply(super)));
+    Write(dp, "enum",
+          wire::EncodeFrame(from, wire::Command::EnumSessions, 14,
+                            wire::EncodeEnumSessions({{}, 1, u"pw"})));
+    Write(dp, "enum-reply",
+          wire::EncodeFrame(from, wire::Command::EnumSessionsReply, 14,
+                            wire::EncodeEnumSessionsReply({{}, u"Sunday Flight"})));
+    Write(dp, "request-id",
+          wire::EncodeFrame(from, wire::Command::RequestPlayerId, 14,
+                            wire::EncodeRequestPlayerId(9)));
+    Write(dp, "request-reply",
+          wire::EncodeFrame(from, wire::Command::RequestPlayerReply, 14,
+                            wire::EncodeRequestPlayerReply({5, 0})));
+    Write(dp, "add-forward-request",
+          wire::EncodeFrame(from, wire::Command::AddForwardRequest, 14,
+                            wire::EncodeAddForwardRequest(create)));
+    Write(dp, "add-forward",
+          wire::EncodeFrame(from, wire::Command::AddForward, 14, wire::EncodeAddForward(create)));
+    Write(
+        dp, "create-player",
+        wire::EncodeFrame(from, wire::Command::CreatePlayer, 14, wire::EncodeCreatePlayer(create)));
+    Write(dp, "super-enum",
+          wire::EncodeFrame(from, wire::Command::SuperEnumPlayersReply, 14,
+                            wire::EncodeSuperEnumPlayersReply(super)));
     Write(dp, "ping", wire::EncodeFrame(from, wire::Command::Ping, 14, wire::EncodePing({5, 99})));
-    Write(dp, "player-message", wire::EncodePlayerMessage(from, 14, {5, 0, mplink::ChatMessage("hello")}, false));
-    Write(dp, "wrapped", wire::EncodePlayerMessage(from, 14, {0, 0, {'p', 'l', 'a', 'y', 1, 2}}, true));
+    Write(dp, "player-message",
+          wire::EncodePlayerMessage(from, 14, {5, 0, mplink::ChatMessage("hello")}, false));
+    Write(dp, "wrapped",
+          wire::EncodePlayerMessage(from, 14, {0, 0, {'p', 'l', 'a', 'y', 1, 2}}, true));
+    Write(dp, "i-am-name-server",
+          wire::EncodeFrame(from, wire::Command::IAmNameServer, 14,
+                            wire::EncodeIAmNameServer({3, 5, 7, true, {0, 2300}, {0, 2350}})));
+    // Reliable-protocol frames, one after another each behind its length byte.
+    std::vector<std::uint8_t> frames;
+    auto frame = [&](std::uint8_t flags, std::uint8_t seq, std::vector<std::uint8_t> data) {
+        rp::Frame f;
+        f.fromIndex = 2;
+        f.toIndex = 0x4000;
+        f.flags = flags;
+        f.messageId = seq;
+        f.sequence = seq;
+        f.data = std::move(data);
+        const auto bytes = rp::EncodeFrame(f);
+        frames.push_back(static_cast<std::uint8_t>(bytes.size()));
+        frames.insert(frames.end(), bytes.begin(), bytes.end());
+    };
+    using namespace rp::flag;
+    frame(kCmd | kSta | kEom | kRly, 1, {1, 2, 3});
+    frame(kCmd | kSta | kRly, 2, {4});
+    frame(kCmd | kEom | kRly | kSak, 3, {5});
+    frame(kAck, 1, {});
+    frame(kCmd | kSta | kEom, 5, {6});
+    Write(dp, "reliable-frames", frames);
 
     simhost::AircraftState state{47.449, -122.309, 1200, 160};
     std::vector<std::uint8_t> queue;
