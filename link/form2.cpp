@@ -104,6 +104,7 @@ int Form2::SelectedLine(const QListWidget* list) const {
 }
 
 void Form2::ResetConnectionWindow() {
+    Command2->setEnabled(true);  // whatever join there was has ended
     ReleaseDirectPlay();
     List2->clear();
     Timer1->stop();
@@ -179,6 +180,7 @@ void Form2::JoinSession() {
         return;
     }
     EnableLocating(false);
+    Command2->setEnabled(false);  // one join at a time, until it is answered or has failed
     SetStatus(QStringLiteral("Connecting..."), true);
     const char* failure = nullptr;
     try {
@@ -228,21 +230,21 @@ void Form2::Timer1_Timer() {
     const JoinAnswer answer = PollJoinAnswer(port);
     if (answer == JoinAnswer::Waiting)
         return;
+    // Both timers stop before the box: a message box runs an event loop, and a tick meanwhile
+    // would handle a second answer under this one.
+    Timer1->stop();
+    Timer2->stop();
     if (answer == JoinAnswer::Accepted) {
         m_joined = true;
         Tell(this, platform::MessageIcon::Information, "Connected To FS Session!");
         model::g_sessionJoined = true;
         model::g_connected = true;
         SetStatus(QStringLiteral("Connected"), true);
-        Timer1->stop();
-        Timer2->stop();
         close();
         platform::ShowWindow(QStringLiteral("Form1"));
         return;
     }
     Tell(this, platform::MessageIcon::Information, "Connection Refused");
-    Timer1->stop();
-    Timer2->stop();
     EnableLocating(true);
     ResetConnectionWindow();
 }

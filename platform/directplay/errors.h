@@ -25,11 +25,13 @@ inline constexpr std::int32_t kNoSessions = Make(220);
 inline constexpr std::int32_t kSendTooBig = Make(230);
 inline constexpr std::int32_t kTimeout = Make(240);
 inline constexpr std::int32_t kUnavailable = Make(250);
+inline constexpr std::int32_t kBusy = Make(270);
 inline constexpr std::int32_t kUserCancel = Make(280);
 inline constexpr std::int32_t kSessionLost = Make(310);
 inline constexpr std::int32_t kUninitialized = Make(320);
 inline constexpr std::int32_t kNoNewPlayers = Make(330);
 inline constexpr std::int32_t kConnectionLost = Make(360);
+inline constexpr std::int32_t kConnecting = Make(1500);
 inline constexpr std::int32_t kAuthenticationFailed = Make(2000);
 }  // namespace hresult
 

@@ -750,10 +750,23 @@ wire::PlayerInfo Session::InfoOf(const Player& player) const {
 // ---------------------------------------------------------------------------------------------
 // Joining
 
+Session::BlockingCall::BlockingCall(Session& session) : m_session(session) {
+    // The waits below spin an event loop: a window's handler may call in again meanwhile.
+    if (session.m_blocking)
+        Fail(session.m_joining ? hresult::kConnecting : hresult::kBusy,
+             "another DirectPlay operation of this session is still waiting");
+    session.m_blocking = true;
+}
+
+Session::BlockingCall::~BlockingCall() {
+    m_session.m_blocking = false;
+}
+
 std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16_t port,
                                                 const wire::Guid& application,
                                                 const std::u16string& password, int timeoutMs) {
-    const int window = timeoutMs > 0 ? timeoutMs : m_options.enumTimeoutMs;
+    BlockingCall blocking(*this);
+    int window = timeoutMs > 0 ? timeoutMs : m_options.enumTimeoutMs;
     if (IsOpen())
         Fail(hresult::kAlreadyInitialized, "a session is already open");
     OpenSockets();
@@ -761,12 +774,22 @@ std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16
     if (!host.isEmpty()) {
         target = QHostAddress(host);
         if (target.isNull()) {
-            const QHostInfo info = QHostInfo::fromName(host);
-            for (const QHostAddress& address : info.addresses())
+            // The name is looked up without blocking the event loop, within the same window.
+            QElapsedTimer lookupClock;
+            lookupClock.start();
+            std::optional<QHostInfo> resolved;
+            const int lookup = QHostInfo::lookupHost(
+                host, this, [&resolved](const QHostInfo& info) { resolved = info; });
+            if (!WaitUntil([&] { return resolved.has_value(); }, window)) {
+                QHostInfo::abortHostLookup(lookup);
+                Fail(hresult::kNoConnection, "the session host's name did not resolve in time");
+            }
+            for (const QHostAddress& address : resolved->addresses())
                 if (address.protocol() == QAbstractSocket::IPv4Protocol)
                     target = address;
             if (target.isNull())
                 Fail(hresult::kNoConnection, "the session host's name is not known");
+            window = std::max(kEnumResendMs, window - static_cast<int>(lookupClock.elapsed()));
         }
     }
     const Bytes request = wire::EncodeFrame(
@@ -797,6 +820,7 @@ std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16
 }
 
 void Session::Join(const FoundSession& session, const std::u16string& password) {
+    BlockingCall blocking(*this);
     if (IsOpen())
         Fail(hresult::kAlreadyInitialized, "a session is already open");
     using namespace wire::session_flag;
@@ -1097,6 +1121,7 @@ std::vector<wire::PlayerInfo> Session::NameTable() const {
 
 std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
                                    const std::u16string& formalName) {
+    BlockingCall blocking(*this);
     RequireOpen();
     Player player;
     player.systemId = m_systemId;

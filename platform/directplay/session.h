@@ -206,8 +206,21 @@ private:
     std::uint16_t Version() const { return m_version; }
     void RequireOpen() const;
 
+    // Marks a call that waits in an event loop; a second one meanwhile fails at once.
+    class BlockingCall {
+    public:
+        explicit BlockingCall(Session& session);
+        ~BlockingCall();
+        BlockingCall(const BlockingCall&) = delete;
+        BlockingCall& operator=(const BlockingCall&) = delete;
+
+    private:
+        Session& m_session;
+    };
+
     SessionOptions m_options;
     State m_state = State::Idle;
+    bool m_blocking = false;
     QTcpServer* m_server = nullptr;
     QUdpSocket* m_udp = nullptr;
     QUdpSocket* m_enumUdp = nullptr;

@@ -95,7 +95,7 @@ void Session::OnReliableDatagram(std::span<const std::uint8_t> bytes, std::uint3
     // Only a player of another machine, sending from that machine's address, is heard.
     const Player* sender = frame ? PlayerAtIndex(frame->fromIndex) : nullptr;
     Machine* machine = sender && !sender->local ? MachineOf(sender->systemId) : nullptr;
-    if (!machine || (machine->stream.address != peerIp && peerIp != 0)) {
+    if (!machine || machine->stream.address != peerIp) {
         ++m_malformed;
         return;
     }

@@ -1,5 +1,6 @@
 // The Connection window through its controls, against a simhost on 127.0.0.1.
 
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QtTest>
@@ -24,6 +25,7 @@ private slots:
     void locatesAndJoinsASession();
     void joinPreconditionsBothReportedThenTheListCleared();
     void aRefusalReturnsToIdle();
+    void theAcceptanceBoxHeldOpenStopsTheTimersFirst();
     void exitEndsTheProgram();
 
 private:
@@ -182,6 +184,33 @@ void Form2Test::aRefusalReturnsToIdle() {
     QCOMPARE(model::g_localPlayerId, refused);
     QVERIFY(!model::g_connected);
     QCOMPARE(m_mainWindowsShown, 0);
+}
+
+// The user leaves "Connected To FS Session!" up for longer than the pending-join period: the
+// host answers every pending-join message again, and a tick under the box would handle that
+// answer and close the window beneath it. The timers stop before the box.
+void Form2Test::theAcceptanceBoxHeldOpenStopsTheTimersFirst() {
+    SimHostProcess host({"--aircraft", "1"});
+    auto* form = Open();
+    Locate(form, host.Address());
+    form->List2->setCurrentRow(0);
+    form->Timer2->setInterval(50);
+    bool timersWhileUp = true;
+    m_dialogs->onMessage = [&] {
+        timersWhileUp = form->Timer1->isActive() || form->Timer2->isActive();
+        // The user reads the box while the event loop runs on, for several timer periods.
+        QElapsedTimer up;
+        up.start();
+        while (up.elapsed() < 400)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QVERIFY(!form->Command2->isEnabled());  // one join at a time
+    QPointer<mplink::Form2> alive(form);
+    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 8000));
+    QVERIFY(!timersWhileUp);
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_mainWindowsShown, 1);
 }
 
 void Form2Test::exitEndsTheProgram() {

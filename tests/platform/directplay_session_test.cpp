@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
+#include <functional>
 #include <numeric>
 
 #include "platform/directplay/directplay.h"
@@ -385,6 +386,52 @@ TEST(DirectPlaySession, TheReliableProtocolCarriesEveryMessageOnceAndInOrderThro
             EXPECT_GT(link->Stats().retransmissions, 0u);
         }
     }
+}
+
+// The waits spin an event loop, so a window's handler can call in again; a second blocking
+// operation fails at once and the first one completes.
+TEST(DirectPlaySession, ASecondBlockingCallDuringAJoinIsTurnedAway) {
+    Hosted host = StartHost();
+    auto play = dp::DirectX7(TestOptions()).DirectPlayCreate("");
+    auto sessions = Enumerate(*play, host.enumPort);
+    ASSERT_EQ(sessions->GetCount(), 1);
+    std::vector<std::int32_t> codes;
+    auto again = [&] {
+        for (auto call :
+             {std::function<void()>([&] { play->Open(*sessions->GetItem(1), dp::kOpenJoin); }),
+              std::function<void()>([&] {
+                  play->GetDPEnumSessions(*play->CreateSessionData(), 0, dp::kEnumAvailable);
+              }),
+              std::function<void()>([&] { play->CreatePlayer("Twice", "Player", 0, 0); })}) {
+            try {
+                call();
+                codes.push_back(0);
+            } catch (const dp::DirectPlayError& e) {
+                codes.push_back(e.Code());
+            }
+        }
+    };
+    QTimer::singleShot(0, again);
+    play->Open(*sessions->GetItem(1), dp::kOpenJoin);
+    ASSERT_EQ(codes.size(), 3u) << "the second calls came while the join waited";
+    for (std::int32_t code : codes)
+        EXPECT_EQ(code, dp::hresult::kConnecting);
+    EXPECT_TRUE(play->Engine().IsOpen());
+    const std::int32_t me = play->CreatePlayer("ATC Controller", "Player", 0, 0);
+    EXPECT_EQ(play->GetPlayerFriendlyName(me), "ATC Controller");
+
+    // Creating a player waits for the host too: a call meanwhile is told the layer is busy.
+    codes.clear();
+    QTimer::singleShot(0, [&] {
+        try {
+            play->CreatePlayer("Thrice", "Player", 0, 0);
+            codes.push_back(0);
+        } catch (const dp::DirectPlayError& e) {
+            codes.push_back(e.Code());
+        }
+    });
+    play->CreatePlayer("Second", "Player", 0, 0);
+    EXPECT_EQ(codes, std::vector<std::int32_t>{dp::hresult::kBusy});
 }
 
 struct RefusalRow {
