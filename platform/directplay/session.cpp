@@ -211,8 +211,14 @@ void Session::OnDatagrams(QUdpSocket* socket) {
         // Unguaranteed player messages come as [idFrom][idTo][data] without any prefix.
         if (socket == m_udp && IsOpen()) {
             const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
-            if (auto message = wire::DecodePlayerPayload(bytes, noIds))
+            auto message = wire::DecodePlayerPayload(bytes, noIds);
+            // Without a prefix the sender is known by its address alone.
+            const Player* player = message ? FindPlayer(message->from) : nullptr;
+            const Machine* sender = player ? MachineOf(player->systemId) : nullptr;
+            if (message && sender && sender->stream.address == peerIp && MayCarry(*message, sender))
                 HandlePlayerMessage(*message);
+            else if (message)
+                ++m_refusedMessages;
             else
                 ++m_malformed;
         }
@@ -233,12 +239,49 @@ void Session::HandleFrame(const Bytes& bytes, std::uint32_t peerIp, Connection* 
         HandleSystem(*frame, peerIp, from);
     } else if (IsOpen()) {
         const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
-        if (auto message = wire::DecodePlayerPayload(frame->body, noIds))
-            HandlePlayerMessage(*message);
-        else
+        if (auto message = wire::DecodePlayerPayload(frame->body, noIds)) {
+            // Dropped before the queue: a message from a player nobody created, or from a
+            // player of another machine than the one that sent it (unless the host relays).
+            if (MayCarry(*message, SenderOf(*frame, peerIp)))
+                HandlePlayerMessage(*message);
+            else
+                Refuse(from);
+        } else {
             Malformed(from);
+        }
     }
     emit progressed();
+}
+
+Session::Machine* Session::SenderOf(const wire::Frame& frame, std::uint32_t peerIp) {
+    // Machines are told apart by address; the listening port is what the frame says.
+    return MachineAt(peerIp, frame.sender.port);
+}
+
+bool Session::FromHost(const wire::Frame& frame, std::uint32_t peerIp) {
+    const Machine* sender = SenderOf(frame, peerIp);
+    if (!sender)
+        return false;
+    // While joining, the host is the machine we asked (its system player not yet known).
+    if (m_joining && sender->systemId == 0)
+        return true;
+    return sender->systemId == m_hostSystemId && m_hostSystemId != 0;
+}
+
+bool Session::MayCarry(const wire::PlayerMessage& message, const Machine* sender) const {
+    if (!sender)
+        return false;
+    if (message.from == -1)  // the session carries no IDs: the sending machine must do
+        return true;
+    auto player = m_players.find(message.from);
+    if (player == m_players.end() || player->second.local)
+        return false;
+    return player->second.systemId == sender->systemId || sender->systemId == m_hostSystemId;
+}
+
+void Session::Refuse(Connection* from) {
+    ++m_refusedMessages;
+    Malformed(from);
 }
 
 void Session::Malformed(Connection* from) {
@@ -280,6 +323,8 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
             // A reply that answers no request of ours is ignored.
             if (!m_requestOutstanding)
                 return;
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
             if (auto reply = wire::DecodeRequestPlayerReply(body)) {
                 m_playerReply = reply;
                 m_requestOutstanding = false;
@@ -309,10 +354,18 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
             }
             return;
         case Command::AddForwardReply:
+            if (!m_joining)
+                return Refuse(from);  // answers nothing of ours
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
             if (auto error = wire::DecodeId(body))
                 m_addForwardError = *error;
             return;
         case Command::SuperEnumPlayersReply:
+            if (!m_joining)
+                return Refuse(from);  // answers nothing of ours
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
             if (auto reply = wire::DecodeSuperEnumPlayersReply(body))
                 m_superEnum = std::move(reply);
             else
@@ -321,10 +374,14 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
         case Command::AddForward: {
             if (m_state != State::Joined)
                 return;
+            // Only the host admits machines.
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
             auto message = wire::DecodePlayerCreate(body, false);
             if (!message || !(message->player.flags & wire::player_flag::kSystem))
                 return Malformed(from);
-            AddRemotePlayer(message->player, peerIp);
+            if (!m_players.count(message->player.id) && !AddRemotePlayer(message->player, peerIp))
+                return Refuse(from);
             if (Machine* host = MachineOf(m_hostSystemId))
                 SendSystem(*host, Command::AddForwardAck, wire::EncodeId(message->playerId));
             return;
@@ -345,6 +402,10 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
                 auto message = wire::DecodeIAmNameServer(body);
                 if (!message)
                     return Malformed(from);
+                // A machine can only announce itself.
+                const Machine* sender = SenderOf(frame, peerIp);
+                if (!sender || sender->systemId != message->idHost)
+                    return Refuse(from);
                 FollowNewHost(*message, peerIp);
             }
             return;
@@ -354,11 +415,16 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
             auto id = wire::DecodeDeletePlayer(body);
             if (!id)
                 return Malformed(from);
+            const bool host = FromHost(frame, peerIp);
             if (*id == m_systemId)
-                return LoseSession();  // the host let us go
+                return host ? LoseSession() : Refuse(from);  // only the host lets us go
             auto player = m_players.find(*id);
             if (player == m_players.end() || player->second.local)
                 return;
+            // A machine deletes its own players; the host anybody's.
+            const Machine* sender = SenderOf(frame, peerIp);
+            if (!host && (!sender || sender->systemId != player->second.systemId))
+                return Refuse(from);
             if (player->second.flags & wire::player_flag::kSystem)
                 MachineLost(*id);
             else
@@ -392,15 +458,17 @@ void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Conne
             return;
         case Command::YouAreDead:
             if (m_state == State::Joined)
-                LoseSession();
+                return FromHost(frame, peerIp) ? LoseSession() : Refuse(from);
             return;
         case Command::PlayerWrapper:
             if (IsOpen()) {
                 const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
-                if (auto message = wire::DecodePlayerPayload(body, noIds))
-                    HandlePlayerMessage(*message);
-                else
-                    Malformed(from);
+                auto message = wire::DecodePlayerPayload(body, noIds);
+                if (!message)
+                    return Malformed(from);
+                if (!MayCarry(*message, SenderOf(frame, peerIp)))
+                    return Refuse(from);
+                HandlePlayerMessage(*message);
             }
             return;
         default:
@@ -415,7 +483,13 @@ void Session::CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, 
     const wire::PlayerInfo& info = message->player;
     if (m_players.count(info.id) || info.id == 0)
         return;
-    AddRemotePlayer(info, peerIp);
+    // A machine creates its own application players; the host may tell of anybody's.
+    const Machine* sender = SenderOf(frame, peerIp);
+    const bool host = sender && sender->systemId == m_hostSystemId;
+    const bool own = sender && sender->systemId == info.systemPlayerId &&
+                     !(info.flags & wire::player_flag::kSystem);
+    if (!(host || own) || !AddRemotePlayer(info, peerIp))
+        return Refuse(from);
     Notice(system_message::kCreatePlayer, info.id);
     // A machine that joined while we created a player may have missed that player: a peer of
     // dialect 13 or later is told again, once per player of the last 40 seconds. A
@@ -462,8 +536,15 @@ void Session::HandlePlayerMessage(const wire::PlayerMessage& message) {
 }
 
 void Session::Enqueue(QueuedMessage message) {
-    if (m_queue.size() >= m_options.maxQueuedMessages)
+    // Bounded in count and in bytes; the newest are kept.
+    while (!m_queue.empty() && (m_queue.size() >= m_options.maxQueuedMessages ||
+                                m_queuedBytes + message.data.size() > m_options.maxQueuedBytes)) {
+        m_queuedBytes -= m_queue.front().data.size();
         m_queue.pop_front();
+    }
+    if (message.data.size() > m_options.maxQueuedBytes)
+        return;
+    m_queuedBytes += message.data.size();
     m_queue.push_back(std::move(message));
     emit messageQueued();
 }
@@ -477,9 +558,23 @@ void Session::Notice(std::uint32_t type, std::int32_t id) {
     Enqueue({0, 0, std::move(data)});
 }
 
-void Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp) {
+bool Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp) {
     if (info.id == m_systemId && m_systemId != 0)
-        return;
+        return true;
+    // Nobody fills the name table beyond what the session can hold: its maximum of
+    // application players, a machine for each and the host's, within hard ceilings.
+    const bool system = info.flags & wire::player_flag::kSystem;
+    const std::size_t sessionMax = m_desc.maxPlayers;
+    const std::size_t machineCap =
+        std::min(m_options.maxMachines, sessionMax ? sessionMax + 1 : m_options.maxMachines);
+    std::size_t applicationPlayers = 0;
+    for (const auto& [id, known] : m_players)
+        applicationPlayers += !(known.flags & wire::player_flag::kSystem);
+    const std::size_t playerCap =
+        std::min(m_options.maxPlayers, sessionMax ? sessionMax : m_options.maxPlayers);
+    if (!m_players.count(info.id) &&
+        (system ? m_machines.size() >= machineCap : applicationPlayers >= playerCap))
+        return false;
     Player player;
     player.id = info.id;
     player.systemId = (info.flags & wire::player_flag::kSystem) ? info.id : info.systemPlayerId;
@@ -508,6 +603,12 @@ void Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
     if (m_state == State::Hosting)
         CountIssued(player.id);
     m_players[player.id] = std::move(player);
+    return true;
+}
+
+const Session::Player* Session::FindPlayer(std::int32_t id) const {
+    auto it = m_players.find(id);
+    return it == m_players.end() ? nullptr : &it->second;
 }
 
 void Session::CountIssued(std::int32_t id) {
@@ -653,6 +754,11 @@ void Session::SendTcp(std::uint32_t ip, std::uint16_t port, const Bytes& frame) 
     if (auto it = m_outgoing.find(key); it != m_outgoing.end()) {
         socket = it->second;
     } else {
+        if (m_outgoing.size() >= m_options.maxOutgoing ||
+            m_connections.size() >= m_options.maxConnections) {
+            ++m_refusedConnections;
+            return;
+        }
         socket = new QTcpSocket(this);
         socket->connectToHost(QHostAddress(ip), port);
         m_outgoing[key] = socket;
@@ -660,6 +766,17 @@ void Session::SendTcp(std::uint32_t ip, std::uint16_t port, const Bytes& frame) 
         m_connections[socket]->peerIp = ip;
     }
     socket->write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
+    // A peer that does not read is cut off rather than buffered for without end: one whose
+    // unsent bytes stay beyond the limit (a burst that drains does not count).
+    Connection& connection = *m_connections[socket];
+    if (static_cast<std::size_t>(socket->bytesToWrite()) <= m_options.maxWriteBuffer) {
+        connection.overWriteLimitSince = -1;
+    } else if (connection.overWriteLimitSince < 0) {
+        connection.overWriteLimitSince = TickCount();
+    } else if (TickCount() - connection.overWriteLimitSince > m_options.writeStallMs) {
+        ++m_refusedConnections;
+        QTimer::singleShot(0, this, [this, socket] { OnSocketGone(socket); });
+    }
 }
 
 void Session::SendTo(const Machine& machine, const Bytes& frame) {
@@ -1055,7 +1172,12 @@ void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Conne
     std::vector<std::int32_t> others;
     for (const auto& [id, machine] : m_machines)
         others.push_back(id);
-    AddRemotePlayer(info, peerIp);
+    if (!AddRemotePlayer(info, peerIp)) {
+        SendTcp(peerIp, frame.sender.port,
+                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
+                                  wire::EncodeId(hresult::kNoNewPlayers)));
+        return;
+    }
     // Until it has the name table, a joining machine is spoken to as during any join.
     if (Machine* joining = MachineOf(info.id))
         joining->joined = false;
@@ -1217,6 +1339,7 @@ std::optional<QueuedMessage> Session::Receive() {
         return std::nullopt;
     QueuedMessage message = std::move(m_queue.front());
     m_queue.pop_front();
+    m_queuedBytes -= message.data.size();
     return message;
 }
 

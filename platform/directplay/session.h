@@ -45,9 +45,21 @@ struct SessionOptions {
     int joinTimeoutMs = 10000;
     int pingIntervalMs = 35000;
     int nameTableTimeoutMs = 15000;
-    std::size_t maxQueuedMessages = 10000;  // beyond it the oldest message is dropped
-    int malformedLimit = 8;                 // malformed frames before a connection is dropped
+    // Every bound on what a peer can make this layer hold. Beyond them: the oldest queued
+    // message goes, a connection or a peer's frame is refused (and counted against its
+    // connection like malformed input), a peer that does not read is cut off. The framer holds
+    // one frame of at most 1 MiB per connection (the size field's limit), a joiner keeps at
+    // most 256 creations that arrive before its name table, a reliable link at most 128 frames
+    // ahead of the next one due.
+    std::size_t maxQueuedMessages = 10000;
+    std::size_t maxQueuedBytes = 16u << 20;
+    int malformedLimit = 8;                 // malformed or refused frames before a connection goes
     std::size_t maxConnections = 128;       // open TCP connections, both ways
+    std::size_t maxOutgoing = 64;           // of them, opened by this machine
+    std::size_t maxWriteBuffer = 4u << 20;  // unsent bytes to one peer, for at most:
+    int writeStallMs = 2000;
+    std::size_t maxMachines = 256;  // hard ceilings; the session's maximum counts too
+    std::size_t maxPlayers = 1024;
     // Hosting: the mask every player ID is XORed with (the session description's Reserved1).
     // Without one the host picks a random mask as Windows does, so about half of the IDs it
     // hands out are negative as signed numbers.
@@ -107,6 +119,9 @@ public:
     std::size_t MachineCount() const { return m_machines.size(); }
     std::uint64_t MalformedCount() const { return m_malformed; }
     std::uint64_t RefusedConnections() const { return m_refusedConnections; }
+    std::uint64_t RefusedMessages() const { return m_refusedMessages; }
+    std::size_t QueuedBytes() const { return m_queuedBytes; }
+    std::size_t PlayerCount() const { return m_players.size(); }
     std::size_t ConnectionCount() const { return m_connections.size(); }
     // The reliable protocol's link to a machine, while the session uses it (tests, benchmark).
     const reliable::Link* LinkOf(std::int32_t systemId) const;
@@ -144,6 +159,7 @@ private:
         bool outgoing = false;
         std::uint32_t peerIp = 0;
         std::uint16_t peerPort = 0;  // outgoing: the port connected to
+        std::int64_t overWriteLimitSince = -1;
     };
 
     void OpenSockets();
@@ -187,7 +203,15 @@ private:
     std::vector<wire::PlayerInfo> NameTable() const;
 
     // Both sides.
-    void AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp);
+    // False when the session's bounds leave no room for it.
+    bool AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp);
+    // Trust: which machine sent a frame, whether it is the host, and whether a player message
+    // may come from it.
+    Machine* SenderOf(const wire::Frame& frame, std::uint32_t peerIp);
+    const Player* FindPlayer(std::int32_t id) const;
+    bool FromHost(const wire::Frame& frame, std::uint32_t peerIp);
+    bool MayCarry(const wire::PlayerMessage& message, const Machine* sender) const;
+    void Refuse(Connection* from);
     void RemovePlayer(std::int32_t id, bool notify);
     void RecountPlayers();
     wire::PlayerInfo InfoOf(const Player& player) const;
@@ -242,6 +266,8 @@ private:
     std::uint32_t m_idsIssued = 0;
     std::uint64_t m_malformed = 0;
     std::uint64_t m_refusedConnections = 0;
+    std::uint64_t m_refusedMessages = 0;
+    std::size_t m_queuedBytes = 0;
 
     // Local application players with the time they were created, for CREATEPLAYERVERIFY.
     std::vector<std::pair<std::int32_t, std::int64_t>> m_recentLocal;

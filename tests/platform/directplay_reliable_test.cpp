@@ -192,8 +192,9 @@ TEST(ReliableLink, EveryReliableMessageArrivesOnceAndInOrderThroughABadNetwork) 
         const char* name;
         int drop, duplicate, reorder;
     };
-    for (const Row row : {Row{"clean", 0, 0, 0}, Row{"20 % lost, duplicated, reordered", 20, 10, 20},
-                          Row{"40 % lost", 40, 0, 0}}) {
+    for (const Row row :
+         {Row{"clean", 0, 0, 0}, Row{"20 % lost, duplicated, reordered", 20, 10, 20},
+          Row{"40 % lost", 40, 0, 0}}) {
         SCOPED_TRACE(row.name);
         Pair p;
         p.net.drop = row.drop;
@@ -226,8 +227,9 @@ TEST(ReliableLink, EveryReliableMessageArrivesOnceAndInOrderThroughABadNetwork) 
 
 TEST(ReliableLink, RetriesAskForAnAckAndCountTheirSerial) {
     std::vector<rp::Frame> onWire;
-    rp::Link lonely(1, 2, [&](const Bytes& f) { onWire.push_back(*rp::DecodeFrame(f)); },
-                    [](const rp::Frame&, Bytes) {});
+    rp::Link lonely(
+        1, 2, [&](const Bytes& f) { onWire.push_back(*rp::DecodeFrame(f)); },
+        [](const rp::Frame&, Bytes) {});
     lonely.Send(1, 2, Hex({1, 2, 3}), true, 0);
     for (std::int64_t t = 0; t <= 5000; t += 10)
         lonely.Tick(t);

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -432,6 +433,114 @@ TEST(DirectPlaySession, ASecondBlockingCallDuringAJoinIsTurnedAway) {
     });
     play->CreatePlayer("Second", "Player", 0, 0);
     EXPECT_EQ(codes, std::vector<std::int32_t>{dp::hresult::kBusy});
+}
+
+// A stranger on another machine (127.0.0.2: machines are told apart by address) sends what only
+// the host, or a player's own machine, may send. Nothing changes, and after the usual count of
+// refusals the stranger loses its connection. It even names the host's listening port.
+TEST(DirectPlaySession, OnlyTheHostChangesWhoIsInTheSession) {
+    Hosted host = StartHost();
+    Joined joiner = Join(host.enumPort, "ATC Controller");
+    auto& engine = joiner.play->Engine();
+    const std::int32_t hostSystem = host.play->Engine().SystemPlayerId();
+    const dp::wire::SockAddr spoofed{0, host.play->Engine().TcpPort()};
+    auto frame = [&](dp::wire::Command command, const dp::wire::Bytes& body) {
+        return dp::wire::EncodeFrame(spoofed, command, 14, body);
+    };
+    dp::wire::PlayerCreate stranger;
+    stranger.playerId = 0x1234;
+    stranger.player.id = 0x1234;
+    stranger.player.flags = dp::wire::player_flag::kSystem | dp::wire::player_flag::kInGroup;
+    stranger.player.hasAddresses = true;
+    stranger.player.stream = {0x7F000002, 9};
+    dp::wire::PlayerCreate foreign;
+    foreign.playerId = 0x5678;
+    foreign.player.id = 0x5678;
+    foreign.player.systemPlayerId = hostSystem;
+    foreign.player.shortName = u"Ghost";
+    struct Row {
+        const char* name;
+        dp::wire::Bytes bytes;
+    };
+    const Row rows[] = {
+        {"ADDFORWARD of a machine",
+         frame(dp::wire::Command::AddForward, dp::wire::EncodeAddForward(stranger))},
+        {"YOUAREDEAD", frame(dp::wire::Command::YouAreDead, {})},
+        {"DELETEPLAYER of our system player",
+         frame(dp::wire::Command::DeletePlayer,
+               dp::wire::EncodeDeletePlayer(engine.SystemPlayerId()))},
+        {"DELETEPLAYER of the host's pilot",
+         frame(dp::wire::Command::DeletePlayer, dp::wire::EncodeDeletePlayer(host.player))},
+        {"CREATEPLAYER on the host's machine",
+         frame(dp::wire::Command::CreatePlayer, dp::wire::EncodeCreatePlayer(foreign))},
+        {"a message from nobody",
+         dp::wire::EncodePlayerMessage(spoofed, 14, {0x777, 0, Bytes({4099, 4, 0x777})}, false)},
+        {"a message in the host pilot's name",
+         dp::wire::EncodePlayerMessage(spoofed, 14, {host.player, 0, Bytes({4118, 0})}, false)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::uint64_t refused = engine.RefusedMessages();
+        QTcpSocket attacker;
+        ASSERT_TRUE(attacker.bind(QHostAddress("127.0.0.2"), 0));
+        attacker.connectToHost(QHostAddress::LocalHost, engine.TcpPort());
+        ASSERT_TRUE(attacker.waitForConnected(2000));
+        for (int i = 0; i < 12; ++i)
+            attacker.write(reinterpret_cast<const char*>(row.bytes.data()),
+                           static_cast<qsizetype>(row.bytes.size()));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return attacker.state() == QAbstractSocket::UnconnectedState; }, 5000));
+        EXPECT_GT(engine.RefusedMessages(), refused);
+        EXPECT_TRUE(engine.IsOpen());
+        EXPECT_EQ(engine.MachineCount(), 1u);
+        EXPECT_TRUE(HasPlayer(*joiner.play, host.player));
+        EXPECT_FALSE(HasPlayer(*joiner.play, 0x5678));
+        std::int32_t from = 0, to = 0;
+        while (joiner.play->GetMessageCount(joiner.player) > 0)
+            EXPECT_EQ(joiner.play->Receive(from, to, dp::kReceiveAll) && from != 0x777 &&
+                          from != host.player,
+                      true);
+    }
+    // The host's own word still counts.
+    host.play->Send(host.player, 0, dp::kSendGuaranteed, dp::DirectPlayMessage(Bytes({4100, 0})));
+    auto heard = NextFromPlayer(*joiner.play, joiner.player);
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(heard->first, host.player);
+    host.play->DestroyPlayer(host.player);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !HasPlayer(*joiner.play, host.player); }));
+}
+
+TEST(DirectPlaySession, AFloodOfLargeMessagesKeepsTheQueueWithinItsBytes) {
+    dp::SessionOptions small = TestOptions();
+    small.maxQueuedBytes = 3u << 20;
+    Hosted host = StartHost();
+    Joined joiner = Join(host.enumPort, "ATC Controller", small);
+    ASSERT_TRUE(SawNotice(*host.play, host.player, dp::system_message::kCreatePlayer));
+    while (joiner.play->GetMessageCount(joiner.player) > 0) {
+        std::int32_t from = 0, to = 0;
+        joiner.play->Receive(from, to, dp::kReceiveAll);
+    }
+    QSignalSpy queued(&joiner.play->Engine(), &dp::Session::messageQueued);
+    constexpr std::int32_t kCount = 12;
+    for (std::int32_t n = 0; n < kCount; ++n) {
+        dp::DirectPlayMessage m;
+        m.WriteLong(n);
+        for (int i = 0; i < 900 * 1024; ++i)
+            m.WriteByte(0x5A);
+        host.play->Send(host.player, joiner.player, dp::kSendGuaranteed, m);
+    }
+    // Nothing is taken while the flood arrives (10.8 MB into a queue of 3 MB).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return queued.count() >= kCount; }, 20000));
+    EXPECT_LE(joiner.play->Engine().QueuedBytes(), small.maxQueuedBytes);
+    std::vector<std::int32_t> kept;
+    while (joiner.play->GetMessageCount(joiner.player) > 0) {
+        std::int32_t from = 0, to = 0;
+        auto m = joiner.play->Receive(from, to, dp::kReceiveAll);
+        if (from == host.player)
+            kept.push_back(m->ReadLong());
+    }
+    EXPECT_EQ(kept, (std::vector<std::int32_t>{kCount - 3, kCount - 2, kCount - 1}));  // the newest
+    EXPECT_EQ(joiner.play->Engine().QueuedBytes(), 0u);
 }
 
 struct RefusalRow {

@@ -23,8 +23,9 @@ dp::SessionOptions Options() {
     return options;
 }
 
-std::shared_ptr<dp::DirectPlay4> JoinHost(WindowsHost& host) {
-    auto play = dp::DirectX7(Options()).DirectPlayCreate("");
+std::shared_ptr<dp::DirectPlay4> JoinHost(WindowsHost& host,
+                                          dp::SessionOptions options = Options()) {
+    auto play = dp::DirectX7(options).DirectPlayCreate("");
     play->InitializeConnection(
         dp::ConnectionAddress::TcpIp("127.0.0.1:" + std::to_string(host.EnumPort())));
     auto sessions = play->GetDPEnumSessions(*play->CreateSessionData(), 0, dp::kEnumAvailable);
@@ -93,8 +94,8 @@ TEST(WindowsHost, NegativeIdsAndAPlayerCreatedDuringTheJoin) {
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             for (const auto& f : host.received)
-                if (!f.isSystem && f.body.size() >= 8 && wire::LoadU32(f.body.data()) ==
-                                                             static_cast<std::uint32_t>(me))
+                if (!f.isSystem && f.body.size() >= 8 &&
+                    wire::LoadU32(f.body.data()) == static_cast<std::uint32_t>(me))
                     return true;
             return false;
         },
@@ -135,6 +136,46 @@ TEST(WindowsHost, CreatePlayerVerifyFollowsTheDialect) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return host.received.size() > frames; }, 5000));
         EXPECT_EQ(VerifiedIds(host).size(), before);
     }
+}
+
+// The host's own word ends the session: it deletes our system player, or says we are dead.
+TEST(WindowsHost, TheHostCanLetUsGo) {
+    for (const bool youAreDead : {false, true}) {
+        SCOPED_TRACE(youAreDead ? "YOUAREDEAD" : "DELETEPLAYER of our system player");
+        WindowsHost host(0x80000000);
+        auto play = JoinHost(host);
+        ASSERT_TRUE(play);
+        play->CreatePlayer("ATC Controller", "Player", 0, 0);
+        if (youAreDead)
+            host.Send(wire::Command::YouAreDead, {});
+        else
+            host.Send(wire::Command::DeletePlayer, wire::EncodeDeletePlayer(host.joinerSystemId));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !play->Engine().IsOpen(); }, 5000));
+    }
+}
+
+// A host that stops reading what we send is cut off once our unsent bytes pass the limit,
+// rather than buffered for without end.
+TEST(WindowsHost, APeerThatDoesNotReadIsCutOffAtTheWriteLimit) {
+    WindowsHost host(0x12340000);
+    dp::SessionOptions options = Options();
+    options.maxWriteBuffer = 256 * 1024;
+    auto play = JoinHost(host, options);
+    ASSERT_TRUE(play);
+    const std::int32_t me = play->CreatePlayer("ATC Controller", "Player", 0, 0);
+    host.StopReading();
+    const dp::DirectPlayMessage chunk(wire::Bytes(64 * 1024, 1));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            try {
+                play->Send(me, 0, dp::kSendGuaranteed, chunk);
+            } catch (const dp::DirectPlayError&) {
+                return true;  // the session is gone with its host
+            }
+            return play->Engine().RefusedConnections() > 0;
+        },
+        30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !play->Engine().IsOpen(); }, 5000));
 }
 
 int main(int argc, char** argv) {

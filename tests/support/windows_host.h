@@ -60,7 +60,14 @@ public:
     }
     void SendPlayerMessage(std::int32_t from, std::int32_t to, const Bytes& data) {
         Write(platform::directplay::wire::EncodePlayerMessage(Own(), m_version, {from, to, data},
-                                                               false));
+                                                              false));
+    }
+    // From now on nothing sent to the host is read: its system's buffers fill up.
+    void StopReading() {
+        for (QTcpSocket* socket : m_accepted) {
+            QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+            socket->setReadBufferSize(1);
+        }
     }
     bool Got(Command command) const {
         for (const auto& f : received)
@@ -83,9 +90,8 @@ private:
         while (m_enum.hasPendingDatagrams()) {
             const QNetworkDatagram d = m_enum.receiveDatagram();
             const QByteArray data = d.data();
-            auto frame = wire::DecodeFrame(
-                {reinterpret_cast<const std::uint8_t*>(data.constData()),
-                 static_cast<std::size_t>(data.size())});
+            auto frame = wire::DecodeFrame({reinterpret_cast<const std::uint8_t*>(data.constData()),
+                                            static_cast<std::size_t>(data.size())});
             if (!frame || frame->command != Command::EnumSessions)
                 continue;
             m_joinerPort = frame->sender.port;
@@ -104,6 +110,7 @@ private:
 
     void OnConnection() {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+            m_accepted.push_back(socket);
             auto framer = std::make_shared<platform::directplay::wire::StreamFramer>();
             QObject::connect(socket, &QTcpSocket::readyRead, [this, socket, framer] {
                 const QByteArray bytes = socket->readAll();
@@ -168,6 +175,7 @@ private:
     QUdpSocket m_enum;
     QTcpServer m_server;
     std::unique_ptr<QTcpSocket> m_out;
+    std::vector<QTcpSocket*> m_accepted;  // children of the server
     std::uint16_t m_joinerPort = 0;
     std::uint32_t m_nextIndex = 3;
 };
