@@ -1,11 +1,18 @@
 #pragma once
 
-// The TCP/IP service provider and session logic of DirectPlay 4, both roles in one class:
-// hosting (answering enumeration, handing out player IDs, admitting machines, forwarding new
-// players, pinging) and joining (enumerating, joining, creating players, talking to every
-// machine of the session). It runs on the thread that owns it, driven by that thread's event
-// loop; the waiting operations spin a local event loop with a deadline, so windows keep
-// painting. Received messages queue here until the program takes them.
+// The TCP/IP service provider and session logic of DirectPlay 4, both roles of one machine:
+// joining (enumerating, joining, creating players, talking to every machine of the session)
+// and hosting (answering enumeration, handing out player IDs, admitting machines, pinging),
+// which a joiner takes over when the session migrates its host. Its parts live in files by
+// role: session_transport.cpp (sockets, framing, connections, datagrams, pings, waits),
+// session_names.cpp (the name table and who may speak for whom), session_join.cpp,
+// session_host.cpp, session_reliable.cpp (traffic in the reliable protocol's frames), and
+// session.cpp (the operations the program calls, the queue, messages of both roles).
+// It runs on the thread that owns it, driven by that thread's event loop; the waiting
+// operations spin a local event loop with a deadline, so windows keep painting. Received
+// messages queue here until the program takes them. Every peer is untrusted: only the host
+// changes who is in the session, and SessionOptions names every bound on what a peer can make
+// it hold.
 
 #include <QHostAddress>
 #include <QObject>
@@ -171,6 +178,9 @@ private:
     void OnDatagrams(QUdpSocket* socket);
     void HandleFrame(const wire::Bytes& bytes, std::uint32_t peerIp, Connection* from);
     void HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
+    void HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
+    void HandleForHost(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
+    void HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void HandlePlayerMessage(const wire::PlayerMessage& message);
     void Malformed(Connection* from);
     void MachineLost(std::int32_t systemId);

@@ -1,0 +1,304 @@
+// Hosting: answering searches, handing out player IDs, admitting machines, and taking the
+// host's place when the session migrates.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <algorithm>
+
+#include "platform/directplay/errors.h"
+#include "platform/directplay/session.h"
+#include "platform/directplay/session_internal.h"
+
+namespace platform::directplay {
+
+using wire::Bytes;
+using wire::Command;
+using namespace session_internal;
+
+void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
+                   const std::u16string& password) {
+    if (IsOpen())
+        Fail(hresult::kAlreadyInitialized, "a session is already open");
+    OpenSockets();
+    if (!OpenEnumSocket())
+        Fail(hresult::kUnavailable, "the enumeration port is taken");
+
+    m_desc = desc;
+    auto* random = QRandomGenerator::global();
+    if (m_desc.instance == wire::Guid{})
+        for (auto& b : m_desc.instance)
+            b = static_cast<std::uint8_t>(random->bounded(256));
+    if (m_options.idMask)
+        m_desc.reserved1 = *m_options.idMask;
+    else if (m_desc.reserved1 == 0)
+        m_desc.reserved1 = random->generate();
+    m_desc.currentPlayers = 0;
+    m_name = name;
+    m_password = password;
+    m_version = wire::kNewestVersion;
+    m_state = State::Hosting;
+    m_systemId = NewPlayerId();
+    m_hostSystemId = m_systemId;
+    Player self;
+    self.id = m_systemId;
+    self.systemId = m_systemId;
+    self.flags = wire::player_flag::kSystem | wire::player_flag::kNameServer |
+                 wire::player_flag::kInGroup | wire::player_flag::kLocal;
+    self.local = true;
+    m_players[m_systemId] = self;
+    m_pingTimer.start();
+}
+
+bool Session::OpenEnumSocket() {
+    auto* socket = new QUdpSocket(this);
+    if (!socket->bind(m_options.bindAddress, m_options.enumPort, QAbstractSocket::ShareAddress)) {
+        delete socket;
+        return false;
+    }
+    m_enumUdp = socket;
+    connect(m_enumUdp, &QUdpSocket::readyRead, this, [this] { OnDatagrams(m_enumUdp); });
+    return true;
+}
+
+std::int32_t Session::NewPlayerId() {
+    // An index in the low half and a uniqueness count in the high half; IDs are never
+    // reused, so one count serves as both. 0 addresses every player and 0xFFFFFFFF is
+    // DirectPlay's "unknown": a mask that would turn a count into either skips that count.
+    for (;;) {
+        ++m_idsIssued;
+        const std::uint32_t raw = ((m_idsIssued & 0xFFFF) << 16) | (m_idsIssued & 0xFFFF);
+        const std::uint32_t id = raw ^ m_desc.reserved1;
+        if (id != 0 && id != 0xFFFFFFFFu)
+            return static_cast<std::int32_t>(id);
+    }
+}
+
+void Session::CountIssued(std::int32_t id) {
+    const std::uint32_t raw = static_cast<std::uint32_t>(id) ^ m_desc.reserved1;
+    m_idsIssued = std::max({m_idsIssued, raw & 0xFFFF, raw >> 16});
+}
+
+void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {
+    auto request = wire::DecodeEnumSessions(frame.body);
+    if (!request)
+        return Malformed(nullptr);
+    if (request->application != wire::Guid{} && request->application != m_desc.application)
+        return;
+    const bool full = m_desc.currentPlayers >= m_desc.maxPlayers && m_desc.maxPlayers != 0;
+    if (full && !(request->flags & wire::enum_flag::kAll))
+        return;
+    if ((m_desc.flags & wire::session_flag::kPrivate) && request->password != m_password)
+        return;
+    const Bytes reply = wire::EncodeFrame(OwnStream(), Command::EnumSessionsReply, m_version,
+                                          wire::EncodeEnumSessionsReply({m_desc, m_name}));
+    // The answer goes on a connection of its own, which closes once written.
+    auto* socket = new QTcpSocket(this);
+    connect(socket, &QTcpSocket::connected, socket, [socket, reply] {
+        socket->write(reinterpret_cast<const char*>(reply.data()),
+                      static_cast<qint64>(reply.size()));
+        socket->disconnectFromHost();
+    });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
+    socket->connectToHost(QHostAddress(peerIp), frame.sender.port);
+}
+
+void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp,
+                                    Connection* from) {
+    auto flags = wire::DecodeRequestPlayerId(frame.body);
+    if (!flags)
+        return Malformed(from);
+    wire::RequestPlayerReply reply;
+    const bool system = *flags & wire::player_flag::kSystem;
+    const bool full = m_desc.maxPlayers != 0 && m_desc.currentPlayers >= m_desc.maxPlayers;
+    const std::uint32_t closed =
+        system ? wire::session_flag::kJoinDisabled : wire::session_flag::kNoNewPlayers;
+    if (full || (m_desc.flags & closed))
+        reply.result = hresult::kNoNewPlayers;
+    else
+        reply.id = NewPlayerId();
+    if (!system && reply.result == 0) {
+        // Counted now, so that the limit holds while the CREATEPLAYER is on its way.
+        ++m_desc.currentPlayers;
+    }
+    SendTcp(peerIp, frame.sender.port,
+            wire::EncodeFrame(OwnStream(), Command::RequestPlayerReply, m_version,
+                              wire::EncodeRequestPlayerReply(reply)));
+}
+
+void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
+    auto request = wire::DecodePlayerCreate(frame.body, true);
+    if (!request)
+        return Malformed(from);
+    if ((m_desc.flags & wire::session_flag::kPasswordRequired) && request->password != m_password) {
+        SendTcp(peerIp, frame.sender.port,
+                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
+                                  wire::EncodeId(hresult::Make(340))));
+        return;
+    }
+    wire::PlayerInfo info = request->player;
+    info.id = request->playerId;
+    info.flags = wire::player_flag::kSystem | wire::player_flag::kInGroup;
+    if (!info.hasAddresses) {
+        info.hasAddresses = true;
+        info.stream = {0, frame.sender.port};
+    }
+    // Others learn this machine's real address from us.
+    if (info.stream.address == 0)
+        info.stream.address = peerIp;
+    if (info.datagram.address == 0)
+        info.datagram.address = peerIp;
+    std::vector<std::int32_t> others;
+    for (const auto& [id, machine] : m_machines)
+        others.push_back(id);
+    if (!AddRemotePlayer(info, peerIp)) {
+        SendTcp(peerIp, frame.sender.port,
+                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
+                                  wire::EncodeId(hresult::kNoNewPlayers)));
+        return;
+    }
+    // Until it has the name table, a joining machine is spoken to as during any join.
+    if (Machine* joining = MachineOf(info.id))
+        joining->joined = false;
+
+    wire::PlayerCreate forward;
+    forward.playerId = info.id;
+    forward.player = info;
+    forward.player.flags = wire::player_flag::kSystem | wire::player_flag::kInGroup;
+    for (std::int32_t id : others)
+        if (const Machine* machine = MachineOf(id))
+            SendSystem(*machine, Command::AddForward, wire::EncodeAddForward(forward));
+
+    if (others.empty())
+        return FinishAdmission(info.id);
+    Admission& admission = m_admissions[info.id];
+    admission.waitingFor = others;
+    admission.timer = new QTimer(this);
+    admission.timer->setSingleShot(true);
+    const std::int32_t admitted = info.id;
+    connect(admission.timer, &QTimer::timeout, this,
+            [this, admitted] { FinishAdmission(admitted); });
+    admission.timer->start(m_options.nameTableTimeoutMs);
+}
+
+void Session::FinishAdmission(std::int32_t systemId) {
+    if (auto it = m_admissions.find(systemId); it != m_admissions.end()) {
+        if (it->second.timer)
+            it->second.timer->deleteLater();
+        m_admissions.erase(it);
+    }
+    Machine* machine = MachineOf(systemId);
+    if (!machine)
+        return;
+    wire::SuperEnumPlayersReply reply;
+    reply.desc = m_desc;
+    reply.name = m_name;
+    reply.players = NameTable();
+    SendSystem(*machine, Command::SuperEnumPlayersReply, wire::EncodeSuperEnumPlayersReply(reply));
+    machine->joined = true;
+}
+
+std::vector<wire::PlayerInfo> Session::NameTable() const {
+    using namespace wire::player_flag;
+    std::vector<wire::PlayerInfo> table;
+    for (const auto& [id, player] : m_players) {
+        wire::PlayerInfo info = InfoOf(player);
+        if (player.flags & kSystem) {
+            info.flags = id == m_systemId ? (kSystem | kNameServer | kInGroup | kLocal)
+                                          : (kSystem | kInGroup);
+            info.version = m_version;
+            if (id == m_systemId)
+                info.stream.address = 0, info.datagram.address = 0;
+        } else {
+            info.flags = kLocal;
+        }
+        table.push_back(std::move(info));
+    }
+    return table;
+}
+
+// Messages only the host takes: requests of joining machines.
+void Session::HandleForHost(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
+    const auto& body = frame.body;
+    switch (frame.command) {
+        case Command::RequestPlayerId:
+            if (m_state == State::Hosting)
+                AnswerRequestPlayerId(frame, peerIp, from);
+            return;
+        case Command::AddForwardRequest:
+            if (m_state == State::Hosting)
+                AdmitMachine(frame, peerIp, from);
+            return;
+        case Command::AddForwardAck:
+            if (m_state == State::Hosting) {
+                auto id = wire::DecodeId(body);
+                if (!id)
+                    return Malformed(from);
+                const Machine* acker = MachineAt(peerIp, frame.sender.port);
+                for (auto& [admitted, admission] : m_admissions) {
+                    if (admitted != *id || !acker)
+                        continue;
+                    std::erase(admission.waitingFor, acker->systemId);
+                    if (admission.waitingFor.empty()) {
+                        FinishAdmission(admitted);
+                        return;
+                    }
+                }
+            }
+            return;
+        default:
+            return;
+    }
+}
+
+void Session::ElectHost() {
+    // Every machine runs the same election: the system player with the lowest ID follows the
+    // host. IDs compare as the unsigned 32-bit DPIDs they are; as signed numbers a masked ID
+    // with its top bit set would wrongly come first.
+    std::uint32_t lowest = static_cast<std::uint32_t>(m_systemId);
+    for (const auto& [id, machine] : m_machines)
+        lowest = std::min(lowest, static_cast<std::uint32_t>(id));
+    if (lowest == static_cast<std::uint32_t>(m_systemId))
+        return BecomeHost();
+    // Another machine takes over; until it says so, every machine is pinged so that one that
+    // is gone too is noticed and the election runs again.
+    m_hostSystemId = static_cast<std::int32_t>(lowest);
+    m_awaitingHost = true;
+}
+
+void Session::BecomeHost() {
+    m_state = State::Hosting;
+    m_awaitingHost = false;
+    m_hostSystemId = m_systemId;
+    using namespace wire::player_flag;
+    if (auto self = m_players.find(m_systemId); self != m_players.end())
+        self->second.flags = kSystem | kNameServer | kInGroup | kLocal;
+    // New IDs go on beyond every index and uniqueness count the old host handed out.
+    for (const auto& [id, player] : m_players)
+        CountIssued(id);
+    RecountPlayers();
+    // Enumeration is answered where the old host answered it when the port is free;
+    // otherwise the session goes on without being listed.
+    if (!m_enumUdp)
+        (void)OpenEnumSocket();
+    wire::IAmNameServer announcement;
+    announcement.idHost = m_systemId;
+    announcement.flags = kSystem | kNameServer | kInGroup;
+    announcement.hasAddresses = true;
+    announcement.stream = {0, TcpPort()};
+    announcement.datagram = {0, UdpPort()};
+    for (const auto& [id, machine] : m_machines) {
+        announcement.idTo = id;
+        SendSystem(machine, Command::IAmNameServer, wire::EncodeIAmNameServer(announcement));
+    }
+    emit progressed();
+}
+
+}  // namespace platform::directplay

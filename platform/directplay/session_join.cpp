@@ -1,0 +1,289 @@
+// Joining: finding sessions, joining one, the messages a joined machine takes from its host,
+// and following a new host.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <algorithm>
+
+#include "platform/directplay/errors.h"
+#include "platform/directplay/session.h"
+#include "platform/directplay/session_internal.h"
+
+namespace platform::directplay {
+
+using wire::Bytes;
+using wire::Command;
+using namespace session_internal;
+
+Session::BlockingCall::BlockingCall(Session& session) : m_session(session) {
+    // The waits below spin an event loop: a window's handler may call in again meanwhile.
+    if (session.m_blocking)
+        Fail(session.m_joining ? hresult::kConnecting : hresult::kBusy,
+             "another DirectPlay operation of this session is still waiting");
+    session.m_blocking = true;
+}
+
+Session::BlockingCall::~BlockingCall() {
+    m_session.m_blocking = false;
+}
+
+std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16_t port,
+                                                const wire::Guid& application,
+                                                const std::u16string& password, int timeoutMs) {
+    BlockingCall blocking(*this);
+    int window = timeoutMs > 0 ? timeoutMs : m_options.enumTimeoutMs;
+    if (IsOpen())
+        Fail(hresult::kAlreadyInitialized, "a session is already open");
+    OpenSockets();
+    QHostAddress target(QHostAddress::Broadcast);
+    if (!host.isEmpty()) {
+        target = QHostAddress(host);
+        if (target.isNull()) {
+            // The name is looked up without blocking the event loop, within the same window.
+            QElapsedTimer lookupClock;
+            lookupClock.start();
+            std::optional<QHostInfo> resolved;
+            const int lookup = QHostInfo::lookupHost(
+                host, this, [&resolved](const QHostInfo& info) { resolved = info; });
+            if (!WaitUntil([&] { return resolved.has_value(); }, window)) {
+                QHostInfo::abortHostLookup(lookup);
+                Fail(hresult::kNoConnection, "the session host's name did not resolve in time");
+            }
+            for (const QHostAddress& address : resolved->addresses())
+                if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                    target = address;
+            if (target.isNull())
+                Fail(hresult::kNoConnection, "the session host's name is not known");
+            window = std::max(kEnumResendMs, window - static_cast<int>(lookupClock.elapsed()));
+        }
+    }
+    const Bytes request = wire::EncodeFrame(
+        OwnStream(), Command::EnumSessions, wire::kNewestVersion,
+        wire::EncodeEnumSessions({application, wire::enum_flag::kAvailable, password}));
+    m_found.clear();
+    m_enumerating = true;
+    QElapsedTimer clock;
+    clock.start();
+    // Asking one named host, its answer is all there is to wait for: the search ends one
+    // resend period after it. A search of the network waits the whole window.
+    const bool directed = !host.isEmpty();
+    qint64 answeredAt = -1;
+    while (clock.elapsed() < window) {
+        if (directed && !m_found.empty()) {
+            if (answeredAt < 0)
+                answeredAt = clock.elapsed();
+            else if (clock.elapsed() - answeredAt >= kEnumResendMs)
+                break;
+        }
+        m_udp->writeDatagram(reinterpret_cast<const char*>(request.data()),
+                             static_cast<qint64>(request.size()), target, port);
+        const qint64 left = window - clock.elapsed();
+        WaitUntil([] { return false; }, static_cast<int>(std::min<qint64>(left, kEnumResendMs)));
+    }
+    m_enumerating = false;
+    return m_found;
+}
+
+void Session::Join(const FoundSession& session, const std::u16string& password) {
+    BlockingCall blocking(*this);
+    if (IsOpen())
+        Fail(hresult::kAlreadyInitialized, "a session is already open");
+    using namespace wire::session_flag;
+    if (session.desc.flags & kSecure)
+        Fail(hresult::kAuthenticationFailed, "the session is secure and needs a Windows logon");
+    OpenSockets();
+    QElapsedTimer clock;
+    clock.start();
+    auto left = [&] {
+        return static_cast<int>(std::max<qint64>(0, m_options.joinTimeoutMs - clock.elapsed()));
+    };
+
+    m_version = std::clamp(session.version, wire::kOldestVersion, wire::kNewestVersion);
+    m_desc = session.desc;
+    m_name = session.name;
+    const std::uint32_t hostIp = Ipv4(session.host);
+    Machine host;
+    host.address = session.host;
+    host.stream = {hostIp, session.hostPort};
+    m_machines.clear();
+    m_players.clear();
+    m_machines[0] = host;  // keyed by its system player once known
+
+    // A join that fails leaves nothing of the session behind.
+    auto abandon = [&](std::int32_t code, const std::string& text) {
+        m_machines.clear();
+        m_players.clear();
+        m_systemId = 0;
+        m_joining = false;
+        m_requestOutstanding = false;
+        m_earlyCreates.clear();
+        Fail(code, text);
+    };
+    m_joining = true;
+    m_earlyCreates.clear();
+    m_playerReply.reset();
+    m_requestOutstanding = true;
+    SendSystem(host, Command::RequestPlayerId,
+               wire::EncodeRequestPlayerId(wire::player_flag::kSystem | wire::player_flag::kLocal));
+    if (!WaitUntil([&] { return m_playerReply.has_value(); },
+                   std::min(left(), m_options.requestTimeoutMs)))
+        abandon(hresult::kTimeout, "the session host did not answer");
+    if (m_playerReply->result != 0)
+        abandon(m_playerReply->result, "the session host refused to admit this machine");
+    m_systemId = m_playerReply->id;
+
+    Player self;
+    self.id = m_systemId;
+    self.systemId = m_systemId;
+    self.flags = wire::player_flag::kSystem | wire::player_flag::kLocal;
+    self.local = true;
+    m_players[m_systemId] = self;
+
+    wire::PlayerCreate request;
+    request.playerId = m_systemId;
+    request.player = InfoOf(self);
+    request.password = password;
+    request.tickCount = m_desc.reserved1;
+    m_superEnum.reset();
+    m_addForwardError.reset();
+    SendSystem(host, Command::AddForwardRequest, wire::EncodeAddForwardRequest(request));
+    if (!WaitUntil([&] { return m_superEnum.has_value() || m_addForwardError.has_value(); },
+                   std::min(left(), m_options.requestTimeoutMs)))
+        abandon(hresult::kTimeout, "the session host did not send the players of the session");
+    if (m_addForwardError)
+        abandon(*m_addForwardError, "the session host refused this machine");
+    m_state = State::Joined;
+    m_machines.clear();
+    m_desc = m_superEnum->desc;
+    // The host first, so the others' addresses resolve against it.
+    for (const auto& info : m_superEnum->players) {
+        if ((info.flags & wire::player_flag::kNameServer) && info.id != m_systemId) {
+            m_hostSystemId = info.id;
+            Machine hostMachine = host;
+            hostMachine.systemId = info.id;
+            hostMachine.datagram = {info.datagram.address ? info.datagram.address : hostIp,
+                                    info.datagram.port};
+            m_machines[info.id] = hostMachine;
+            Player player;
+            player.id = info.id;
+            player.systemId = info.id;
+            player.flags = info.flags;
+            m_players[info.id] = player;
+        }
+    }
+    for (const auto& info : m_superEnum->players) {
+        if (info.id == m_systemId || info.id == m_hostSystemId)
+            continue;
+        AddRemotePlayer(info, hostIp);
+    }
+    m_superEnum.reset();
+    m_joining = false;
+    // Players created while the name table was on its way join it now.
+    auto early = std::move(m_earlyCreates);
+    m_earlyCreates.clear();
+    for (const auto& [frame, peerIp] : early)
+        CreateFromMessage(frame, peerIp, nullptr);
+    m_pingTimer.start();
+}
+
+// Messages a joining or joined machine takes: answers to its requests, and the host's word.
+void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
+    const auto& body = frame.body;
+    switch (frame.command) {
+        case Command::EnumSessionsReply:
+            if (m_enumerating) {
+                auto reply = wire::DecodeEnumSessionsReply(body);
+                if (!reply)
+                    return Malformed(from);
+                FoundSession found{
+                    reply->desc, reply->name, QHostAddress(peerIp), frame.sender.port,
+                    std::clamp(frame.version, wire::kOldestVersion, wire::kNewestVersion)};
+                auto same = std::find_if(
+                    m_found.begin(), m_found.end(),
+                    [&](const FoundSession& s) { return s.desc.instance == found.desc.instance; });
+                if (same != m_found.end())
+                    *same = found;
+                else
+                    m_found.push_back(found);
+            }
+            return;
+        case Command::RequestPlayerReply:
+            // A reply that answers no request of ours is ignored.
+            if (!m_requestOutstanding)
+                return;
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
+            if (auto reply = wire::DecodeRequestPlayerReply(body)) {
+                m_playerReply = reply;
+                m_requestOutstanding = false;
+            } else {
+                Malformed(from);
+            }
+            return;
+        case Command::AddForwardReply:
+            if (!m_joining)
+                return Refuse(from);  // answers nothing of ours
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
+            if (auto error = wire::DecodeId(body))
+                m_addForwardError = *error;
+            return;
+        case Command::SuperEnumPlayersReply:
+            if (!m_joining)
+                return Refuse(from);  // answers nothing of ours
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
+            if (auto reply = wire::DecodeSuperEnumPlayersReply(body))
+                m_superEnum = std::move(reply);
+            else
+                Malformed(from);
+            return;
+        case Command::AddForward: {
+            if (m_state != State::Joined)
+                return;
+            // Only the host admits machines.
+            if (!FromHost(frame, peerIp))
+                return Refuse(from);
+            auto message = wire::DecodePlayerCreate(body, false);
+            if (!message || !(message->player.flags & wire::player_flag::kSystem))
+                return Malformed(from);
+            if (!m_players.count(message->player.id) && !AddRemotePlayer(message->player, peerIp))
+                return Refuse(from);
+            if (Machine* host = MachineOf(m_hostSystemId))
+                SendSystem(*host, Command::AddForwardAck, wire::EncodeId(message->playerId));
+            return;
+        }
+        case Command::YouAreDead:
+            if (m_state == State::Joined)
+                return FromHost(frame, peerIp) ? LoseSession() : Refuse(from);
+            return;
+        default:
+            return;
+    }
+}
+
+void Session::FollowNewHost(const wire::IAmNameServer& message, std::uint32_t) {
+    if (message.idHost == m_hostSystemId && !m_awaitingHost)
+        return;  // the host we follow says it again
+    // Only a host that left makes room for a new one.
+    if (!m_awaitingHost)
+        return;
+    auto player = m_players.find(message.idHost);
+    if (player == m_players.end() || !(player->second.flags & wire::player_flag::kSystem) ||
+        message.idHost == m_systemId)
+        return;
+    for (auto& [id, other] : m_players)
+        other.flags &= ~wire::player_flag::kNameServer;
+    player->second.flags |= wire::player_flag::kNameServer;
+    m_hostSystemId = message.idHost;
+    m_awaitingHost = false;
+}
+
+}  // namespace platform::directplay
