@@ -127,6 +127,29 @@ int main(int argc, char** argv) {
     frame(kCmd | kSta | kEom, 5, {6});
     Write(dp, "reliable-frames", frames);
 
+    // The session target: the same messages without their prefix, as records of a kind byte
+    // (0: the host by TCP, 1: a stranger by TCP, 2: the host by datagram) and a 16-bit length.
+    std::vector<std::uint8_t> records;
+    auto record = [&](std::uint8_t kind, const std::vector<std::uint8_t>& frame) {
+        const std::size_t length = frame.size() - wire::kPrefixSize;
+        records.push_back(kind);
+        records.push_back(static_cast<std::uint8_t>(length));
+        records.push_back(static_cast<std::uint8_t>(length >> 8));
+        records.insert(records.end(), frame.begin() + wire::kPrefixSize, frame.end());
+    };
+    for (std::uint8_t kind : {std::uint8_t{0}, std::uint8_t{1}}) {
+        record(kind, wire::EncodeFrame(from, wire::Command::CreatePlayer, 14,
+                                       wire::EncodeCreatePlayer(create)));
+        record(kind, wire::EncodeFrame(from, wire::Command::AddForward, 14,
+                                       wire::EncodeAddForward(create)));
+        record(kind, wire::EncodeFrame(from, wire::Command::DeletePlayer, 14,
+                                       wire::EncodeDeletePlayer(5)));
+        record(kind,
+               wire::EncodePlayerMessage(from, 14, {5, 0, mplink::ChatMessage("hello")}, false));
+    }
+    record(2, wire::EncodeFrame(from, wire::Command::Ping, 14, wire::EncodePing({5, 99})));
+    Write(root / "session", "records", records);
+
     simhost::AircraftState state{47.449, -122.309, 1200, 160};
     std::vector<std::uint8_t> queue;
     Queue(queue, 3, mplink::PlayerHereMessage(3));

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 bash scripts/install-deps.sh
-targets=(scenery_file airspace_file magdec scenery_cfg settings database messages chat directplay)
+targets=(scenery_file airspace_file magdec scenery_cfg settings database messages chat directplay session)
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target tarvolo-tool fuzz_seeds "${targets[@]/#/fuzz_}"
 bin=build/fuzz

@@ -73,6 +73,9 @@ struct SessionOptions {
     std::optional<std::uint32_t> idMask;
     // A stand-in for a bad network on every datagram this session sends (tests, benchmark).
     reliable::Impairment impairment;
+    // Whom this session may send to (by IPv4 address); unset, anybody. The fuzz target keeps
+    // it on the loopback whatever addresses its input names.
+    std::function<bool(std::uint32_t)> mayContact;
 };
 
 struct FoundSession {
@@ -130,6 +133,10 @@ public:
     std::size_t QueuedBytes() const { return m_queuedBytes; }
     std::size_t PlayerCount() const { return m_players.size(); }
     std::size_t ConnectionCount() const { return m_connections.size(); }
+    // Bytes as if a peer at `peerIp` had sent them: a whole frame from a TCP connection, or a
+    // datagram to the session's UDP port. The fuzz target drives the session with them.
+    void FeedFrame(std::span<const std::uint8_t> frame, std::uint32_t peerIp);
+    void FeedDatagram(std::span<const std::uint8_t> datagram, std::uint32_t peerIp);
     // The reliable protocol's link to a machine, while the session uses it (tests, benchmark).
     const reliable::Link* LinkOf(std::int32_t systemId) const;
 
@@ -176,6 +183,8 @@ private:
     void OnReadable(QTcpSocket* socket);
     void OnSocketGone(QTcpSocket* socket);
     void OnDatagrams(QUdpSocket* socket);
+    void HandleDatagram(std::span<const std::uint8_t> bytes, std::uint32_t peerIp,
+                        bool sessionPort);
     void HandleFrame(const wire::Bytes& bytes, std::uint32_t peerIp, Connection* from);
     void HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);

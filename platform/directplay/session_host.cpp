@@ -98,6 +98,8 @@ void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {
         return;
     const Bytes reply = wire::EncodeFrame(OwnStream(), Command::EnumSessionsReply, m_version,
                                           wire::EncodeEnumSessionsReply({m_desc, m_name}));
+    if (m_options.mayContact && !m_options.mayContact(peerIp))
+        return;
     // The answer goes on a connection of its own, which closes once written.
     auto* socket = new QTcpSocket(this);
     connect(socket, &QTcpSocket::connected, socket, [socket, reply] {

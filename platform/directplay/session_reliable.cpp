@@ -154,7 +154,7 @@ void Session::ReliableTick() {
 }
 
 void Session::WriteDatagram(std::uint32_t ip, std::uint16_t port, const Bytes& datagram) {
-    if (!m_udp)
+    if (!m_udp || (m_options.mayContact && !m_options.mayContact(ip)))
         return;
     const QByteArray bytes(reinterpret_cast<const char*>(datagram.data()),
                            static_cast<qsizetype>(datagram.size()));

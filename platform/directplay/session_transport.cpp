@@ -133,42 +133,53 @@ void Session::OnDatagrams(QUdpSocket* socket) {
     while (socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram(wire::kMaxFrameSize);
         const QByteArray data = datagram.data();
-        const std::span<const std::uint8_t> bytes{
-            reinterpret_cast<const std::uint8_t*>(data.constData()),
-            static_cast<std::size_t>(data.size())};
-        const std::uint32_t peerIp = Ipv4(datagram.senderAddress());
-        auto frame = wire::DecodeFrame(bytes);
-        if (frame && frame->isSystem) {
-            if (frame->command == Command::EnumSessions && m_state == State::Hosting)
-                AnswerEnum(*frame, peerIp);
-            else if (socket == m_udp)
-                HandleSystem(*frame, peerIp, nullptr);
-            emit progressed();
-            continue;
-        }
-        // With the reliable protocol every other datagram is one of its frames, bare or (read
-        // all the same) behind a service-provider prefix.
-        if (socket == m_udp && IsOpen() && (m_desc.flags & wire::session_flag::kReliableProtocol)) {
-            if (frame)
-                OnReliableDatagram(frame->body, peerIp);
-            else
-                OnReliableDatagram(bytes, peerIp);
-            continue;
-        }
-        // Unguaranteed player messages come as [idFrom][idTo][data] without any prefix.
-        if (socket == m_udp && IsOpen()) {
-            const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
-            auto message = wire::DecodePlayerPayload(bytes, noIds);
-            // Without a prefix the sender is known by its address alone.
-            const Player* player = message ? FindPlayer(message->from) : nullptr;
-            const Machine* sender = player ? MachineOf(player->systemId) : nullptr;
-            if (message && sender && sender->stream.address == peerIp && MayCarry(*message, sender))
-                HandlePlayerMessage(*message);
-            else if (message)
-                ++m_refusedMessages;
-            else
-                ++m_malformed;
-        }
+        HandleDatagram({reinterpret_cast<const std::uint8_t*>(data.constData()),
+                        static_cast<std::size_t>(data.size())},
+                       Ipv4(datagram.senderAddress()), socket == m_udp);
+    }
+}
+
+void Session::FeedFrame(std::span<const std::uint8_t> frame, std::uint32_t peerIp) {
+    HandleFrame(Bytes(frame.begin(), frame.end()), peerIp, nullptr);
+}
+
+void Session::FeedDatagram(std::span<const std::uint8_t> datagram, std::uint32_t peerIp) {
+    HandleDatagram(datagram, peerIp, true);
+}
+
+void Session::HandleDatagram(std::span<const std::uint8_t> bytes, std::uint32_t peerIp,
+                             bool sessionPort) {
+    auto frame = wire::DecodeFrame(bytes);
+    if (frame && frame->isSystem) {
+        if (frame->command == Command::EnumSessions && m_state == State::Hosting)
+            AnswerEnum(*frame, peerIp);
+        else if (sessionPort)
+            HandleSystem(*frame, peerIp, nullptr);
+        emit progressed();
+        return;
+    }
+    // With the reliable protocol every other datagram is one of its frames, bare or (read
+    // all the same) behind a service-provider prefix.
+    if (sessionPort && IsOpen() && (m_desc.flags & wire::session_flag::kReliableProtocol)) {
+        if (frame)
+            OnReliableDatagram(frame->body, peerIp);
+        else
+            OnReliableDatagram(bytes, peerIp);
+        return;
+    }
+    // Unguaranteed player messages come as [idFrom][idTo][data] without any prefix.
+    if (sessionPort && IsOpen()) {
+        const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
+        auto message = wire::DecodePlayerPayload(bytes, noIds);
+        // Without a prefix the sender is known by its address alone.
+        const Player* player = message ? FindPlayer(message->from) : nullptr;
+        const Machine* sender = player ? MachineOf(player->systemId) : nullptr;
+        if (message && sender && sender->stream.address == peerIp && MayCarry(*message, sender))
+            HandlePlayerMessage(*message);
+        else if (message)
+            ++m_refusedMessages;
+        else
+            ++m_malformed;
     }
 }
 
@@ -214,6 +225,8 @@ void Session::Refuse(Connection* from) {
 }
 
 void Session::SendTcp(std::uint32_t ip, std::uint16_t port, const Bytes& frame) {
+    if (m_options.mayContact && !m_options.mayContact(ip))
+        return;
     const auto key = std::make_pair(ip, port);
     QTcpSocket* socket = nullptr;
     if (auto it = m_outgoing.find(key); it != m_outgoing.end()) {
