@@ -130,9 +130,14 @@ void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peer
         // Counted now, so that the limit holds while the CREATEPLAYER is on its way.
         ++m_desc.currentPlayers;
     }
-    SendTcp(peerIp, frame.sender.port,
-            wire::EncodeFrame(OwnStream(), Command::RequestPlayerReply, m_version,
-                              wire::EncodeRequestPlayerReply(reply)));
+    // A machine of the session is answered the way all its traffic goes (in a session with
+    // the reliable protocol, in its frames); a joining one where it asked from.
+    const Bytes answer = wire::EncodeFrame(OwnStream(), Command::RequestPlayerReply, m_version,
+                                           wire::EncodeRequestPlayerReply(reply));
+    if (const Machine* asker = SenderOf(frame, peerIp))
+        SendTo(*asker, answer);
+    else
+        SendTcp(peerIp, frame.sender.port, answer);
 }
 
 void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
