@@ -15,6 +15,8 @@
 #include <functional>
 #include <numeric>
 
+#include "link/link.h"
+#include "model/shared_state.h"
 #include "platform/directplay/directplay.h"
 
 namespace dp = platform::directplay;
@@ -278,6 +280,22 @@ TEST(DirectPlaySession, AHostThatLeavesAMigratingSessionIsFollowed) {
         ASSERT_TRUE(QTest::qWaitFor([&] {
             return HasPlayer(*radar.play, pilot.player) && HasPlayer(*pilot.play, radar.player);
         }));
+        // The radar's message loop has the pilot in its traffic table.
+        model::ResetSharedState();
+        model::g_localPlayerId = radar.player;
+        model::g_sessionJoined = true;
+        mplink::DirectPlayPort port(radar.play);
+        std::int16_t watchdog = mplink::kWatchdogSeconds;
+        auto pilotRow = [&]() -> const model::TrafficEntry* {
+            mplink::ProcessMessages(port, watchdog);
+            for (std::int16_t i = 1; i <= model::g_trafficCount; ++i)
+                if (model::g_traffic[static_cast<std::size_t>(i)].name == "N123AB")
+                    return &model::g_traffic[static_cast<std::size_t>(i)];
+            return nullptr;
+        };
+        pilot.play->Send(pilot.player, 0, dp::kSendGuaranteed,
+                         dp::DirectPlayMessage(mplink::PlayerHereMessage(pilot.player)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pilotRow() != nullptr; }));
 
         host.play->Close();
         auto& heir = row.radarTakesOver ? radarEngine : pilotEngine;
@@ -290,13 +308,16 @@ TEST(DirectPlaySession, AHostThatLeavesAMigratingSessionIsFollowed) {
         EXPECT_FALSE(follower.IsHost());
         EXPECT_FALSE(HasPlayer(*radar.play, host.player));
 
-        // The pilot is still there for the radar, and still heard.
+        // The pilot is still in the radar's table, and its positions still arrive there.
         EXPECT_EQ(radar.play->GetPlayerFriendlyName(pilot.player), "N123AB");
-        pilot.play->Send(pilot.player, 0, dp::kSendGuaranteed,
-                         dp::DirectPlayMessage(Bytes({4120, 34})));
-        auto heard = NextFromPlayer(*radar.play, radar.player);
-        ASSERT_TRUE(heard);
-        EXPECT_EQ(heard->first, pilot.player);
+        dp::DirectPlayMessage position(Bytes({mplink::MP_POSITION, 34, 0, 0, 0, 0, 5000875, 0, 0}));
+        for (int i = 0; i < 3; ++i)
+            position.WriteShort(0);
+        pilot.play->Send(pilot.player, 0, dp::kSendGuaranteed, position);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            const model::TrafficEntry* entry = pilotRow();
+            return entry && entry->latitude == 45.0;
+        }));
 
         // The new host does the host's work: a newcomer finds the session there and joins.
         Joined newcomer = Join(heir.EnumPort(), "UAL387");
