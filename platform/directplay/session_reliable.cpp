@@ -1,13 +1,13 @@
 // The session's side of the reliable protocol: which machines it carries traffic to, the
 // player indexes of its frames, the datagrams they travel in, and what arrives in them.
 
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPointer>
 #include <QTimer>
 #include <QUdpSocket>
 
 #include "platform/directplay/session.h"
+#include "platform/directplay/session_internal.h"
 
 namespace platform::directplay {
 
@@ -15,13 +15,9 @@ using wire::Bytes;
 
 namespace {
 
+// The reliable links run on the session's own clock.
 std::int64_t NowMs() {
-    static QElapsedTimer clock = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return clock.elapsed();
+    return session_internal::TickCount();
 }
 
 bool StartsWithSignature(std::span<const std::uint8_t> bytes) {
