@@ -1,14 +1,6 @@
 // The session's public operations, its message queue, and the messages both roles take.
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QUdpSocket>
+#include <QTimer>
 #include <algorithm>
 
 #include "platform/directplay/errors.h"
@@ -23,18 +15,24 @@ using namespace session_internal;
 
 Session::Session(SessionOptions options, QObject* parent)
     : QObject(parent), m_options(std::move(options)) {
+    Transport::Handlers handlers;
+    handlers.frame = [this](const Bytes& frame, std::uint32_t peerIp, Connection* from) {
+        HandleFrame(frame, peerIp, from);
+    };
+    handlers.datagram = [this](std::span<const std::uint8_t> bytes, std::uint32_t peerIp,
+                               bool sessionPort) { HandleDatagram(bytes, peerIp, sessionPort); };
+    handlers.outgoingLost = [this](std::uint32_t ip, std::uint16_t port) {
+        if (!IsOpen())
+            return;
+        if (Machine* machine = m_names.MachineAt(ip, port))
+            MachineLost(machine->systemId);
+    };
+    m_transport = new Transport(m_options, std::move(handlers), this);
     m_pingTimer.setInterval(m_options.pingIntervalMs);
     connect(&m_pingTimer, &QTimer::timeout, this, &Session::PingTick);
 }
 
-Session::~Session() {
-    for (auto& [socket, connection] : m_connections) {
-        socket->disconnect(this);
-        socket->abort();
-        delete socket;
-    }
-    m_connections.clear();
-}
+Session::~Session() = default;
 
 // Every system message goes to the role that takes it.
 void Session::HandleSystem(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
@@ -91,14 +89,14 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
             const bool host = FromHost(frame, peerIp);
             if (*id == m_systemId)
                 return host ? LoseSession() : Refuse(from);  // only the host lets us go
-            auto player = m_players.find(*id);
-            if (player == m_players.end() || player->second.local)
+            const Player* player = m_names.Find(*id);
+            if (!player || player->local)
                 return;
             // A machine deletes its own players; the host anybody's.
             const Machine* sender = SenderOf(frame, peerIp);
-            if (!host && (!sender || sender->systemId != player->second.systemId))
+            if (!host && (!sender || sender->systemId != player->systemId))
                 return Refuse(from);
-            if (player->second.flags & wire::player_flag::kSystem)
+            if (player->IsSystem())
                 MachineLost(*id);
             else
                 RemovePlayer(*id, true);
@@ -108,14 +106,15 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
             auto ping = wire::DecodePing(body);
             if (!ping || !IsOpen())
                 return;
-            const auto player = m_players.find(ping->idFrom);
-            if (player == m_players.end()) {
+            const Player* player = m_names.Find(ping->idFrom);
+            if (!player) {
                 if (m_state == State::Hosting)
-                    SendTcp(peerIp, frame.sender.port,
-                            wire::EncodeFrame(OwnStream(), Command::YouAreDead, Version(), {}));
+                    m_transport->SendStream(
+                        peerIp, frame.sender.port,
+                        wire::EncodeFrame(OwnStream(), Command::YouAreDead, Version(), {}));
                 return;
             }
-            if (Machine* machine = MachineOf(player->second.systemId)) {
+            if (Machine* machine = m_names.MachineOf(player->systemId)) {
                 machine->heard = true;
                 machine->missedPings = 0;
                 SendDatagram(*machine, Command::PingReply,
@@ -125,7 +124,7 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
         }
         case Command::PingReply:
             if (auto reply = wire::DecodePing(body)) {
-                if (Machine* machine = MachineOf(reply->idFrom))
+                if (Machine* machine = m_names.MachineOf(reply->idFrom))
                     machine->heard = true, machine->missedPings = 0;
             }
             return;
@@ -135,7 +134,7 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
                 auto message = wire::DecodePlayerPayload(body, noIds);
                 if (!message)
                     return Malformed(from);
-                if (!MayCarry(*message, SenderOf(frame, peerIp)))
+                if (!m_names.MayCarry(*message, SenderOf(frame, peerIp), m_hostSystemId))
                     return Refuse(from);
                 HandlePlayerMessage(*message);
             }
@@ -150,16 +149,16 @@ void Session::HandlePlayerMessage(const wire::PlayerMessage& message) {
         Enqueue({message.from, message.to, message.data});
         return;
     }
-    auto target = m_players.find(message.to);
-    if (target == m_players.end())
+    const Player* target = m_names.Find(message.to);
+    if (!target)
         return;
-    if (target->second.local) {
+    if (target->local) {
         Enqueue({message.from, message.to, message.data});
         return;
     }
     // The host passes on what reached it for a player of another machine.
     if (m_state == State::Hosting) {
-        if (Machine* machine = MachineOf(target->second.systemId)) {
+        if (Machine* machine = m_names.MachineOf(target->systemId)) {
             const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
             SendTo(*machine, wire::EncodePlayerMessage(OwnStream(), Version(), message, noIds));
         }
@@ -193,13 +192,9 @@ void Session::MachineLost(std::int32_t systemId) {
     const bool hostLeft = m_state == State::Joined && systemId == m_hostSystemId;
     if (hostLeft && !(m_desc.flags & wire::session_flag::kMigrateHost))
         return LoseSession();
-    if (!m_machines.count(systemId))
+    const std::vector<std::int32_t> gone = m_names.RemoveMachine(systemId);
+    if (gone.empty())
         return;
-    std::vector<std::int32_t> gone;
-    for (const auto& [id, player] : m_players)
-        if (player.systemId == systemId)
-            gone.push_back(id);
-    m_machines.erase(systemId);
     m_links.erase(systemId);
     m_admissions.erase(systemId);
     for (auto& [admitted, admission] : m_admissions)
@@ -224,13 +219,7 @@ void Session::LoseSession() {
     m_pingTimer.stop();
     m_reliableTimer.stop();
     m_links.clear();
-    for (auto& [socket, connection] : m_connections) {
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
-    }
-    m_connections.clear();
-    m_outgoing.clear();
+    m_transport->Drop();
     Notice(system_message::kSessionLost, 0);
     emit sessionLost();
 }
@@ -258,7 +247,7 @@ std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
         player.id = NewPlayerId();
         ++m_desc.currentPlayers;
     } else {
-        Machine* host = MachineOf(m_hostSystemId);
+        Machine* host = m_names.MachineOf(m_hostSystemId);
         if (!host)
             Fail(hresult::kConnectionLost, "the session host is gone");
         m_playerReply.reset();
@@ -275,7 +264,7 @@ std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
             Fail(m_playerReply->result, "the session host refused a new player");
         player.id = m_playerReply->id;
     }
-    m_players[player.id] = player;
+    m_names.Put(player);
     m_recentLocal.emplace_back(player.id, TickCount());
     wire::PlayerCreate create;
     create.playerId = player.id;
@@ -286,10 +275,10 @@ std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
 
 void Session::DestroyPlayer(std::int32_t id) {
     RequireOpen();
-    auto it = m_players.find(id);
-    if (it == m_players.end() || !it->second.local || id == m_systemId)
+    const Player* player = m_names.Find(id);
+    if (!player || !player->local || id == m_systemId)
         Fail(hresult::kInvalidPlayer, "not a player of this program");
-    m_players.erase(it);
+    m_names.Remove(id);
     if (m_state == State::Hosting && m_desc.currentPlayers > 0)
         --m_desc.currentPlayers;
     SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
@@ -297,8 +286,8 @@ void Session::DestroyPlayer(std::int32_t id) {
 
 void Session::Send(std::int32_t from, std::int32_t to, std::span<const std::uint8_t> data) {
     RequireOpen();
-    auto sender = m_players.find(from);
-    if (sender == m_players.end() || !sender->second.local)
+    const Player* sender = m_names.Find(from);
+    if (!sender || !sender->local)
         Fail(hresult::kInvalidPlayer, "the sender is not a player of this program");
     const std::size_t limit = (m_desc.flags & wire::session_flag::kReliableProtocol)
                                   ? reliable::kMaxMessageSize
@@ -310,20 +299,20 @@ void Session::Send(std::int32_t from, std::int32_t to, std::span<const std::uint
     if (to == 0) {
         // One copy per machine; players of this machine do not hear themselves.
         const Bytes frame = wire::EncodePlayerMessage(OwnStream(), Version(), message, noIds);
-        for (const auto& [id, machine] : m_machines)
+        for (const auto& [id, machine] : m_names.Machines())
             SendTo(machine, frame);
         return;
     }
-    auto target = m_players.find(to);
-    if (target == m_players.end())
+    const Player* target = m_names.Find(to);
+    if (!target)
         Fail(hresult::kInvalidPlayer, "no such player");
-    if (target->second.local) {
+    if (target->local) {
         Enqueue({from, to, message.data});
         return;
     }
-    Machine* machine = MachineOf(target->second.systemId);
+    Machine* machine = m_names.MachineOf(target->systemId);
     if (!machine)
-        machine = MachineOf(m_hostSystemId);  // let the host pass it on
+        machine = m_names.MachineOf(m_hostSystemId);  // let the host pass it on
     if (!machine)
         Fail(hresult::kInvalidPlayer, "no route to the player");
     SendTo(*machine, wire::EncodePlayerMessage(OwnStream(), Version(), message, noIds));
@@ -348,7 +337,7 @@ void Session::Close() {
     // Leaving, a machine deletes its players everywhere, the host's as well: the others learn
     // at once that it left (and, where the session allows it, choose the next host).
     if (m_state == State::Joined || m_state == State::Hosting) {
-        for (const auto& [id, player] : m_players)
+        for (const auto& [id, player] : m_names.Players())
             if (player.local && id != m_systemId)
                 SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
         SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(m_systemId));
@@ -359,41 +348,12 @@ void Session::Close() {
     m_awaitingHost = false;
     m_recentLocal.clear();
     m_pingTimer.stop();
-    for (auto& [socket, connection] : m_connections) {
-        socket->disconnect(this);
-        if (connection->outgoing) {
-            // Let what was written reach the other side before the connection goes, even
-            // when this object goes first; a peer that never lets go is cut after 2 s.
-            socket->setParent(
-                QCoreApplication::instance());  // outlives this object, not the program
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTcpSocket* leaving = socket;
-            QTimer::singleShot(2000, leaving,
-                               [leaving] { leaving->abort(), leaving->deleteLater(); });
-            socket->disconnectFromHost();
-        } else {
-            socket->abort();
-            socket->deleteLater();
-        }
-    }
-    m_connections.clear();
-    m_outgoing.clear();
-    m_machines.clear();
-    m_players.clear();
+    m_transport->Close();
+    m_names.Clear();
     for (auto& [id, admission] : m_admissions)
         if (admission.timer)
             admission.timer->deleteLater();
     m_admissions.clear();
-    if (m_server)
-        m_server->close();
-    if (m_enumUdp) {
-        m_enumUdp->disconnect(this);
-        m_enumUdp->close();
-        m_enumUdp->deleteLater();
-        m_enumUdp = nullptr;
-    }
-    if (m_udp)
-        m_udp->close();
 }
 
 }  // namespace platform::directplay

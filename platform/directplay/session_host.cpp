@@ -1,15 +1,8 @@
 // Hosting: answering searches, handing out player IDs, admitting machines, and taking the
 // host's place when the session migrates.
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QHostInfo>
-#include <QNetworkDatagram>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QUdpSocket>
+#include <QTimer>
 #include <algorithm>
 
 #include "platform/directplay/errors.h"
@@ -26,8 +19,8 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
                    const std::u16string& password) {
     if (IsOpen())
         Fail(hresult::kAlreadyInitialized, "a session is already open");
-    OpenSockets();
-    if (!OpenEnumSocket())
+    m_transport->Open();
+    if (!m_transport->OpenEnum())
         Fail(hresult::kUnavailable, "the enumeration port is taken");
 
     m_desc = desc;
@@ -52,19 +45,8 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
     self.flags = wire::player_flag::kSystem | wire::player_flag::kNameServer |
                  wire::player_flag::kInGroup | wire::player_flag::kLocal;
     self.local = true;
-    m_players[m_systemId] = self;
+    m_names.Put(self);
     m_pingTimer.start();
-}
-
-bool Session::OpenEnumSocket() {
-    auto* socket = new QUdpSocket(this);
-    if (!socket->bind(m_options.bindAddress, m_options.enumPort, QAbstractSocket::ShareAddress)) {
-        delete socket;
-        return false;
-    }
-    m_enumUdp = socket;
-    connect(m_enumUdp, &QUdpSocket::readyRead, this, [this] { OnDatagrams(m_enumUdp); });
-    return true;
 }
 
 std::int32_t Session::NewPlayerId() {
@@ -98,18 +80,8 @@ void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {
         return;
     const Bytes reply = wire::EncodeFrame(OwnStream(), Command::EnumSessionsReply, m_version,
                                           wire::EncodeEnumSessionsReply({m_desc, m_name}));
-    if (m_options.mayContact && !m_options.mayContact(peerIp))
-        return;
     // The answer goes on a connection of its own, which closes once written.
-    auto* socket = new QTcpSocket(this);
-    connect(socket, &QTcpSocket::connected, socket, [socket, reply] {
-        socket->write(reinterpret_cast<const char*>(reply.data()),
-                      static_cast<qint64>(reply.size()));
-        socket->disconnectFromHost();
-    });
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
-    socket->connectToHost(QHostAddress(peerIp), frame.sender.port);
+    m_transport->SendOnce(peerIp, frame.sender.port, reply);
 }
 
 void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp,
@@ -137,7 +109,7 @@ void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peer
     if (const Machine* asker = SenderOf(frame, peerIp))
         SendTo(*asker, answer);
     else
-        SendTcp(peerIp, frame.sender.port, answer);
+        m_transport->SendStream(peerIp, frame.sender.port, answer);
 }
 
 void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
@@ -145,9 +117,9 @@ void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Conne
     if (!request)
         return Malformed(from);
     if ((m_desc.flags & wire::session_flag::kPasswordRequired) && request->password != m_password) {
-        SendTcp(peerIp, frame.sender.port,
-                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
-                                  wire::EncodeId(hresult::Make(340))));
+        m_transport->SendStream(peerIp, frame.sender.port,
+                                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
+                                                  wire::EncodeId(hresult::Make(340))));
         return;
     }
     wire::PlayerInfo info = request->player;
@@ -163,16 +135,16 @@ void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Conne
     if (info.datagram.address == 0)
         info.datagram.address = peerIp;
     std::vector<std::int32_t> others;
-    for (const auto& [id, machine] : m_machines)
+    for (const auto& [id, machine] : m_names.Machines())
         others.push_back(id);
     if (!AddRemotePlayer(info, peerIp)) {
-        SendTcp(peerIp, frame.sender.port,
-                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
-                                  wire::EncodeId(hresult::kNoNewPlayers)));
+        m_transport->SendStream(peerIp, frame.sender.port,
+                                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
+                                                  wire::EncodeId(hresult::kNoNewPlayers)));
         return;
     }
     // Until it has the name table, a joining machine is spoken to as during any join.
-    if (Machine* joining = MachineOf(info.id))
+    if (Machine* joining = m_names.MachineOf(info.id))
         joining->joined = false;
 
     wire::PlayerCreate forward;
@@ -180,7 +152,7 @@ void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Conne
     forward.player = info;
     forward.player.flags = wire::player_flag::kSystem | wire::player_flag::kInGroup;
     for (std::int32_t id : others)
-        if (const Machine* machine = MachineOf(id))
+        if (const Machine* machine = m_names.MachineOf(id))
             SendSystem(*machine, Command::AddForward, wire::EncodeAddForward(forward));
 
     if (others.empty())
@@ -201,21 +173,21 @@ void Session::FinishAdmission(std::int32_t systemId) {
             it->second.timer->deleteLater();
         m_admissions.erase(it);
     }
-    Machine* machine = MachineOf(systemId);
+    Machine* machine = m_names.MachineOf(systemId);
     if (!machine)
         return;
     wire::SuperEnumPlayersReply reply;
     reply.desc = m_desc;
     reply.name = m_name;
-    reply.players = NameTable();
+    reply.players = NameTableForJoiner();
     SendSystem(*machine, Command::SuperEnumPlayersReply, wire::EncodeSuperEnumPlayersReply(reply));
     machine->joined = true;
 }
 
-std::vector<wire::PlayerInfo> Session::NameTable() const {
+std::vector<wire::PlayerInfo> Session::NameTableForJoiner() const {
     using namespace wire::player_flag;
     std::vector<wire::PlayerInfo> table;
-    for (const auto& [id, player] : m_players) {
+    for (const auto& [id, player] : m_names.Players()) {
         wire::PlayerInfo info = InfoOf(player);
         if (player.flags & kSystem) {
             info.flags = id == m_systemId ? (kSystem | kNameServer | kInGroup | kLocal)
@@ -248,7 +220,7 @@ void Session::HandleForHost(const wire::Frame& frame, std::uint32_t peerIp, Conn
                 auto id = wire::DecodeId(body);
                 if (!id)
                     return Malformed(from);
-                const Machine* acker = MachineAt(peerIp, frame.sender.port);
+                const Machine* acker = m_names.MachineAt(peerIp, frame.sender.port);
                 for (auto& [admitted, admission] : m_admissions) {
                     if (admitted != *id || !acker)
                         continue;
@@ -270,7 +242,7 @@ void Session::ElectHost() {
     // host. IDs compare as the unsigned 32-bit DPIDs they are; as signed numbers a masked ID
     // with its top bit set would wrongly come first.
     std::uint32_t lowest = static_cast<std::uint32_t>(m_systemId);
-    for (const auto& [id, machine] : m_machines)
+    for (const auto& [id, machine] : m_names.Machines())
         lowest = std::min(lowest, static_cast<std::uint32_t>(id));
     if (lowest == static_cast<std::uint32_t>(m_systemId))
         return BecomeHost();
@@ -285,23 +257,23 @@ void Session::BecomeHost() {
     m_awaitingHost = false;
     m_hostSystemId = m_systemId;
     using namespace wire::player_flag;
-    if (auto self = m_players.find(m_systemId); self != m_players.end())
-        self->second.flags = kSystem | kNameServer | kInGroup | kLocal;
+    if (Player* self = m_names.Find(m_systemId))
+        self->flags = kSystem | kNameServer | kInGroup | kLocal;
     // New IDs go on beyond every index and uniqueness count the old host handed out.
-    for (const auto& [id, player] : m_players)
+    for (const auto& [id, player] : m_names.Players())
         CountIssued(id);
     RecountPlayers();
     // Enumeration is answered where the old host answered it when the port is free;
     // otherwise the session goes on without being listed.
-    if (!m_enumUdp)
-        (void)OpenEnumSocket();
+    if (!m_transport->HasEnum())
+        (void)m_transport->OpenEnum();
     wire::IAmNameServer announcement;
     announcement.idHost = m_systemId;
     announcement.flags = kSystem | kNameServer | kInGroup;
     announcement.hasAddresses = true;
     announcement.stream = {0, TcpPort()};
     announcement.datagram = {0, UdpPort()};
-    for (const auto& [id, machine] : m_machines) {
+    for (const auto& [id, machine] : m_names.Machines()) {
         announcement.idTo = id;
         SendSystem(machine, Command::IAmNameServer, wire::EncodeIAmNameServer(announcement));
     }

@@ -1,15 +1,8 @@
 // Joining: finding sessions, joining one, the messages a joined machine takes from its host,
 // and following a new host.
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QUdpSocket>
 #include <algorithm>
 
 #include "platform/directplay/errors.h"
@@ -41,7 +34,7 @@ std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16
     int window = timeoutMs > 0 ? timeoutMs : m_options.enumTimeoutMs;
     if (IsOpen())
         Fail(hresult::kAlreadyInitialized, "a session is already open");
-    OpenSockets();
+    m_transport->Open();
     QHostAddress target(QHostAddress::Broadcast);
     if (!host.isEmpty()) {
         target = QHostAddress(host);
@@ -82,8 +75,7 @@ std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16
             else if (clock.elapsed() - answeredAt >= kEnumResendMs)
                 break;
         }
-        m_udp->writeDatagram(reinterpret_cast<const char*>(request.data()),
-                             static_cast<qint64>(request.size()), target, port);
+        m_transport->SendSearch(target, port, request);
         const qint64 left = window - clock.elapsed();
         WaitUntil([] { return false; }, static_cast<int>(std::min<qint64>(left, kEnumResendMs)));
     }
@@ -98,7 +90,7 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     using namespace wire::session_flag;
     if (session.desc.flags & kSecure)
         Fail(hresult::kAuthenticationFailed, "the session is secure and needs a Windows logon");
-    OpenSockets();
+    m_transport->Open();
     QElapsedTimer clock;
     clock.start();
     auto left = [&] {
@@ -110,16 +102,13 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     m_name = session.name;
     const std::uint32_t hostIp = Ipv4(session.host);
     Machine host;
-    host.address = session.host;
     host.stream = {hostIp, session.hostPort};
-    m_machines.clear();
-    m_players.clear();
-    m_machines[0] = host;  // keyed by its system player once known
+    m_names.Clear();
+    m_names.PutMachine(host);  // keyed by its system player (0 until known)
 
     // A join that fails leaves nothing of the session behind.
     auto abandon = [&](std::int32_t code, const std::string& text) {
-        m_machines.clear();
-        m_players.clear();
+        m_names.Clear();
         m_systemId = 0;
         m_joining = false;
         m_requestOutstanding = false;
@@ -144,7 +133,7 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     self.systemId = m_systemId;
     self.flags = wire::player_flag::kSystem | wire::player_flag::kLocal;
     self.local = true;
-    m_players[m_systemId] = self;
+    m_names.Put(self);
 
     wire::PlayerCreate request;
     request.playerId = m_systemId;
@@ -160,7 +149,7 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     if (m_addForwardError)
         abandon(*m_addForwardError, "the session host refused this machine");
     m_state = State::Joined;
-    m_machines.clear();
+    m_names.Machines().clear();
     m_desc = m_superEnum->desc;
     // The host first, so the others' addresses resolve against it.
     for (const auto& info : m_superEnum->players) {
@@ -170,12 +159,12 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
             hostMachine.systemId = info.id;
             hostMachine.datagram = {info.datagram.address ? info.datagram.address : hostIp,
                                     info.datagram.port};
-            m_machines[info.id] = hostMachine;
+            m_names.PutMachine(hostMachine);
             Player player;
             player.id = info.id;
             player.systemId = info.id;
             player.flags = info.flags;
-            m_players[info.id] = player;
+            m_names.Put(player);
         }
     }
     for (const auto& info : m_superEnum->players) {
@@ -254,9 +243,9 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
             auto message = wire::DecodePlayerCreate(body, false);
             if (!message || !(message->player.flags & wire::player_flag::kSystem))
                 return Malformed(from);
-            if (!m_players.count(message->player.id) && !AddRemotePlayer(message->player, peerIp))
+            if (!m_names.Contains(message->player.id) && !AddRemotePlayer(message->player, peerIp))
                 return Refuse(from);
-            if (Machine* host = MachineOf(m_hostSystemId))
+            if (Machine* host = m_names.MachineOf(m_hostSystemId))
                 SendSystem(*host, Command::AddForwardAck, wire::EncodeId(message->playerId));
             return;
         }
@@ -275,13 +264,10 @@ void Session::FollowNewHost(const wire::IAmNameServer& message, std::uint32_t) {
     // Only a host that left makes room for a new one.
     if (!m_awaitingHost)
         return;
-    auto player = m_players.find(message.idHost);
-    if (player == m_players.end() || !(player->second.flags & wire::player_flag::kSystem) ||
-        message.idHost == m_systemId)
+    const Player* player = m_names.Find(message.idHost);
+    if (!player || !player->IsSystem() || message.idHost == m_systemId)
         return;
-    for (auto& [id, other] : m_players)
-        other.flags &= ~wire::player_flag::kNameServer;
-    player->second.flags |= wire::player_flag::kNameServer;
+    m_names.MarkHost(message.idHost);
     m_hostSystemId = message.idHost;
     m_awaitingHost = false;
 }

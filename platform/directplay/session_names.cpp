@@ -1,15 +1,6 @@
-// The name table: the session's players and machines, who may speak for whom, and what is
-// told of them.
+// The session's use of its name table: who may add to it and remove from it, how a sender is
+// known, and what is told of players.
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QHostInfo>
-#include <QNetworkDatagram>
-#include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QUdpSocket>
 #include <algorithm>
 
 #include "platform/directplay/errors.h"
@@ -24,7 +15,7 @@ using namespace session_internal;
 
 Session::Machine* Session::SenderOf(const wire::Frame& frame, std::uint32_t peerIp) {
     // Machines are told apart by address; the listening port is what the frame says.
-    return MachineAt(peerIp, frame.sender.port);
+    return m_names.MachineAt(peerIp, frame.sender.port);
 }
 
 bool Session::FromHost(const wire::Frame& frame, std::uint32_t peerIp) {
@@ -37,23 +28,12 @@ bool Session::FromHost(const wire::Frame& frame, std::uint32_t peerIp) {
     return sender->systemId == m_hostSystemId && m_hostSystemId != 0;
 }
 
-bool Session::MayCarry(const wire::PlayerMessage& message, const Machine* sender) const {
-    if (!sender)
-        return false;
-    if (message.from == -1)  // the session carries no IDs: the sending machine must do
-        return true;
-    auto player = m_players.find(message.from);
-    if (player == m_players.end() || player->second.local)
-        return false;
-    return player->second.systemId == sender->systemId || sender->systemId == m_hostSystemId;
-}
-
 void Session::CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
     auto message = wire::DecodePlayerCreate(frame.body, false);
     if (!message)
         return Malformed(from);
     const wire::PlayerInfo& info = message->player;
-    if (m_players.count(info.id) || info.id == 0)
+    if (m_names.Contains(info.id) || info.id == 0)
         return;
     // A machine creates its own application players; the host may tell of anybody's.
     const Machine* sender = SenderOf(frame, peerIp);
@@ -70,18 +50,18 @@ void Session::CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, 
                         !(info.flags & wire::player_flag::kSystem) && frame.version >= 13;
     if (!verify)
         return;
-    Machine* creator = MachineOf(info.systemPlayerId);
+    Machine* creator = m_names.MachineOf(info.systemPlayerId);
     if (!creator)
         return;
     const std::int64_t now = TickCount();
     std::erase_if(m_recentLocal, [&](const auto& p) { return now - p.second > 40000; });
     for (const auto& [id, created] : m_recentLocal) {
-        auto player = m_players.find(id);
-        if (player == m_players.end())
+        const Player* player = m_names.Find(id);
+        if (!player)
             continue;
         wire::PlayerCreate create;
         create.playerId = id;
-        create.player = InfoOf(player->second);
+        create.player = InfoOf(*player);
         SendSystem(*creator, Command::CreatePlayerVerify, wire::EncodeCreatePlayer(create));
     }
 }
@@ -92,16 +72,8 @@ bool Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
     // Nobody fills the name table beyond what the session can hold: its maximum of
     // application players, a machine for each and the host's, within hard ceilings.
     const bool system = info.flags & wire::player_flag::kSystem;
-    const std::size_t sessionMax = m_desc.maxPlayers;
-    const std::size_t machineCap =
-        std::min(m_options.maxMachines, sessionMax ? sessionMax + 1 : m_options.maxMachines);
-    std::size_t applicationPlayers = 0;
-    for (const auto& [id, known] : m_players)
-        applicationPlayers += !(known.flags & wire::player_flag::kSystem);
-    const std::size_t playerCap =
-        std::min(m_options.maxPlayers, sessionMax ? sessionMax : m_options.maxPlayers);
-    if (!m_players.count(info.id) &&
-        (system ? m_machines.size() >= machineCap : applicationPlayers >= playerCap))
+    const NameTable::Limits limits{m_desc.maxPlayers, m_options.maxMachines, m_options.maxPlayers};
+    if (!m_names.Contains(info.id) && !m_names.HasRoomFor(system, limits))
         return false;
     Player player;
     player.id = info.id;
@@ -114,7 +86,6 @@ bool Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
         machine.systemId = info.id;
         // 0.0.0.0 means "where this came from"; the host fills in joiners' real addresses.
         const std::uint32_t streamIp = info.stream.address ? info.stream.address : peerIp;
-        machine.address = QHostAddress(streamIp);
         machine.stream = {streamIp, info.stream.port};
         machine.datagram = {info.datagram.address ? info.datagram.address : streamIp,
                             info.datagram.port};
@@ -122,47 +93,27 @@ bool Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
             m_hostSystemId = info.id;
         // The host is reached where we joined it, whatever its packed player says.
         if (info.id == m_hostSystemId && m_state == State::Joined) {
-            if (Machine* known = MachineOf(info.id))
-                machine.stream = known->stream, machine.address = known->address;
+            if (Machine* known = m_names.MachineOf(info.id))
+                machine.stream = known->stream;
         }
-        m_machines[info.id] = machine;
+        m_names.PutMachine(machine);
     }
     // A host that took over may learn of players the old host created after it left.
     if (m_state == State::Hosting)
         CountIssued(player.id);
-    m_players[player.id] = std::move(player);
+    m_names.Put(std::move(player));
     return true;
 }
 
-const Session::Player* Session::FindPlayer(std::int32_t id) const {
-    auto it = m_players.find(id);
-    return it == m_players.end() ? nullptr : &it->second;
-}
-
 void Session::RemovePlayer(std::int32_t id, bool notify) {
-    if (m_players.erase(id) && notify)
+    if (m_names.Remove(id) && notify)
         Notice(system_message::kDestroyPlayer, id);
     if (m_state == State::Hosting)
         RecountPlayers();
 }
 
 void Session::RecountPlayers() {
-    std::uint32_t players = 0;
-    for (const auto& [id, player] : m_players)
-        players += !(player.flags & wire::player_flag::kSystem);
-    m_desc.currentPlayers = players;
-}
-
-Session::Machine* Session::MachineOf(std::int32_t systemId) {
-    auto it = m_machines.find(systemId);
-    return it == m_machines.end() ? nullptr : &it->second;
-}
-
-Session::Machine* Session::MachineAt(std::uint32_t ip, std::uint16_t streamPort) {
-    for (auto& [id, machine] : m_machines)
-        if (machine.stream.port == streamPort && machine.stream.address == ip)
-            return &machine;
-    return nullptr;
+    m_desc.currentPlayers = m_names.ApplicationPlayerCount();
 }
 
 wire::PlayerInfo Session::InfoOf(const Player& player) const {
@@ -177,27 +128,23 @@ wire::PlayerInfo Session::InfoOf(const Player& player) const {
         info.hasAddresses = true;
         info.stream = {0, TcpPort()};
         info.datagram = {0, UdpPort()};
-    } else if (auto machine = m_machines.find(player.systemId); machine != m_machines.end()) {
+    } else if (const Machine* machine = m_names.MachineOf(player.systemId)) {
         info.hasAddresses = true;
-        info.stream = machine->second.stream;
-        info.datagram = machine->second.datagram;
+        info.stream = machine->stream;
+        info.datagram = machine->datagram;
     }
     return info;
 }
 
 std::optional<std::u16string> Session::FriendlyName(std::int32_t id) const {
-    auto it = m_players.find(id);
-    if (it == m_players.end())
+    const Player* player = m_names.Find(id);
+    if (!player)
         return std::nullopt;
-    return it->second.shortName;
+    return player->shortName;
 }
 
 std::vector<std::int32_t> Session::PlayerIds() const {
-    std::vector<std::int32_t> ids;
-    for (const auto& [id, player] : m_players)
-        if (!(player.flags & wire::player_flag::kSystem))
-            ids.push_back(id);
-    return ids;
+    return m_names.ApplicationPlayerIds();
 }
 
 }  // namespace platform::directplay

@@ -2,9 +2,7 @@
 // player indexes of its frames, the datagrams they travel in, and what arrives in them.
 
 #include <QHostAddress>
-#include <QPointer>
 #include <QTimer>
-#include <QUdpSocket>
 
 #include "platform/directplay/session.h"
 #include "platform/directplay/session_internal.h"
@@ -36,7 +34,7 @@ std::uint16_t Session::IndexOf(std::int32_t id) const {
 }
 
 const Session::Player* Session::PlayerAtIndex(std::uint16_t index) const {
-    for (const auto& [id, player] : m_players)
+    for (const auto& [id, player] : m_names.Players())
         if (IndexOf(id) == index)
             return &player;
     return nullptr;
@@ -54,8 +52,8 @@ reliable::Link& Session::LinkTo(const Machine& machine) {
         link = std::make_unique<reliable::Link>(
             IndexOf(m_systemId), IndexOf(systemId),
             [this, systemId](const Bytes& frame) {
-                if (const Machine* to = MachineOf(systemId))
-                    WriteDatagram(to->datagram.address, to->datagram.port, frame);
+                if (const Machine* to = m_names.MachineOf(systemId))
+                    m_transport->SendDatagram(to->datagram.address, to->datagram.port, frame);
             },
             [this, systemId](const reliable::Frame& last, Bytes message) {
                 OnReliableMessage(systemId, last, std::move(message));
@@ -90,9 +88,9 @@ void Session::OnReliableDatagram(std::span<const std::uint8_t> bytes, std::uint3
     auto frame = reliable::DecodeFrame(bytes);
     // Only a player of another machine, sending from that machine's address, is heard.
     const Player* sender = frame ? PlayerAtIndex(frame->fromIndex) : nullptr;
-    Machine* machine = sender && !sender->local ? MachineOf(sender->systemId) : nullptr;
+    Machine* machine = sender && !sender->local ? m_names.MachineOf(sender->systemId) : nullptr;
     if (!machine || machine->stream.address != peerIp) {
-        ++m_malformed;
+        Malformed(nullptr);
         return;
     }
     machine->heard = true;
@@ -101,7 +99,7 @@ void Session::OnReliableDatagram(std::span<const std::uint8_t> bytes, std::uint3
 }
 
 void Session::OnReliableMessage(std::int32_t systemId, const reliable::Frame& last, Bytes message) {
-    const Machine* machine = MachineOf(systemId);
+    const Machine* machine = m_names.MachineOf(systemId);
     if (!machine)
         return;
     if (StartsWithSignature(message)) {
@@ -110,7 +108,7 @@ void Session::OnReliableMessage(std::int32_t systemId, const reliable::Frame& la
         if (auto frame = wire::DecodeFrame(wire::EncodeRawFrame(sender, message)))
             HandleSystem(*frame, machine->stream.address, nullptr);
         else
-            ++m_malformed;
+            Malformed(nullptr);
         emit progressed();
         return;
     }
@@ -147,41 +145,6 @@ void Session::ReliableTick() {
     }
     if (m_links.empty())
         m_reliableTimer.stop();
-}
-
-void Session::WriteDatagram(std::uint32_t ip, std::uint16_t port, const Bytes& datagram) {
-    if (!m_udp || (m_options.mayContact && !m_options.mayContact(ip)))
-        return;
-    const QByteArray bytes(reinterpret_cast<const char*>(datagram.data()),
-                           static_cast<qsizetype>(datagram.size()));
-    const auto& bad = m_options.impairment;
-    if (!bad.Active()) {
-        m_udp->writeDatagram(bytes, QHostAddress(ip), port);
-        return;
-    }
-    // A small linear congruential generator, seeded, so a run can be repeated.
-    auto roll = [this](int percent) {
-        if (m_impairmentState == 1)
-            m_impairmentState = m_options.impairment.seed * 2654435761u + 1;
-        m_impairmentState = m_impairmentState * 1664525u + 1013904223u;
-        return static_cast<int>((m_impairmentState >> 8) % 100) < percent;
-    };
-    if (roll(bad.dropPercent))
-        return;
-    const int copies = roll(bad.duplicatePercent) ? 2 : 1;
-    for (int i = 0; i < copies; ++i) {
-        if (roll(bad.reorderPercent)) {
-            // Held back a few milliseconds, so that later datagrams overtake it.
-            QPointer<QUdpSocket> socket = m_udp;
-            QTimer::singleShot(static_cast<int>(5 + m_impairmentState % 25), this,
-                               [socket, bytes, ip, port] {
-                                   if (socket)
-                                       socket->writeDatagram(bytes, QHostAddress(ip), port);
-                               });
-        } else {
-            m_udp->writeDatagram(bytes, QHostAddress(ip), port);
-        }
-    }
 }
 
 }  // namespace platform::directplay

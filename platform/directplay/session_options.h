@@ -1,0 +1,53 @@
+#pragma once
+
+// What a session may be told when it is made: its ports and timings, and every bound on what
+// a peer can make it hold.
+
+#include <QHostAddress>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "platform/directplay/reliable.h"
+#include "platform/directplay/wire.h"
+
+namespace platform::directplay {
+
+struct SessionOptions {
+    std::uint16_t enumPort = wire::kEnumPort;  // hosting: where enumeration is answered (0: any)
+    std::uint16_t tcpPort = 0;                 // 0: the first free of 2300-2349, else any
+    std::uint16_t udpPort = 0;                 // 0: the first free of 2350-2399, else any
+    QHostAddress bindAddress = QHostAddress(QHostAddress::AnyIPv4);
+    int enumTimeoutMs = 5000;  // an enumeration without a timeout of its own: Windows' default
+    int requestTimeoutMs = 5000;
+    int joinTimeoutMs = 10000;
+    int pingIntervalMs = 35000;
+    int nameTableTimeoutMs = 15000;
+    // Every bound on what a peer can make this layer hold. Beyond them: the oldest queued
+    // message goes, a connection or a peer's frame is refused (and counted against its
+    // connection like malformed input), a peer that does not read is cut off. The framer holds
+    // one frame of at most 1 MiB per connection (the size field's limit), a joiner keeps at
+    // most 256 creations that arrive before its name table, a reliable link at most 128 frames
+    // ahead of the next one due.
+    std::size_t maxQueuedMessages = 10000;
+    std::size_t maxQueuedBytes = 16u << 20;
+    int malformedLimit = 8;                 // malformed or refused frames before a connection goes
+    std::size_t maxConnections = 128;       // open TCP connections, both ways
+    std::size_t maxOutgoing = 64;           // of them, opened by this machine
+    std::size_t maxWriteBuffer = 4u << 20;  // unsent bytes to one peer, for at most:
+    int writeStallMs = 2000;
+    std::size_t maxMachines = 256;  // hard ceilings; the session's maximum counts too
+    std::size_t maxPlayers = 1024;
+    // Hosting: the mask every player ID is XORed with (the session description's Reserved1).
+    // Without one the host picks a random mask as Windows does, so about half of the IDs it
+    // hands out are negative as signed numbers.
+    std::optional<std::uint32_t> idMask;
+    // A stand-in for a bad network on every datagram this session sends (tests, benchmark).
+    reliable::Impairment impairment;
+    // Whom this session may send to (by IPv4 address); unset, anybody. The fuzz target keeps
+    // it on the loopback whatever addresses its input names.
+    std::function<bool(std::uint32_t)> mayContact;
+};
+
+}  // namespace platform::directplay

@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "platform/directplay/name_table.h"
+
+namespace dp = platform::directplay;
+using NameTable = dp::NameTable;
+
+namespace {
+
+constexpr std::int32_t kHost = 0x100;
+constexpr std::int32_t kPeer = 0x200;
+
+// A host machine and a peer machine, each with one application player; one player of ours.
+NameTable TwoMachines() {
+    NameTable table;
+    for (std::int32_t machine : {kHost, kPeer}) {
+        table.PutMachine({machine, {0x7F000001, static_cast<std::uint16_t>(machine)}, {}});
+        table.Put({machine, machine, dp::wire::player_flag::kSystem, {}, {}, false});
+        table.Put({machine + 1, machine, 0, u"pilot", {}, false});
+    }
+    table.Put({0x301, 0x300, dp::wire::player_flag::kLocal, u"radar", {}, true});
+    return table;
+}
+
+struct CarryRow {
+    const char* name;
+    std::int32_t from;
+    std::int32_t senderMachine;
+    bool allowed;
+};
+
+class MayCarryTest : public testing::TestWithParam<CarryRow> {};
+
+TEST_P(MayCarryTest, OnlyTheOwnerOrTheHostSpeaksForAPlayer) {
+    const CarryRow& row = GetParam();
+    NameTable table = TwoMachines();
+    const NameTable::Machine* sender = table.MachineOf(row.senderMachine);
+    EXPECT_EQ(table.MayCarry({row.from, 0, {}}, sender, kHost), row.allowed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Senders, MayCarryTest,
+                         testing::Values(CarryRow{"OwnPlayer", kPeer + 1, kPeer, true},
+                                         CarryRow{"HostRelaysAnybody", kPeer + 1, kHost, true},
+                                         CarryRow{"PeerSpeaksForHostsPlayer", kHost + 1, kPeer,
+                                                  false},
+                                         CarryRow{"NobodyCreatedIt", 0x999, kHost, false},
+                                         CarryRow{"OneOfOurs", 0x301, kHost, false},
+                                         CarryRow{"NoIdsInTheSession", -1, kPeer, true},
+                                         CarryRow{"UnknownMachine", kPeer + 1, 0x777, false}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(NameTableTest, RoomCountsMachinesAndApplicationPlayersApart) {
+    NameTable table = TwoMachines();  // 2 machines, 3 application players
+    EXPECT_TRUE(table.HasRoomFor(false, {4, 256, 1024}));
+    EXPECT_FALSE(table.HasRoomFor(false, {3, 256, 1024}));
+    EXPECT_TRUE(table.HasRoomFor(true, {3, 256, 1024}));  // a machine per player and the host's
+    EXPECT_FALSE(table.HasRoomFor(true, {1, 256, 1024}));
+    EXPECT_FALSE(table.HasRoomFor(true, {0, 2, 1024}));  // no session maximum: the ceilings hold
+    EXPECT_FALSE(table.HasRoomFor(false, {0, 256, 3}));
+}
+
+TEST(NameTableTest, AMachineTakesItsPlayersAlongAndTheHostMarkMoves) {
+    NameTable table = TwoMachines();
+    EXPECT_EQ(table.RemoveMachine(kPeer), (std::vector<std::int32_t>{kPeer, kPeer + 1}));
+    EXPECT_EQ(table.MachineOf(kPeer), nullptr);
+    EXPECT_TRUE(table.RemoveMachine(kPeer).empty());
+    table.MarkHost(kHost);
+    EXPECT_TRUE(table.Find(kHost)->flags & dp::wire::player_flag::kNameServer);
+    table.MarkHost(0x301);
+    EXPECT_FALSE(table.Find(kHost)->flags & dp::wire::player_flag::kNameServer);
+}
+
+}  // namespace
