@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLocale>
 #include <QStyle>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -354,6 +355,9 @@ void Form1::Center_Airport(double airpt_loc_x, double airpt_loc_y) {
 }
 
 void Form1::PointerPressed(Qt::MouseButton button, double x, double y) {
+    // The pointer's position as the single-precision values pointer events carry.
+    x = static_cast<float>(x);
+    y = static_cast<float>(y);
     if (button == Qt::LeftButton) {
         m_measureStartLat = y;
         m_measureStartLon = x;
@@ -382,9 +386,12 @@ void Form1::PointerMoved(double x, double y) {
     if (!m_selection.m_selAirspaceMark.empty() && !m_selection.m_selAirspaceClass.empty()) {
         m_selection = {};
     }
-    // The pointer's position as the single-precision values pointer events carry.
-    const radar::CoordinateTexts texts =
-        radar::PointerCoordinates(static_cast<float>(x), static_cast<float>(y));
+    // The pointer's position as the single-precision values pointer events carry: read-out,
+    // measuring and inspection all work on them.
+    x = static_cast<float>(x);
+    y = static_cast<float>(y);
+    const radar::CoordinateTexts texts = radar::PointerCoordinates(
+        static_cast<float>(x), static_cast<float>(y), QLocale().decimalPoint().toStdString());
     Text1->setText(QString::fromStdString(texts.longitude));
     Label2->setText(QString::fromStdString(texts.longitudeLetter));
     Text2->setText(QString::fromStdString(texts.latitude));

@@ -1,5 +1,6 @@
 #include "app/form8.h"
 
+#include <QCloseEvent>
 #include <QConicalGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -56,6 +57,14 @@ Form8::Form8(QWidget* parent) : QWidget(parent) {
 
 void Form8::Timer1_Timer() {
     if (Timer1->interval() == kCheckDelayMs) {
+        Timer1->stop();
+        StartupCheck();
+    }
+}
+
+void Form8::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (Timer1->isActive()) {
         Timer1->stop();
         StartupCheck();
     }

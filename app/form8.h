@@ -21,6 +21,11 @@ public:
     // The splash picture, drawn rather than shipped: a scope with rings, a sweep and blips.
     static QPixmap RadarScopePicture();
 
+protected:
+    // Closed before its time, the splash goes on with the start-up check at once: otherwise
+    // the program would run on with no window.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void Timer1_Timer();
     void StartupCheck();

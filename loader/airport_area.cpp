@@ -52,6 +52,10 @@ std::optional<std::string> ReadArray(const char* fileName, std::int32_t count,
     if (!bytes) {
         return Advice(fileName, "is missing or cannot be read");
     }
+    // A database built from a scenery without airports is an empty file with a count of 0.
+    if (bytes->empty() && count <= 0) {
+        return std::nullopt;
+    }
     auto decoded = decode(*bytes, count);
     const std::size_t read = std::min(decoded.items.size(), target.size());
     std::move(decoded.items.begin(), decoded.items.begin() + static_cast<std::ptrdiff_t>(read),

@@ -159,12 +159,14 @@ void Form5::SearchAirport() {
 }
 
 void Form5::GetAirport() {
-    if (List1->count() == 0 || List1->item(0)->text().isEmpty() ||
-        List1->currentItem() == nullptr) {
+    // Only a selected line counts: the current item stays current after Ctrl+click deselects
+    // it, and focus alone makes an item current.
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    if (List1->count() == 0 || List1->item(0)->text().isEmpty() || selected.isEmpty()) {
         return;
     }
     SetStatus(QStringLiteral("Getting Info..."));
-    const auto index = IndexOfLine(platform::FromQt(List1->currentItem()->text()));
+    const auto index = IndexOfLine(platform::FromQt(selected.front()->text()));
     SetInputsEnabled(false);
     LoadProgress progress;
     progress.status = [this](const std::string& text) { SetStatus(platform::ToQt(text)); };

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "model/geodesy.h"
 #include "model/rounding.h"
@@ -58,9 +59,22 @@ std::string RunwayEndText(const std::string& designator, std::int16_t heading,
 
 }  // namespace
 
-CoordinateTexts PointerCoordinates(float x, float y) {
-    std::string longitude = Number(x);
-    std::string latitude = Number(y);
+std::string SingleText(float value, std::string_view decimalSeparator) {
+    if (value == 0)
+        value = 0;  // no "-0"
+    // Up to seven significant digits, trailing zeros dropped, an exponent only for the very
+    // small or very large: the form a single-precision number takes as text.
+    char text[32];
+    std::snprintf(text, sizeof text, "%.7G", static_cast<double>(value));
+    std::string result(text);
+    if (const auto point = result.find('.'); point != std::string::npos)
+        result.replace(point, 1, decimalSeparator);
+    return result;
+}
+
+CoordinateTexts PointerCoordinates(float x, float y, std::string_view decimalSeparator) {
+    std::string longitude = SingleText(x, decimalSeparator);
+    std::string latitude = SingleText(y, decimalSeparator);
     const char east = longitude.starts_with('-') ? 'W' : 'E';
     const char north = latitude.starts_with('-') ? 'S' : 'N';
     return {std::move(longitude), std::string(1, east), std::move(latitude), std::string(1, north)};

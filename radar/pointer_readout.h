@@ -5,6 +5,7 @@
 // wins), and the measuring line while the left button is held.
 
 #include <string>
+#include <string_view>
 
 #include "platform/canvas.h"
 #include "radar/airspace_painter.h"
@@ -19,8 +20,12 @@ struct CoordinateTexts {
     std::string latitudeLetter;  // "N" or "S"
 };
 
+// The text of a single-precision number: up to seven significant digits, with the given
+// decimal separator (the user's locale's).
+std::string SingleText(float value, std::string_view decimalSeparator);
+
 // The read-out for a pointer at (x = longitude, y = latitude).
-CoordinateTexts PointerCoordinates(float x, float y);
+CoordinateTexts PointerCoordinates(float x, float y, std::string_view decimalSeparator = ".");
 
 struct Inspection {
     std::string text;             // the tooltip; empty when nothing is under the pointer

@@ -13,14 +13,23 @@ QColor ToColour(Rgb colour) {
     return QColor(colour.red, colour.green, colour.blue);
 }
 
+// The box the corners bound, its width right - left: with the pen's pixel, a circle of
+// radius r around (x, y) lights x - r to x + r, centred on its pixel.
 QRect Box(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right, bottom)).normalized();
+    return QRect(left, top, right - left, bottom - top).normalized();
 }
 
-// The direction of a radial on the scope, degrees counter-clockwise from three o'clock.
-double RadialAngle(QPointF centre, QPointF through) {
+// Where the radial through a point meets the ellipse in the box, as the angle QPainter takes:
+// degrees counter-clockwise from three o'clock on the unit circle the ellipse is stretched
+// from. In a box that is not square this differs from the radial's own direction.
+double ArcAngle(const QRect& box, QPointF through) {
     constexpr double kDegrees = 180.0 / 3.14159265358979323846;
-    return std::atan2(centre.y() - through.y(), through.x() - centre.x()) * kDegrees;
+    const QPointF centre = QRectF(box).center();
+    const double halfWidth = std::max(box.width() / 2.0, 0.5);
+    const double halfHeight = std::max(box.height() / 2.0, 0.5);
+    return std::atan2((centre.y() - through.y()) / halfHeight,
+                      (through.x() - centre.x()) / halfWidth) *
+           kDegrees;
 }
 
 }  // namespace
@@ -81,9 +90,8 @@ void PainterCanvas::Ellipse(int left, int top, int right, int bottom) {
 void PainterCanvas::Arc(int left, int top, int right, int bottom, int startX, int startY, int endX,
                         int endY) {
     const QRect box = Box(left, top, right, bottom);
-    const QPointF centre = QRectF(box).center();
-    const double start = RadialAngle(centre, QPointF(startX, startY));
-    double span = RadialAngle(centre, QPointF(endX, endY)) - start;
+    const double start = ArcAngle(box, QPointF(startX, startY));
+    double span = ArcAngle(box, QPointF(endX, endY)) - start;
     if (span <= 0) {
         span += 360;  // always counter-clockwise as displayed
     }

@@ -65,6 +65,7 @@ private slots:
 
     void startupRoutesByTheFilesPresent_data();
     void startupRoutesByTheFilesPresent();
+    void closingTheSplashGoesOnAtOnce();
 
     void setupTextKeepsDriveRootsWithoutSeparator_data();
     void setupTextKeepsDriveRootsWithoutSeparator();
@@ -153,6 +154,16 @@ void AppTest::startupRoutesByTheFilesPresent() {
         }
     }
     QVERIFY(m_dialogs->messages.isEmpty());
+}
+
+void AppTest::closingTheSplashGoesOnAtOnce() {
+    QWidget* splash = platform::ShowWindow(QStringLiteral("Form8"));
+    QVERIFY(IsShown("Form8"));
+    splash->close();
+    // No three-second wait and no program left without a window.
+    QVERIFY(!IsShown("Form8"));
+    QVERIFY(IsShown("Form3"));
+    QVERIFY(model::g_buildPending);
 }
 
 app::Form3* AppTest::OpenSetup() {

@@ -77,6 +77,21 @@ TEST_F(AirportArea, HugeOrNegativeCountsReadWhatTheFileHolds) {
     }
 }
 
+// A scenery without airports builds empty files with counts of 0: nothing is wrong with them.
+// An empty file that should hold records is another matter.
+TEST_F(AirportArea, EmptyFilesAreEmptyDatabasesUnlessRecordsAreAnnounced) {
+    WriteFile(m_scratch.Work() / "world_airports.dat", {});
+    WriteFile(m_scratch.Work() / "world_airspaces.lst", {});
+    model::g_airportCount = 0;
+    model::g_airspaceFileCount = 0;
+    EXPECT_EQ(ReadAirports(), std::nullopt);
+    EXPECT_EQ(ReadAirspaceFileList(), std::nullopt);
+    EXPECT_EQ(model::g_airports.size(), 1u);
+    EXPECT_TRUE(SearchAirport("a").empty());
+    model::g_airportCount = 3;
+    EXPECT_NE(ReadAirports(), std::nullopt);
+}
+
 TEST_F(AirportArea, SearchTrimsAndIgnoresCaseAndListsInDatabaseOrder) {
     SetNames({"Eldorado Intl", "ELDORADO MUNI", "Boeing Field", "Eldorado Intl"});
     EXPECT_EQ(SearchAirport("  ELDORADO "),

@@ -165,6 +165,19 @@ void Form5Test::getAirportHandsOverToTheConnectionWindow() {
     form->Text1->setText("alpha");
     QTest::mouseClick(form->Command1, Qt::LeftButton);
     QCOMPARE(form->List1->count(), 1);
+    // A line made current by focus alone, or deselected by Ctrl+click, is not chosen.
+    form->List1->setCurrentItem(form->List1->item(0), QItemSelectionModel::NoUpdate);
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    QVERIFY(platform::ExistingWindow("Form5") != nullptr);
+    form->List1->setCurrentRow(0);
+    const QPoint line = form->List1->visualItemRect(form->List1->item(0)).center();
+    QTest::mouseClick(form->List1->viewport(), Qt::LeftButton, Qt::ControlModifier, line);
+    QVERIFY(form->List1->currentItem() != nullptr);
+    QVERIFY(form->List1->selectedItems().isEmpty());
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    QVERIFY(platform::ExistingWindow("Form5") != nullptr);
+    QVERIFY(model::g_airport.name.empty());
+
     form->List1->setCurrentRow(0);
     QTest::mouseClick(form->Command3, Qt::LeftButton);
 

@@ -49,10 +49,37 @@ TEST_F(Inspect, CoordinatesShowTheirHemisphereLetters) {
     EXPECT_EQ(west.longitudeLetter, "W");
     EXPECT_EQ(west.latitude, "32.9");
     EXPECT_EQ(west.latitudeLetter, "N");
-    const CoordinateTexts south = PointerCoordinates(151.2f, -33.95f);
+    const CoordinateTexts south = PointerCoordinates(151.2f, -33.95f, ",");
+    EXPECT_EQ(south.longitude, "151,2");
+    EXPECT_EQ(south.latitude, "-33,95");
     EXPECT_EQ(south.longitudeLetter, "E");
     EXPECT_EQ(south.latitudeLetter, "S");
 }
+
+struct SingleRow {
+    const char* name;
+    float value;
+    const char* separator;
+    const char* text;
+};
+
+class SingleTextTest : public testing::TestWithParam<SingleRow> {};
+
+TEST_P(SingleTextTest, SevenSignificantDigitsInTheLocalesForm) {
+    EXPECT_EQ(SingleText(GetParam().value, GetParam().separator), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, SingleTextTest,
+                         testing::Values(
+                             // Their shortest round-trip forms take eight or nine digits.
+                             SingleRow{"EightDigitsRoundedToSeven", 19.995264f, ".", "19.99526"},
+                             SingleRow{"NineDigitsRoundedToSeven", -122.309166f, ".", "-122.3092"},
+                             SingleRow{"DecimalComma", 47.449886f, ",", "47,44989"},
+                             SingleRow{"TrailingZerosDropped", 8.5f, ".", "8.5"},
+                             SingleRow{"Whole", 7.0f, ".", "7"},
+                             SingleRow{"NegativeZeroIsZero", -0.0f, ".", "0"},
+                             SingleRow{"SmallBelowOneTenThousandth", 0.0000125f, ",", "1,25E-05"}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Inspect, TheLastHitWinsRunwayOverAircraftAndIlsOverBoth) {
     const View view = ViewAt(32.9, -97.04, 14);
