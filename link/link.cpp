@@ -298,11 +298,13 @@ void ClearTraffic() {
 
 void RollCall(LinkPort& port) {
     if (model::HasLocalPlayer()) {
-        try {
-            port.Send(model::g_localPlayerId, 0, EmptyMessage(MP_ROLL_CALL));
-            port.Send(model::g_localPlayerId, 0, EmptyMessage(MP_AIRCRAFT_INFO_REQUEST));
-        } catch (const dp::DirectPlayError&) {
-            // The table is emptied all the same.
+        // Each request is a message of its own: one that fails does not keep back the other,
+        // and the table is emptied all the same.
+        for (const std::int32_t request : {MP_ROLL_CALL, MP_AIRCRAFT_INFO_REQUEST}) {
+            try {
+                port.Send(model::g_localPlayerId, 0, EmptyMessage(request));
+            } catch (const dp::DirectPlayError&) {
+            }
         }
     }
     ClearTraffic();
@@ -317,11 +319,11 @@ std::optional<std::string> SendChat(LinkPort& port, std::string_view ansiText) {
     } catch (const dp::DirectPlayError&) {
         sent = false;
     }
+    // Without the nickname the line still says whether the message went.
     std::string nickname;
     try {
         nickname = port.GetPlayerFriendlyName(model::g_localPlayerId);
     } catch (const dp::DirectPlayError&) {
-        sent = false;
     }
     std::string line = nickname + ": " + std::string(ansiText);
     if (!sent)

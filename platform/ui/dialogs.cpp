@@ -9,6 +9,18 @@ namespace {
 
 DialogHandler* installedHandler = nullptr;
 
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MessageIcon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
 }  // namespace
 
 void SetDialogHandler(DialogHandler* handler) {
@@ -20,18 +32,15 @@ void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title, const 
         installedHandler->Message(icon, title, text);
         return;
     }
-    QMessageBox box(
-        icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::Warning, title,
-        text, QMessageBox::Ok, parent);
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
-bool AskOkCancel(QWidget* parent, const QString& title, const QString& text) {
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text, MessageIcon icon) {
     if (installedHandler) {
-        return installedHandler->OkCancel(title, text);
+        return installedHandler->OkCancel(icon, title, text);
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
-                    parent);
+    QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
     return box.exec() == QMessageBox::Ok;
 }
 

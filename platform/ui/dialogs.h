@@ -10,14 +10,14 @@ class QWidget;
 
 namespace platform {
 
-enum class MessageIcon { Information, Exclamation };
+enum class MessageIcon { Information, Exclamation, None };
 
 // Stands in for the real message boxes while installed (tests).
 class DialogHandler {
 public:
     virtual ~DialogHandler() = default;
     virtual void Message(MessageIcon icon, const QString& title, const QString& text) = 0;
-    virtual bool OkCancel(const QString& title, const QString& text) = 0;
+    virtual bool OkCancel(MessageIcon icon, const QString& title, const QString& text) = 0;
     virtual void EndProgram() = 0;
 };
 
@@ -27,8 +27,9 @@ void SetDialogHandler(DialogHandler* handler);
 // A modal message box; returns when the user has dismissed it.
 void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title, const QString& text);
 
-// True for OK, false for Cancel or a dismissed box.
-bool AskOkCancel(QWidget* parent, const QString& title, const QString& text);
+// True for OK, false for Cancel or a dismissed box. The question shows no icon unless given one.
+bool AskOkCancel(QWidget* parent, const QString& title, const QString& text,
+                 MessageIcon icon = MessageIcon::None);
 
 // Ends the program: every window closes and the event loop stops. The caller returns right
 // after, doing nothing more.

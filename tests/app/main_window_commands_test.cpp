@@ -220,6 +220,7 @@ void MainWindowCommandsTest::createNewDatabaseCancelAndOk() {
         QString(
             "Do you want to delete the current database files to then create new database files?"));
     QCOMPARE(m_dialogs->questions[0].title, QString("Tarvolo Message"));
+    QCOMPARE(m_dialogs->questions[0].icon, platform::MessageIcon::None);
     VerifyReleased(form);
     QVERIFY(QFile::exists(model::kSettingsFileName) && QFile::exists(model::kAirportsFileName));
     QVERIFY(model::g_connected && model::g_directPlay->Engine().IsOpen());

@@ -77,7 +77,7 @@ public:
         return it->second;
     }
     void Send(std::int32_t from, std::int32_t to, const Bytes& message) override {
-        if (failSend)
+        if (failSend || (failNextSends > 0 && failNextSends-- > 0))
             throw dp::DirectPlayError(dp::hresult::kConnectionLost, "scripted");
         sent.push_back({from, to, message});
     }
@@ -93,6 +93,7 @@ public:
     std::vector<Sent> sent;
     bool failCount = false;
     bool failSend = false;
+    int failNextSends = 0;
 };
 
 class LinkTest : public ::testing::Test {
@@ -263,6 +264,13 @@ TEST_P(LocalIdTest, RollCallsAreAnsweredAndSent) {
     EXPECT_EQ(model::g_trafficCount, 0);
     EXPECT_TRUE(model::g_traffic[1].name.empty());
 
+    // A roll call that fails to go out does not keep back the information request.
+    port.sent.clear();
+    port.failNextSends = 1;
+    mplink::RollCall(port);
+    ASSERT_EQ(port.sent.size(), 1u);
+    EXPECT_EQ(port.sent[0].bytes, Words({mplink::MP_AIRCRAFT_INFO_REQUEST, 0}));
+
     // Without a player nothing goes out, but the table is emptied all the same.
     Announce(11);
     Tick();
@@ -284,6 +292,12 @@ TEST_P(LocalIdTest, ChatBothWays) {
     EXPECT_EQ(port.sent.back().bytes, Words({mplink::MP_CHAT, 0}));
     port.failSend = true;
     EXPECT_EQ(*mplink::SendChat(port, "lost"), "ATC Controller: lost (not sent)");
+    // A nickname that cannot be found does not make a sent line "not sent".
+    port.failSend = false;
+    port.names.erase(Me());
+    EXPECT_EQ(*mplink::SendChat(port, "sent"), ": sent");
+    port.failSend = true;
+    EXPECT_EQ(*mplink::SendChat(port, "lost"), ": lost (not sent)");
     model::g_localPlayerId = 0;
     EXPECT_FALSE(mplink::SendChat(port, "nobody"));
 
@@ -317,14 +331,17 @@ TEST_P(LocalIdTest, JoinAnswers) {
     EXPECT_EQ(port.queue.size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ids, LocalIdTest,
-                         ::testing::Values(7, -1012858876, INT32_MIN, -1),
+INSTANTIATE_TEST_SUITE_P(Ids, LocalIdTest, ::testing::Values(7, -1012858876, INT32_MIN, -1),
                          [](const ::testing::TestParamInfo<std::int32_t>& param) {
                              switch (param.index) {
-                                 case 0: return std::string("Positive");
-                                 case 1: return std::string("NegativeFromTheHostsMask");
-                                 case 2: return std::string("Int32Min");
-                                 default: return std::string("MinusOne");
+                                 case 0:
+                                     return std::string("Positive");
+                                 case 1:
+                                     return std::string("NegativeFromTheHostsMask");
+                                 case 2:
+                                     return std::string("Int32Min");
+                                 default:
+                                     return std::string("MinusOne");
                              }
                          });
 

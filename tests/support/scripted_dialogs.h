@@ -26,11 +26,12 @@ public:
 
     void Message(platform::MessageIcon icon, const QString& title, const QString& text) override {
         messages.append({icon, title, text});
-        if (onMessage) onMessage();
+        if (onMessage)
+            onMessage();
     }
 
-    bool OkCancel(const QString& title, const QString& text) override {
-        questions.append({platform::MessageIcon::Information, title, text});
+    bool OkCancel(platform::MessageIcon icon, const QString& title, const QString& text) override {
+        questions.append({icon, title, text});
         return answers.isEmpty() ? false : answers.takeFirst();
     }
 
