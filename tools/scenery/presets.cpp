@@ -87,6 +87,50 @@ AirspaceSpec Polygon(const std::string& name, const std::vector<std::pair<double
     return airspace;
 }
 
+// An airspace bounded as real class B and C shelves are: from the outer radius on bearing
+// `from`, an arc clockwise to bearing `to`, a line in to the inner radius, an arc back to
+// `from` (clockwise the long way round when `innerClockwise`, enclosing the centre, otherwise
+// counter-clockwise, leaving a shelf), and a line out to where it started.
+AirspaceSpec ArcBounded(const std::string& name, double lat, double lon, int innerNm, int outerNm,
+                        double from, double to, bool innerClockwise, int lower, int upper) {
+    auto at = [&](double radiusNm, double bearing) {
+        const double metres = radiusNm * 1852.0;
+        return Offset(lat, lon, std::sin(bearing * kDegToRad) * metres,
+                      std::cos(bearing * kDegToRad) * metres);
+    };
+    AirspaceSpec airspace;
+    airspace.names = {name};
+    const auto start = at(outerNm, from);
+    const auto outerEnd = at(outerNm, to);
+    const auto innerStart = at(innerNm, to);
+    const auto innerEnd = at(innerNm, from);
+    airspace.vertices = {{0, start.first, start.second, 0},
+                         {1, lat, lon, 0},
+                         {3, outerEnd.first, outerEnd.second, 0},
+                         {5, innerStart.first, innerStart.second, 0},
+                         {innerClockwise ? 3 : 4, innerEnd.first, innerEnd.second, 0},
+                         {5, start.first, start.second, 0}};
+    // The bounding box of the boundary, its arcs followed a degree at a time.
+    std::vector<std::pair<double, double>> boundary;
+    const double outerSweep = std::fmod(to - from + 360, 360);
+    for (double d = 0; d <= outerSweep; d += 1)
+        boundary.push_back(at(outerNm, from + d));
+    const double innerSweep = innerClockwise ? std::fmod(from - to + 360, 360) : outerSweep;
+    for (double d = 0; d <= innerSweep; d += 1)
+        boundary.push_back(at(innerNm, innerClockwise ? to + d : to - d));
+    airspace.south = airspace.west = 1e9;
+    airspace.north = airspace.east = -1e9;
+    for (const auto& [pointLat, pointLon] : boundary) {
+        airspace.south = std::min(airspace.south, pointLat);
+        airspace.north = std::max(airspace.north, pointLat);
+        airspace.west = std::min(airspace.west, pointLon);
+        airspace.east = std::max(airspace.east, pointLon);
+    }
+    airspace.lowerAltitude = lower;
+    airspace.upperAltitude = upper;
+    return airspace;
+}
+
 AirportSpec MajorAirport() {
     const double lat = kDemoAirportLatitude;
     const double lon = kDemoAirportLongitude;
@@ -194,15 +238,15 @@ WorldSpec Demo() {
 
     // Airspace layers around the major airport, and a centre boundary around the region.
     std::vector<AirspaceSpec> airspaces;
-    AirspaceSpec classB = Circle("TARVOLO CLASS B", lat, lon, 10, 0, 10000);
-    airspaces.push_back(classB);
-    std::vector<std::pair<double, double>> ring;
-    for (int degrees = 0; degrees < 360; degrees += 30) {
-        ring.push_back(Offset(lat, lon, std::sin(degrees * kDegToRad) * 37000,
-                              std::cos(degrees * kDegToRad) * 37000));
-    }
-    airspaces.push_back(Polygon("TARVOLO CLASS B OUTER", ring, 3000, 10000));
+    // Tarvolo's class B: a surface area reaching 10 nm east and 5 nm west of the field, with
+    // a shelf from 3000 ft between 5 and 10 nm on the west side; Renton Valley's class C: a
+    // 5 nm core and a shelf from 1200 ft out to 10 nm towards the south-west, over Tarvolo.
+    airspaces.push_back(ArcBounded("TARVOLO CLASS B", lat, lon, 5, 10, 340, 160, true, 0, 10000));
+    airspaces.push_back(
+        ArcBounded("TARVOLO CLASS B WEST", lat, lon, 5, 10, 160, 340, false, 3000, 10000));
     airspaces.push_back(Circle("RENTON VALLEY CLASS C", lat + 0.05, lon + 0.11, 5, 0, 4000));
+    airspaces.push_back(ArcBounded("RENTON VALLEY CLASS C SHELF", lat + 0.05, lon + 0.11, 5, 10,
+                                   180, 270, false, 1200, 4000));
     airspaces.push_back(Circle("HARBOR FIELD CLASS D", lat + 0.33, lon + 0.02, 4, 0, 2500));
     AirspaceSpec centre = Polygon("TARVOLO CENTER",
                                   {{lat - 2.5, lon - 3.5},
