@@ -38,7 +38,7 @@ mplink::DirectPlayPort Port() {
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Tarvolo v1.1"));
     Picture1 = platform::Named(new radar::ScopeWidget, "Picture1");
-    Picture1->setMinimumSize(573, 249);
+    Picture1->setMinimumSize(radar::kDesignWidthPx, radar::kDesignHeightPx);
     Label6 = platform::Named(new QLabel(QStringLiteral("Zoom:")), "Label6");
     Label7 = platform::Named(new QLabel(QStringLiteral("1x")), "Label7");
     Command5 = platform::Named(new QPushButton(QStringLiteral("> ZOOM IN <")), "Command5");
@@ -169,8 +169,13 @@ QAction* Form1::ToolbarButton(int index) const {
     return index >= 1 && index <= actions.size() ? actions[index - 1] : nullptr;
 }
 
+// While another window or a message is in front: the controls locked, and the window itself
+// too when `windowToo`.
 void Form1::Lock(bool windowToo) {
-    loader::LockMainWindow(this, windowToo);
+    loader::SetMainWindowControls(this, false);
+    if (windowToo) {
+        setEnabled(false);
+    }
 }
 
 void Form1::Unlock() {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "builder/bgl_records.h"
 #include "builder/encodings.h"
 #include "model/geodesy.h"
 #include "model/rounding.h"
@@ -14,12 +15,10 @@ namespace {
 
 using model::AirportRecord;
 
-constexpr std::int32_t kHeader = 0x10001;
-constexpr std::int32_t kRunway = 0x10002;
-constexpr std::int32_t kIls = 0x10004;
-constexpr std::int32_t kIdent = 0x10006;
-constexpr std::int32_t kGroundNetwork = 0x11001;
-constexpr std::int32_t kRadio = 0x20001;
+using namespace bgl;
+
+constexpr std::int32_t kHeader = kAirportHeader;
+constexpr std::int32_t kIdent = kText;
 constexpr std::int32_t kIlsType = 4;
 
 // Earth circumference in metres, as the runway end computation has always used it.
@@ -29,15 +28,6 @@ struct Reference {
     double latitude = 0;
     double longitude = 0;
 };
-
-// Advances a walk by a record; a size that would not move it forward means a damaged file.
-std::int64_t Next(std::int64_t position, std::int32_t size) {
-    const std::int64_t step = static_cast<std::int64_t>(size) + 8;
-    if (step <= 0) {
-        throw OutOfBuffer();
-    }
-    return position + step;
-}
 
 int WrapDegrees(int degrees) {
     return ((degrees % 360) + 360) % 360;

@@ -1,23 +1,12 @@
 #include "builder/bgl_walk.h"
 
 #include "builder/airport_decoder.h"
+#include "builder/bgl_records.h"
 
 namespace builder {
 namespace {
 
-constexpr std::int32_t kGroupRecord = 0x30001;
-constexpr std::int32_t kAirportEntry = 0x30002;
-constexpr std::int32_t kAirportKind = 0x50001;
-constexpr std::int32_t kBoundaryRecord = 1;
-constexpr std::int32_t kAirspaceGroup = 4;
-
-std::int64_t Step(std::int32_t size) {
-    const std::int64_t step = static_cast<std::int64_t>(size) + 8;
-    if (step <= 0) {
-        throw OutOfBuffer();
-    }
-    return step;
-}
+using namespace bgl;
 
 void AppendAirport(const FileBuffer& buffer, std::int64_t blockOffset, std::string name,
                    SceneryFileContents& contents) {
@@ -73,9 +62,9 @@ std::int64_t WalkAirportSection(const FileBuffer& buffer, std::int64_t start, st
                     AppendAirport(buffer, block, std::move(name), contents);
                 }
             }
-            e += Step(entrySize);
+            e = Next(e, entrySize);
         }
-        offset += Step(size);
+        offset = Next(offset, size);
         id = buffer.ReadInt32(start + offset);
         size = buffer.ReadInt32(start + offset + 4);
     }
@@ -90,7 +79,7 @@ void WalkBoundarySection(const FileBuffer& buffer, std::int64_t start, std::int3
             if (buffer.ReadInt32(record + 8) == kAirspaceGroup) {
                 contents.holdsAirspace = true;
             }
-            record += Step(size);
+            record = Next(record, size);
         } else if (id == kGroupRecord) {
             // Airports placed among the boundaries are extracted too; the walk resumes after
             // their run of group records.

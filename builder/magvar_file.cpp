@@ -4,8 +4,10 @@ namespace builder {
 
 void FillMagvarTable(const FileBuffer& buffer, std::int64_t gridOffset, MagvarTable& table) {
     try {
-        for (int latitude = -90; latitude <= 90; ++latitude) {
-            for (int longitude = 0; longitude <= 359; ++longitude) {
+        // In the grid's own order (latitude within longitude), so that a grid cut short
+        // fills every entry it holds.
+        for (int longitude = 0; longitude <= 359; ++longitude) {
+            for (int latitude = -90; latitude <= 90; ++latitude) {
                 const int index = (latitude + 90) + 181 * longitude;
                 table[static_cast<std::size_t>(index)] =
                     buffer.ReadInt16(gridOffset + 8 + 2 * static_cast<std::int64_t>(index));

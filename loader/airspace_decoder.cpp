@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "builder/bgl_records.h"
 #include "builder/encodings.h"
 #include "model/geodesy.h"
 #include "model/rounding.h"
@@ -13,21 +14,10 @@ namespace {
 using builder::FileBuffer;
 using builder::OutOfBuffer;
 
-constexpr std::int32_t kBoundaryRecord = 1;
-constexpr std::int32_t kGroupRecord = 0x30001;
-constexpr std::int32_t kAirspaceGroup = 4;
-constexpr std::int32_t kAirspace = 5;
+using namespace builder::bgl;
 
-constexpr std::int32_t kBoundingBox = 0x1000B;
-constexpr std::int32_t kName = 0x10006;
-constexpr std::int32_t kFrequency = 0x20001;
-constexpr std::int32_t kPolygonPoint = 0x12002;
-constexpr std::int32_t kPoint = 0x12001;
-constexpr std::int32_t kArcKind3 = 0x12006;
-constexpr std::int32_t kArcKind4 = 0x12007;
-constexpr std::int32_t kArcKind5 = 0x12005;
-constexpr std::int32_t kCircle = 0x12008;
-constexpr std::int32_t kSkipped = 0x12003;
+constexpr std::int32_t kName = kText;
+constexpr std::int32_t kFrequency = kRadio;
 
 double Latitude(const FileBuffer& buffer, std::int64_t at) {
     return model::RoundHalfEven(builder::LatitudeOf(buffer.ReadInt32(at)), 4);
@@ -35,14 +25,6 @@ double Latitude(const FileBuffer& buffer, std::int64_t at) {
 
 double Longitude(const FileBuffer& buffer, std::int64_t at) {
     return model::RoundHalfEven(builder::LongitudeOf(buffer.ReadInt32(at)), 4);
-}
-
-std::int64_t Next(std::int64_t position, std::int32_t size) {
-    const std::int64_t step = static_cast<std::int64_t>(size) + 8;
-    if (step <= 0) {
-        throw OutOfBuffer();  // a size that would not move the walk on
-    }
-    return position + step;
 }
 
 // The levels above a record: tag 1 records of the given type are followed, tag 1 and

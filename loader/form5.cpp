@@ -22,8 +22,9 @@ constexpr const char* kLockedControls[] = {"Picture1", "Timer1",   "Timer2",   "
                                            "Command2", "Command5", "Command6", "Command3",
                                            "Toolbar1", "Text1",    "Text2",    "Text3"};
 
-// Disables (stops) or enables (starts) the controls of the lock.
-void SetLockedControls(QWidget* main, bool enabled) {
+}  // namespace
+
+void SetMainWindowControls(QWidget* main, bool enabled) {
     for (const char* name : kLockedControls) {
         QObject* control = main->findChild<QObject*>(QString::fromLatin1(name));
         if (auto* timer = qobject_cast<QTimer*>(control)) {
@@ -34,22 +35,13 @@ void SetLockedControls(QWidget* main, bool enabled) {
     }
 }
 
-}  // namespace
-
-void LockMainWindow(QWidget* main, bool windowToo) {
-    SetLockedControls(main, false);
-    if (windowToo) {
-        main->setEnabled(false);
-    }
-}
-
 void ReleaseMainWindow() {
     QWidget* main = platform::ExistingWindow(QStringLiteral("Form1"));
     if (main == nullptr) {
         return;
     }
     main->setEnabled(true);
-    SetLockedControls(main, true);
+    SetMainWindowControls(main, true);
 }
 
 Form5::Form5(QWidget* parent) : QWidget(parent) {

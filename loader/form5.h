@@ -49,10 +49,9 @@ private:
     bool m_airportLoaded = false;
 };
 
-// Locks the main window while another window or a message is in front of it: its controls
-// disabled in their order, its message loop and repaint stopped, and the window itself too when
-// `windowToo`.
-void LockMainWindow(QWidget* main, bool windowToo);
+// The main window's lock: its controls disabled (timers stopped: the message loop and the
+// repaint) or enabled again (timers restarted), in their order.
+void SetMainWindowControls(QWidget* main, bool enabled);
 
 // Gives the main window back to the user: the window and its controls enabled again in
 // their order, its two timers restarted.

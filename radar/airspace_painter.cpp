@@ -5,7 +5,7 @@
 
 #include "model/geodesy.h"
 #include "model/rounding.h"
-#include "radar/diagram_painter.h"
+#include "radar/scope_style.h"
 
 namespace radar {
 namespace {

@@ -50,16 +50,6 @@ bool PathEnds(const model::AirportRecord& airport, const model::TaxiPathRecord& 
 
 }  // namespace
 
-void SetScopeDefaults(Canvas& canvas) {
-    canvas.SetPen(kScopeGreen, 1, PenStyle::Solid);
-    canvas.SetFill(kScopeBlack, false);
-}
-
-void Draw_Text(Canvas& canvas, int y, int x, const std::string& text, Rgb colour) {
-    canvas.SetPenColour(colour);
-    canvas.Text(x, y, text);
-}
-
 void Draw_Parkings(Canvas& canvas, const View& view, const model::AirportRecord& airport) {
     SetScopeDefaults(canvas);
     const int r = Percent_To_Pixels(view, 1.5);

@@ -8,8 +8,8 @@
 #include "model/rounding.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
-#include "radar/diagram_painter.h"
 #include "radar/scope.h"
+#include "radar/scope_style.h"
 
 namespace radar {
 namespace {
@@ -84,7 +84,7 @@ Inspection InspectPointer(const View& view, double x, double y) {
     using namespace model;
     Inspection found;
     const Pixel pointer = Geo_To_Pixel(view, y, x);
-    if (view.m_zoomLevel <= 12 && g_showAirspaces) {
+    if (view.m_zoomLevel <= kLastAirspaceLevel && g_showAirspaces) {
         for (std::size_t i = 0; i < model::UsedCount(g_airspaces, g_airspaceCount); ++i) {
             const AirspaceRecord& airspace = g_airspaces[i];
             if (airspace.classLabel != "Airspace Class D" &&
@@ -105,7 +105,7 @@ Inspection InspectPointer(const View& view, double x, double y) {
                          " nm" + "  Type Plane: " + row.category;
         }
     }
-    if (view.m_zoomLevel >= 13) {
+    if (view.m_zoomLevel > kLastAirspaceLevel) {
         if (g_showParkings) {
             for (std::size_t i = 0;
                  i < model::UsedCount(g_airport.parkings, g_airport.parkingCount); ++i) {

@@ -32,7 +32,7 @@ void Redraw_Scope(platform::Canvas& canvas, const View& view, const AirspaceSele
 }
 
 void Draw_Targets(platform::Canvas& canvas, const View& view) {
-    Draw_Targets(canvas, view, model::g_traffic, model::g_trafficCount);
+    DrawTargetRows(canvas, view, model::g_traffic, model::g_trafficCount);
 }
 
 }  // namespace radar

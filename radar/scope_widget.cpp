@@ -9,7 +9,7 @@ ScopeWidget::ScopeWidget(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 100);
-    ResizePicture(573, 249);
+    ResizePicture(kDesignWidthPx, kDesignHeightPx);
 }
 
 void ScopeWidget::ResizePicture(int width, int height) {

@@ -5,7 +5,7 @@
 
 #include "model/geodesy.h"
 #include "model/rounding.h"
-#include "radar/diagram_painter.h"
+#include "radar/scope_style.h"
 
 namespace radar {
 
@@ -16,9 +16,9 @@ std::string DataBlock(const model::TrafficEntry& row) {
            " Alt: " + std::to_string(row.altitude);
 }
 
-void Draw_Targets(platform::Canvas& canvas, const View& view,
-                  const std::array<model::TrafficEntry, model::kTrafficRows>& rows,
-                  std::int16_t count) {
+void DrawTargetRows(platform::Canvas& canvas, const View& view,
+                    const std::array<model::TrafficEntry, model::kTrafficRows>& rows,
+                    std::int16_t count) {
     if (count < 1) {
         return;
     }

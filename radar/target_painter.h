@@ -17,9 +17,9 @@ namespace radar {
 // "ABC1 Hdg: 270 Alt: 3500": numbers in plain decimal, a whole heading without a point.
 std::string DataBlock(const model::TrafficEntry& row);
 
-// Rows 1..count of the table; row 0 is never used.
-void Draw_Targets(platform::Canvas& canvas, const View& view,
-                  const std::array<model::TrafficEntry, model::kTrafficRows>& rows,
-                  std::int16_t count);
+// Rows 1..count of a traffic table; row 0 is never used. (Draw_Targets paints g_traffic.)
+void DrawTargetRows(platform::Canvas& canvas, const View& view,
+                    const std::array<model::TrafficEntry, model::kTrafficRows>& rows,
+                    std::int16_t count);
 
 }  // namespace radar

@@ -12,6 +12,9 @@ namespace radar {
 inline constexpr std::int16_t kWidestLevel = 1;
 inline constexpr std::int16_t kClosestLevel = 20;
 inline constexpr std::int16_t kStartLevel = 9;
+// The scope's size in pixels as the main window lays it out before any resize.
+inline constexpr int kDesignWidthPx = 573;
+inline constexpr int kDesignHeightPx = 249;
 
 struct View {
     double m_viewLeft = -179.9999;  // longitude of the left edge, degrees

@@ -52,8 +52,8 @@ int Render(const QStringList& args) {
     QString trafficFile;
     QString out;
     int zoom = radar::kStartLevel;
-    int width = 573;
-    int height = 249;
+    int width = radar::kDesignWidthPx;
+    int height = radar::kDesignHeightPx;
     bool usage = args.size() < 2;
     for (int i = 2; i + 1 < args.size() + 1 && !usage; i += 2) {
         const QString value = args.value(i + 1);

@@ -22,9 +22,6 @@ private slots:
     void init();
     void cleanup();
     void trafficAndChatThenDisconnect();
-    void removalByTheHostEndsTheSession();
-    void theCloseBoxDisconnects();
-    void aSilentHostEndsTheSession();
 
 private:
     app::Form1* Open();
@@ -124,44 +121,6 @@ void Form1LinkTest::trafficAndChatThenDisconnect() {
     QVERIFY(model::g_directPlay && model::g_connectionList);  // fresh for the Connection window
     QVERIFY(model::g_localPlayerId < 0);                      // kept, negative as the host gave it
     QVERIFY(host.LogHas("left the session"));
-}
-
-void Form1LinkTest::removalByTheHostEndsTheSession() {
-    SimHostProcess host({"--aircraft", "1", "--rate", "5", "--remove-after", "1"});
-    QVERIFY(testing_support::JoinSession(host));
-    QPointer<app::Form1> alive(Open());
-    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 10000));
-    QCOMPARE(m_dialogs->messages.size(), 1);
-    QCOMPARE(m_dialogs->messages[0].text, QString("The host had removed you from the multiplayer "
-                                                  "session, Tarvolo closes multiplayer session."));
-    QCOMPARE(m_dialogs->messages[0].title, QString("Tarvolo Message"));
-    QVERIFY(!model::g_connected);
-    QCOMPARE(m_connectionWindows, 1);
-}
-
-void Form1LinkTest::theCloseBoxDisconnects() {
-    SimHostProcess host({"--aircraft", "1"});
-    QVERIFY(testing_support::JoinSession(host));
-    auto* form = Open();
-    form->close();
-    QVERIFY(!model::g_connected);
-    QCOMPARE(m_connectionWindows, 1);
-    QVERIFY(host.LogHas("left the session"));
-}
-
-void Form1LinkTest::aSilentHostEndsTheSession() {
-    SimHostProcess host({"--aircraft", "1", "--rate", "5", "--silent-after", "1"});
-    QVERIFY(testing_support::JoinSession(host));
-    QPointer<app::Form1> alive(Open());
-    alive->Timer1->setInterval(20);  // sixty ticks of the watchdog in a little over a second
-    QVERIFY(host.LogHas("SILENT"));
-    QVERIFY(QTest::qWaitFor([&] { return alive.isNull(); }, 8000));
-    QCOMPARE(m_dialogs->messages.size(), 1);
-    QCOMPARE(m_dialogs->messages[0].text,
-             QString("The multiplayer connection is lost, Tarvolo closes multiplayer session."));
-    QCOMPARE(m_dialogs->messages[0].icon, platform::MessageIcon::Information);
-    QVERIFY(!model::g_connected);
-    QCOMPARE(m_connectionWindows, 1);
 }
 
 QTEST_MAIN(Form1LinkTest)

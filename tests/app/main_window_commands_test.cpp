@@ -377,6 +377,11 @@ void MainWindowCommandsTest::everyDisconnectionEndsOnAFreshConnectionWindow() {
     QVERIFY(!model::g_connected && !model::g_sessionJoined);
     QCOMPARE(model::g_trafficCount, std::int16_t{0});
     QVERIFY(model::g_directPlay && !model::g_directPlay->Engine().IsOpen());
+    if (cause == "watchdog" || cause == "removal") {
+        QCOMPARE(m_dialogs->messages.size(), 1);
+        QCOMPARE(m_dialogs->messages[0].icon, platform::MessageIcon::Information);
+        QCOMPARE(m_dialogs->messages[0].title, QString("Tarvolo Message"));
+    }
     if (cause == "watchdog") {
         QCOMPARE(
             m_dialogs->messages.last().text,

@@ -149,9 +149,15 @@ TEST_F(AirportDecoder, HeadingsTurnMagneticWithTheVariationAtEachEnd) {
     }
     AirportSpec airport = Field();
     airport.runways = {RunwayAt(100, 9, 0)};
-    const model::RunwayRecord runway = DecodeOne(airport).airports[0].runways[0];
+    airport.runways[0].elevationMetres = 61;
+    airport.runways[0].ils = {{"ITST", 45.51, -73.24, 280, 110.3, 4}};
+    const model::AirportRecord a = DecodeOne(airport).airports[0];
+    const model::RunwayRecord& runway = a.runways[0];
     EXPECT_EQ(runway.magHeading, 90);
     EXPECT_EQ(runway.oppositeMagHeading, 270);
+    EXPECT_EQ(runway.elevation, 200);  // 200.13 feet
+    ASSERT_EQ(a.ilsCount, 1);
+    EXPECT_EQ(a.ilsList[0].magCourse, 270);  // true 280
 }
 
 TEST_F(AirportDecoder, IlsIsPlacedOnTheThresholdItServesAtEitherEnd) {
@@ -235,6 +241,38 @@ public:
 private:
     testing_support::WordBytes m_bytes;
 };
+
+struct EntryFilterRow {
+    const char* name;
+    std::size_t offset;  // of the word changed in RawAirport's bytes
+    std::int32_t value;
+    std::int32_t airports;
+};
+
+class EntryFilters : public testing::TestWithParam<EntryFilterRow> {};
+
+// Only an airport entry of the airport kind whose block starts with the two words 1 ... 1 is
+// an airport.
+TEST_P(EntryFilters, OnlyAnAirportEntryOfTheAirportKindWithItsBlockCounts) {
+    RawAirport raw;
+    raw.Append({0, 0});
+    std::vector<std::uint8_t> bytes = raw.Bytes();
+    const auto value = static_cast<std::uint32_t>(GetParam().value);
+    for (std::size_t i = 0; i < 4; ++i)
+        bytes[GetParam().offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    model::ResetSharedState();
+    EXPECT_EQ(Decode(bytes).count, GetParam().airports);
+}
+
+INSTANTIATE_TEST_SUITE_P(Walk, EntryFilters,
+                         testing::Values(EntryFilterRow{"AsWritten", 280, 0x30002, 1},
+                                         EntryFilterRow{"AnotherEntry", 280, 0x30003, 0},
+                                         EntryFilterRow{"AnotherKind", 288, 0x50002, 0},
+                                         EntryFilterRow{"NoBlock", 292, 0, 0},
+                                         EntryFilterRow{"BlockBeforeTheFile", 292, -4, 0},
+                                         EntryFilterRow{"BlockWithoutItsFirstOne", 300, 2, 0},
+                                         EntryFilterRow{"BlockWithoutItsSecondOne", 308, 0, 0}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(AirportDecoder, AnUnknownRecordEndsTheAirport) {
     RawAirport raw;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace builder {
 namespace {
 
@@ -12,7 +14,12 @@ model::AirportRecord FullAirport() {
     a.latitude = 47.464722;
     a.longitude = 8.549167;
     a.elevation = 1416;
+    a.clearanceFreq = "121.8";
+    a.groundFreq = "121.75";
     a.towerFreq = "118.1";
+    a.departureFreq = "125.95";
+    a.approachFreq = "119.7";
+    a.centerFreq = "134.6";
     a.atisFreq = "128.525";
     a.runways.resize(2);
     a.runways[0] = {"16", "34", 47.48, 8.53, 47.45, 8.56, 1390, 154, -26, 12139, 197};
@@ -24,7 +31,7 @@ model::AirportRecord FullAirport() {
     a.taxiPointCount = 2;
     a.parkings = {{"GATE A 5", 47.461, 8.551, 98}};
     a.parkingCount = 1;
-    a.taxiPaths = {{0, 0, 1, "A"}, {1, 1, 0, "Runway 16"}};
+    a.taxiPaths = {{0, 1, 0, "A"}, {1, 0, 1, "Runway 16"}};
     a.taxiPathCount = 2;
     return a;
 }
@@ -35,25 +42,57 @@ TEST(DatabaseFile, AnEmptyRecordIs68ZeroBytes) {
     EXPECT_EQ(EncodeAirspaceFileList({}, 0), std::vector<std::uint8_t>(2, 0));
 }
 
+// The bytes of a record, written field by field from the file's layout.
+class Golden {
+public:
+    Golden& Text(const std::string& text) {
+        Int(static_cast<std::uint64_t>(text.size()), 2);
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        return *this;
+    }
+    Golden& I16(std::int16_t v) { return Int(static_cast<std::uint16_t>(v), 2); }
+    Golden& I32(std::int32_t v) { return Int(static_cast<std::uint32_t>(v), 4); }
+    Golden& U32(std::uint32_t v) { return Int(v, 4); }
+    Golden& F64(double v) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &v, 8);
+        return Int(bits, 8);
+    }
+    Golden& ArrayHead(std::int32_t elements) { return I16(1).I32(elements).I32(0); }
+
+    std::vector<std::uint8_t> bytes;
+
+private:
+    Golden& Int(std::uint64_t v, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        return *this;
+    }
+};
+
+// Every field in its place: a swapped pair of fields of the same size fails here.
 TEST(DatabaseFile, OneAirportIsItsRecordThenTheEmptyOne) {
-    const model::AirportRecord a = FullAirport();
-    const std::vector<std::uint8_t> bytes = EncodeAirportDatabase({a, {}}, 1);
-    // name, ident, position, elevation, the seven frequencies.
-    std::size_t expected = (2 + 6) + (2 + 4) + 8 + 8 + 4 + (2 + 0) * 5 + (2 + 5) + (2 + 7);
-    // runways: head, one runway and the empty one, count.
-    expected +=
-        10 + (2 + 2 + 2 + 2 + 4 * 8 + 4 + 2 + 2 + 4 + 4) + (4 + 4 * 8 + 4 + 2 + 2 + 4 + 4) + 4;
-    expected += 10 + (2 + 3 + 8 + 8 + 2 + 2 + 5) + (2 + 8 + 8 + 2 + 2) + 4;  // ILS
-    expected += 10 + 2 * 20 + 4;                                             // taxi points
-    expected += 10 + (2 + 8 + 8 + 8 + 4) + 4;                                // parkings
-    expected += 10 + (12 + 2 + 1) + (12 + 2 + 9) + 4;                        // taxi paths
-    ASSERT_EQ(bytes.size(), expected + 68);
-    EXPECT_EQ(std::vector<std::uint8_t>(bytes.end() - 68, bytes.end()),
-              std::vector<std::uint8_t>(68, 0));
-    // The first bytes: the name's length and the name in the code page.
-    EXPECT_EQ(bytes[0], 6);
-    EXPECT_EQ(bytes[1], 0);
-    EXPECT_EQ(bytes[3], 0xFC);
+    Golden g;
+    g.Text("Z\xFCrich").Text("LSZH").F64(47.464722).F64(8.549167).I32(1416);
+    for (const char* frequency :
+         {"121.8", "121.75", "118.1", "125.95", "119.7", "134.6", "128.525"})
+        g.Text(frequency);
+    g.ArrayHead(2);
+    g.Text("16").Text("34").F64(47.48).F64(8.53).F64(47.45).F64(8.56).I32(1390);
+    g.I16(154).I16(-26).I32(12139).I32(197);
+    g.Text("").Text("").F64(0).F64(0).F64(0).F64(0).I32(0).I16(0).I16(0).I32(0).I32(0);
+    g.I32(1);
+    g.ArrayHead(2).Text("IZH").F64(47.48).F64(8.53).I16(154).Text("110.5");
+    g.Text("").F64(0).F64(0).I16(0).Text("").I32(1);
+    g.ArrayHead(2).U32(1).F64(47.46).F64(8.55).U32(0xFFFFFFFF).F64(47.47).F64(8.56).I32(2);
+    g.ArrayHead(1).Text("GATE A 5").F64(47.461).F64(8.551).I32(98).I32(1);
+    g.ArrayHead(2).I32(0).I32(1).I32(0).Text("A").I32(1).I32(0).I32(1).Text("Runway 16").I32(2);
+    g.bytes.resize(g.bytes.size() + 68);  // the empty record that ends the file
+
+    EXPECT_EQ(EncodeAirportDatabase({FullAirport(), {}}, 1), g.bytes);
+    const auto decoded = DecodeAirportDatabase(g.bytes, 1);
+    ASSERT_TRUE(decoded.complete);
+    EXPECT_EQ(decoded.items.front(), FullAirport());
 }
 
 TEST(DatabaseFile, ArraysCarryTheirHeadAndUnsizedOnesTwoZeroBytes) {

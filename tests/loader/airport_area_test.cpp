@@ -77,21 +77,6 @@ TEST_F(AirportArea, HugeOrNegativeCountsReadWhatTheFileHolds) {
     }
 }
 
-// A scenery without airports builds empty files with counts of 0: nothing is wrong with them.
-// An empty file that should hold records is another matter.
-TEST_F(AirportArea, EmptyFilesAreEmptyDatabasesUnlessRecordsAreAnnounced) {
-    WriteFile(m_scratch.Work() / "world_airports.dat", {});
-    WriteFile(m_scratch.Work() / "world_airspaces.lst", {});
-    model::g_airportCount = 0;
-    model::g_airspaceFileCount = 0;
-    EXPECT_EQ(ReadAirports(), std::nullopt);
-    EXPECT_EQ(ReadAirspaceFileList(), std::nullopt);
-    EXPECT_EQ(model::g_airports.size(), 1u);
-    EXPECT_TRUE(SearchAirport("a").empty());
-    model::g_airportCount = 3;
-    EXPECT_NE(ReadAirports(), std::nullopt);
-}
-
 TEST_F(AirportArea, SearchTrimsAndIgnoresCaseAndListsInDatabaseOrder) {
     SetNames({"Eldorado Intl", "ELDORADO MUNI", "Boeing Field", "Eldorado Intl"});
     EXPECT_EQ(SearchAirport("  ELDORADO "),
@@ -174,7 +159,9 @@ TEST_F(AirportArea, AnIndexThatNamesNoAirportChangesNothing) {
     EXPECT_EQ(model::g_airports.size(), 2u);
 }
 
-TEST_F(AirportArea, AShortOrMissingDatabaseIsReportedAndWhatWasReadStays) {
+// A short or missing file is reported, and what was read stays. An empty file with a count of
+// 0 is what a scenery without airports builds: nothing is wrong with it.
+TEST_F(AirportArea, ShortMissingAndEmptyDatabases) {
     std::vector<model::AirportRecord> airports(3);
     airports[0].name = "Kept";
     airports[1].name = "Lost";
@@ -196,6 +183,17 @@ TEST_F(AirportArea, AShortOrMissingDatabaseIsReportedAndWhatWasReadStays) {
     EXPECT_NE(missing->find("world_airspaces.lst"), std::string::npos);
     // Nothing to read: empty records only, as many as a file could be cut short to hold.
     EXPECT_EQ(model::g_airspaceFiles.size(), 2u);
+
+    WriteFile(m_root / "work" / "world_airports.dat", {});
+    WriteFile(m_root / "work" / "world_airspaces.lst", {});
+    model::g_airportCount = 0;
+    model::g_airspaceFileCount = 0;
+    EXPECT_EQ(ReadAirports(), std::nullopt);
+    EXPECT_EQ(ReadAirspaceFileList(), std::nullopt);
+    EXPECT_EQ(model::g_airports.size(), 1u);
+    EXPECT_TRUE(SearchAirport("a").empty());
+    model::g_airportCount = 3;
+    EXPECT_NE(ReadAirports(), std::nullopt);
 }
 
 }  // namespace

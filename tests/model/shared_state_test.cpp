@@ -20,11 +20,6 @@ AirportRecord AirportWithOneOfEverything() {
     return airport;
 }
 
-TEST(SharedState, TablesHaveTheirFixedSizes) {
-    EXPECT_EQ(g_magvarTable.size(), 65161u);
-    EXPECT_EQ(g_traffic.size(), 41u);
-}
-
 TEST(SharedState, ResetReturnsEveryVariableToItsProgramStartValue) {
     g_settings.simPath = "/sim";
     g_simKind = 1;
@@ -69,22 +64,6 @@ TEST(SharedState, ResetReturnsEveryVariableToItsProgramStartValue) {
     EXPECT_FALSE(g_sessionJoined || g_connected);
     EXPECT_FALSE(g_showAirspaces || g_showAirportName || g_showILS || g_showTaxiways ||
                  g_showTaxiwayIds || g_showParkings || g_pointerDown);
-}
-
-TEST(SharedState, LoadingASecondAirportLeavesNothingOfTheFirst) {
-    AirportRecord first = AirportWithOneOfEverything();
-    g_airport = first;
-    first.runways[0].designator = "changed after the copy";
-    EXPECT_EQ(g_airport.runways[0].designator, "9L");
-
-    AirportRecord second;
-    second.name = "Second";
-    second.runways = {RunwayRecord{}};
-    g_airport = second;
-    EXPECT_EQ(g_airport.runways.size(), 1u);
-    EXPECT_TRUE(g_airport.ilsList.empty());
-    EXPECT_TRUE(g_airport.taxiPoints.empty());
-    ResetSharedState();
 }
 
 }  // namespace
