@@ -110,15 +110,39 @@ app::Form1* JoinFromConnectionWindow(const QString& address) {
     return Shown<app::Form1>("Form1");
 }
 
+// The world the walk goes through: the tests' tiny world, or for the README's pictures the
+// demo world (Tarvolo International with its airspaces and more traffic).
+struct WalkWorld {
+    const char* preset;
+    QString search;
+    std::string airport;
+    int index;
+    QString otherSearch;
+    QString otherAirport;
+    int aircraft;
+    QString pilotChat;
+};
+
+WalkWorld TheWorld() {
+    if (qEnvironmentVariableIsSet("TARVOLO_SCREENSHOTS"))
+        return {"demo",         "tarvolo", "Tarvolo International",  4, "harbor",
+                "Harbor Field", 8,         "Tarvolo tower, N1 ready"};
+    return {"tiny",         "alpha", "Alpha Field",          0, "charlie",
+            "Charlie Park", 3,       "Alpha tower, N1 ready"};
+}
+
 }  // namespace
 
 void EndToEndTest::fromTheSplashToExit() {
+    const WalkWorld world = TheWorld();
+    const int rows = world.aircraft + 1;  // the host's own player too
     QTemporaryDir root;
     const QString savedCwd = QDir::currentPath();
     QVERIFY(QDir(root.path()).mkpath("work"));
     QVERIFY(QDir::setCurrent(root.filePath("work")));
     const QString simFolder = root.filePath("FS2002");
-    QVERIFY(!tools::WriteSimulatorFolder(*tools::PresetWorld("tiny", 1), simFolder.toStdString()));
+    QVERIFY(!tools::WriteSimulatorFolder(*tools::PresetWorld(world.preset, 1),
+                                         simFolder.toStdString()));
     model::ResetSharedState();
     testing_support::ScriptedDialogs dialogs;
     platform::ClearWindowRegistry();
@@ -172,36 +196,42 @@ void EndToEndTest::fromTheSplashToExit() {
          static_cast<std::size_t>(airportBytes.size())},
         settings.airportCount);
     QVERIFY(airports.complete);
-    QCOMPARE(airports.items.front().name, std::string("Alpha Field"));
+    QCOMPARE(airports.items.at(static_cast<std::size_t>(world.index)).name, world.airport);
     QVERIFY(QFile::exists(model::kAirspacesFileName));
 
     // The Airport Area: search and GET AIRPORT.
     QVERIFY(QTest::qWaitFor([] { return Shown<loader::Form5>("Form5") != nullptr; }, 3000));
     auto* area = Shown<loader::Form5>("Form5");
     QTRY_COMPARE_WITH_TIMEOUT(area->Text2->text(), QString("Done"), 5000);
-    area->Text1->setText("alpha");
+    area->Text1->setText(world.search);
     QTest::mouseClick(area->Command1, Qt::LeftButton);
-    QCOMPARE(area->List1->item(0)->text(), QString("Alpha Field   Index: 0"));
+    QCOMPARE(area->List1->item(0)->text(),
+             QString::fromStdString(world.airport) + "   Index: " + QString::number(world.index));
     area->List1->setCurrentRow(0);
     Snap(area, "airport-area");
     QTest::mouseClick(area->Command3, Qt::LeftButton);
     QVERIFY(Shown<mplink::Form2>("Form2"));
 
     // A session host flying around the first runway of that airport, read from our database.
-    testing_support::SimHostProcess host({"--database", root.filePath("work"), "--index", "0",
-                                          "--aircraft", "3", "--rate", "4", "--chat",
-                                          "Alpha tower, N1 ready", "--chat-every", "1"});
+    testing_support::SimHostProcess host({"--database", root.filePath("work"), "--index",
+                                          QString::number(world.index), "--aircraft",
+                                          QString::number(world.aircraft), "--rate", "4", "--chat",
+                                          world.pilotChat, "--chat-every", "1"});
     QVERIFY(host.Port() != 0);
     app::Form1* radarWindow = JoinFromConnectionWindow(host.Address());
     QVERIFY(radarWindow);
     QCOMPARE(lastMessage(), QString("Connected To FS Session!"));
-    QCOMPARE(radarWindow->windowTitle(), QString("Tarvolo v1.1 - Alpha Field"));
+    QCOMPARE(radarWindow->windowTitle(), "Tarvolo v1.1 - " + QString::fromStdString(world.airport));
 
     // Traffic: every aircraft gets a row; a moving one is drawn where its row says.
     QVERIFY(QTest::qWaitFor(
-        [] { return model::g_trafficCount == 4 && model::g_traffic[4].latitude != 0; }, 10000));
+        [&] {
+            return model::g_trafficCount == rows &&
+                   model::g_traffic[static_cast<std::size_t>(rows)].latitude != 0;
+        },
+        10000));
     int mover = 0;
-    for (int i = 1; i <= 4; ++i)
+    for (int i = 1; i <= rows; ++i)
         if (model::g_traffic[static_cast<std::size_t>(i)].name != "FS Host")
             mover = i;
     QVERIFY(QTest::qWaitFor(
@@ -254,14 +284,12 @@ void EndToEndTest::fromTheSplashToExit() {
     QTest::mouseClick(radarWindow->Command1, Qt::LeftButton);
     QVERIFY(host.LogHas("CHAT in ATC Controller: Alpha tower here"));
     QVERIFY(QTest::qWaitFor(
-        [&] {
-            return radarWindow->RichTextBox1->toPlainText().contains(": Alpha tower, N1 ready");
-        },
+        [&] { return radarWindow->RichTextBox1->toPlainText().contains(": " + world.pilotChat); },
         5000));
     radarWindow->Timer3->setInterval(1500);
     QVERIFY(host.LogHas("INFO request"));
     QVERIFY(QTest::qWaitFor(
-        [] { return model::g_trafficCount == 4 && !model::g_traffic[1].model.empty(); }, 8000));
+        [&] { return model::g_trafficCount == rows && !model::g_traffic[1].model.empty(); }, 8000));
     radarWindow->Timer3->setInterval(30000);
 
     // Another airport through the toolbar.
@@ -270,12 +298,12 @@ void EndToEndTest::fromTheSplashToExit() {
     area = Shown<loader::Form5>("Form5");
     QVERIFY(area);
     QTRY_COMPARE_WITH_TIMEOUT(area->Text2->text(), QString("Done"), 5000);
-    area->Text1->setText("charlie");
+    area->Text1->setText(world.otherSearch);
     QTest::mouseClick(area->Command1, Qt::LeftButton);
     area->List1->setCurrentRow(0);
     QTest::mouseClick(area->Command3, Qt::LeftButton);
     QVERIFY(radarWindow->isEnabled());
-    QCOMPARE(radarWindow->windowTitle(), QString("Tarvolo v1.1 - Charlie Park"));
+    QCOMPARE(radarWindow->windowTitle(), "Tarvolo v1.1 - " + world.otherAirport);
 
     // About, and back.
     radarWindow->ToolbarButton(5)->trigger();
@@ -293,7 +321,7 @@ void EndToEndTest::fromTheSplashToExit() {
     QVERIFY(host.LogHas("left the session"));
     radarWindow = JoinFromConnectionWindow(host.Address());
     QVERIFY(radarWindow);
-    QVERIFY(QTest::qWaitFor([] { return model::g_trafficCount == 4; }, 8000));
+    QVERIFY(QTest::qWaitFor([&] { return model::g_trafficCount == rows; }, 8000));
 
     // Exit: leave, then the Connection window's Exit ends the program.
     QTest::mouseClick(radarWindow->Command3, Qt::LeftButton);
