@@ -95,7 +95,10 @@ void Form1Test::zoomStopsAtTwentyAndCenterComesBack() {
 
     // A right click centres on the clicked point, CENTER brings the airport back.
     QTest::mouseClick(form->Picture1, Qt::RightButton, {}, QPoint(20, 20));
-    QVERIFY(std::abs((form->View().m_viewLeft + form->View().m_viewRight) / 2 - kLon) > 1e-4);
+    const double centre = (form->View().m_viewLeft + form->View().m_viewRight) / 2;
+    QVERIFY(std::abs(centre - kLon) > 1e-4);
+    // On the pointer's single-precision position, as the read-out shows it.
+    QVERIFY(std::abs(centre - static_cast<float>(centre)) < 1e-9);
     QCOMPARE(form->View().m_zoomLevel, std::int16_t{13});
     QTest::mouseClick(form->Command2, Qt::LeftButton);
     QVERIFY(std::abs((form->View().m_viewLeft + form->View().m_viewRight) / 2 - kLon) < 1e-9);
