@@ -1,5 +1,7 @@
 #include "app/form1.h"
 
+#include "app/aid_settings.h"
+
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGridLayout>
@@ -123,6 +125,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     connect(Picture1, &radar::ScopeWidget::PointerPressed, this, &Form1::PointerPressed);
     connect(Picture1, &radar::ScopeWidget::PointerMoved, this, &Form1::PointerMoved);
     connect(Picture1, &radar::ScopeWidget::PointerReleased, this, &Form1::PointerReleased);
+    connect(Picture1, &radar::ScopeWidget::WheelTurned, this, &Form1::WheelTurned);
+    connect(Picture1, &radar::ScopeWidget::Dragged, this, &Form1::Dragged);
+    connect(Picture1, &radar::ScopeWidget::KeyPressed, this, &Form1::KeyPressed);
+    m_clock.start();
     Picture1->SetView(&m_view);
 
     if (model::g_connected) {
@@ -257,6 +263,7 @@ void Form1::ProcessMessages() {
     const mplink::TickResult tick = mplink::ProcessMessages(port, m_linkWatchdog);
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
+    FollowTraffic();
     const char* text = nullptr;
     if (tick.end == mplink::TickEnd::SessionLost)
         text = "The multiplayer connection is lost, Tarvolo closes multiplayer session.";
@@ -270,6 +277,32 @@ void Form1::ProcessMessages() {
     platform::ShowMessage(this, platform::MessageIcon::Information,
                           QStringLiteral("Tarvolo Message"), QString::fromLatin1(text));
     Disconnect();
+}
+
+// Each tick's positions for the trails and speeds, and the conflict alert's new pairs.
+void Form1::FollowTraffic() {
+    m_history.Record(model::g_traffic, model::g_trafficCount,
+                     static_cast<double>(m_clock.elapsed()) / 1000.0);
+    const radar::AidSettings& aids = Aids();
+    if (!aids.conflicts) {
+        m_conflicts.clear();
+        m_alerted.clear();
+        return;
+    }
+    m_conflicts = radar::FindConflicts(model::g_traffic, model::g_trafficCount, m_history, aids,
+                                       model::g_airport.elevation);
+    std::set<std::pair<std::string, std::string>> now;
+    for (const radar::Conflict& conflict : m_conflicts) {
+        const auto pair = std::minmax(conflict.nameA, conflict.nameB);
+        now.emplace(pair.first, pair.second);
+        if (!m_alerted.count({pair.first, pair.second}))
+            AppendChat(radar::ConflictLine(conflict));
+    }
+    m_alerted = std::move(now);  // a pair that parted may raise the alert again
+}
+
+radar::AidScene Form1::Scene() const {
+    return {Aids(), &m_history, m_conflicts};
 }
 
 void Form1::RollCall() {
@@ -336,8 +369,10 @@ void Form1::Repaint() {
     {
         platform::PainterCanvas canvas(Picture1->Picture());
         canvas.Clear();
+        const radar::AidScene scene = Scene();
+        radar::DrawUnderlay(canvas, m_view, &scene);
         radar::Redraw_Scope(canvas, m_view, m_selection);
-        radar::Draw_Targets(canvas, m_view);
+        radar::DrawTrafficLayer(canvas, m_view, &scene);
     }
     Picture1->update();
 }
@@ -350,6 +385,52 @@ void Form1::ViewChange(bool zoomIn) {
     }
     Repaint();
     Timer2->start();
+}
+
+void Form1::WheelTurned(int notches, double x, double y) {
+    if (!Aids().wheelAndPan || model::g_pointerDown)
+        return;
+    Timer2->stop();
+    bool changed = false;
+    for (int i = 0; i < std::abs(notches); ++i)
+        changed = radar::ZoomAbout(m_view, notches > 0, x, y) || changed;
+    if (changed)
+        ShowLevel();
+    Repaint();
+    Timer2->start();
+}
+
+void Form1::Dragged(double dx, double dy) {
+    if (!Aids().wheelAndPan || model::g_pointerDown)
+        return;
+    radar::PanPixels(m_view, dx, dy);
+    Repaint();
+}
+
+void Form1::KeyPressed(int key) {
+    if (!Aids().wheelAndPan || model::g_pointerDown)
+        return;
+    const double stepX = m_view.m_scopeWidthPx / 10.0;
+    const double stepY = m_view.m_scopeHeightPx / 10.0;
+    switch (key) {
+        case Qt::Key_Left:
+            return Dragged(stepX, 0);
+        case Qt::Key_Right:
+            return Dragged(-stepX, 0);
+        case Qt::Key_Up:
+            return Dragged(0, stepY);
+        case Qt::Key_Down:
+            return Dragged(0, -stepY);
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            return ViewChange(true);
+        case Qt::Key_Minus:
+            return ViewChange(false);
+        case Qt::Key_Home:
+            return Center_Airport(model::g_airport.longitude, model::g_airport.latitude);
+        default:
+            return;
+    }
 }
 
 void Form1::Center_Airport(double airpt_loc_x, double airpt_loc_y) {
@@ -405,9 +486,10 @@ void Form1::PointerMoved(double x, double y) {
     if (model::g_pointerDown) {
         {
             platform::PainterCanvas canvas(Picture1->Picture());
+            const radar::AidScene scene = Scene();
             radar::DrawMeasurement(
                 canvas, m_view, radar::Measure(m_view, m_measureStartLat, m_measureStartLon, y, x),
-                m_selection);
+                m_selection, &scene);
         }
         Picture1->update();
         return;
@@ -415,7 +497,7 @@ void Form1::PointerMoved(double x, double y) {
     if (!Timer2->isActive()) {
         return;  // a view change, a locked window or a measurement: no inspection
     }
-    const radar::Inspection found = radar::InspectPointer(m_view, x, y);
+    const radar::Inspection found = radar::InspectPointer(m_view, x, y, &Aids());
     if (!found.selection.m_selAirspaceMark.empty()) {
         m_selection = found.selection;
     }

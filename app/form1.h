@@ -5,6 +5,7 @@
 // repaint timer), the multiplayer message loop with its watchdog and roll call, chat, and
 // "> Disconnect".
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,7 +13,12 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWidget>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "radar/aids.h"
 #include "radar/airspace_painter.h"
 #include "radar/scope_widget.h"
 #include "radar/view.h"
@@ -52,6 +58,8 @@ public:
 
     const radar::View& View() const { return m_view; }
     const radar::AirspaceSelection& Selection() const { return m_selection; }
+    const radar::TrafficHistory& History() const { return m_history; }
+    const std::vector<radar::Conflict>& Conflicts() const { return m_conflicts; }
 
 public slots:
     // Moves the view so that the point (longitude, latitude) is in its middle.
@@ -77,8 +85,18 @@ private:
     void PointerPressed(Qt::MouseButton button, double x, double y);
     void PointerMoved(double x, double y);
     void PointerReleased(Qt::MouseButton button);
+    // Controller aids: the wheel, the middle button and the keys move the view.
+    void WheelTurned(int notches, double x, double y);
+    void Dragged(double dx, double dy);
+    void KeyPressed(int key);
+    radar::AidScene Scene() const;
+    void FollowTraffic();
 
     radar::View m_view;
+    radar::TrafficHistory m_history;
+    std::vector<radar::Conflict> m_conflicts;
+    std::set<std::pair<std::string, std::string>> m_alerted;  // pairs already in the chat log
+    QElapsedTimer m_clock;
     radar::AirspaceSelection m_selection;
     double m_measureStartLat = 0;
     double m_measureStartLon = 0;

@@ -1,9 +1,12 @@
 #pragma once
 
-// The Options window: six check boxes switching the display flags, and OK.
+// The Options window: six check boxes switching the display flags, and OK. Beside them, the
+// controller aids' switches and thresholds, kept in Tarvolo's own settings file.
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QWidget>
 
 namespace app {
@@ -20,6 +23,20 @@ public:
     QCheckBox* Check8;   // "Display Taxiways"
     QCheckBox* Check2;   // "Display ILS"
     QPushButton* Command1;
+
+    // "Controller Aids"
+    QCheckBox* CheckWheel;            // "Wheel Zoom and Panning"
+    QCheckBox* CheckRings;            // "Range Rings"
+    QCheckBox* CheckTrails;           // "History Trails"
+    QCheckBox* CheckFilter;           // "Altitude Filter"
+    QSpinBox* FilterLow;              // feet
+    QSpinBox* FilterHigh;             // feet
+    QCheckBox* CheckConflict;         // "Conflict Alert"
+    QDoubleSpinBox* ConflictLateral;  // nm
+    QSpinBox* ConflictVertical;       // feet
+    QSpinBox* AirborneSpeed;          // knots
+    QCheckBox* CheckDeclutter;        // "Uncluttered Data Blocks"
+    QCheckBox* CheckSpeed;            // "Speed and Trend Line"
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -22,5 +22,6 @@ function(tarvolo_qtest name)
     set_tests_properties(${name} PROPERTIES
         LABELS "${T_LABELS}"
         TIMEOUT 300
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        # The program's own settings file goes to a folder of the build, never the user's.
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-config/${name}")
 endfunction()

@@ -45,6 +45,11 @@ public:
                      int endY) = 0;
     // Text in the program's code page, in the pen colour.
     virtual void Text(int x, int y, const std::string& ansi) = 0;
+    // The box a text takes, in pixels; canvases without fonts estimate it.
+    virtual int TextWidth(const std::string& ansi) const {
+        return 6 * static_cast<int>(ansi.size());
+    }
+    virtual int TextHeight() const { return 13; }
 };
 
 }  // namespace platform

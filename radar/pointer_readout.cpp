@@ -8,6 +8,7 @@
 #include "model/rounding.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
+#include "radar/aids.h"
 #include "radar/scope.h"
 #include "radar/scope_style.h"
 
@@ -80,7 +81,7 @@ CoordinateTexts PointerCoordinates(float x, float y, std::string_view decimalSep
     return {std::move(longitude), std::string(1, east), std::move(latitude), std::string(1, north)};
 }
 
-Inspection InspectPointer(const View& view, double x, double y) {
+Inspection InspectPointer(const View& view, double x, double y, const AidSettings* aids) {
     using namespace model;
     Inspection found;
     const Pixel pointer = Geo_To_Pixel(view, y, x);
@@ -97,6 +98,8 @@ Inspection InspectPointer(const View& view, double x, double y) {
     }
     for (int i = 1; i <= std::min<int>(g_trafficCount, static_cast<int>(kTrafficRows) - 1); ++i) {
         const TrafficEntry& row = g_traffic[static_cast<std::size_t>(i)];
+        if (aids && !PassesFilter(row, *aids))
+            continue;  // filtered out: neither drawn nor inspected
         if (Hit(view, pointer, row.latitude, row.longitude, 0.8)) {
             found.text = "Player: " + row.name + "  Heading: " + Number(row.heading) +
                          "  Altitude: " + Number(row.altitude) + " ft" + "  Distance: " +
@@ -153,7 +156,7 @@ Measurement Measure(const View& view, double startLat, double startLon, double l
 }
 
 void DrawMeasurement(platform::Canvas& canvas, const View& view, const Measurement& measurement,
-                     const AirspaceSelection& selection) {
+                     const AirspaceSelection& selection, const AidScene* aids) {
     canvas.Clear();
     canvas.SetPen(kScopeGreen, 1, platform::PenStyle::Dotted);
     canvas.MoveTo(measurement.from.x, measurement.from.y);
@@ -161,8 +164,9 @@ void DrawMeasurement(platform::Canvas& canvas, const View& view, const Measureme
     canvas.SetPenColour(kWhite);
     canvas.Text(measurement.labelAt.x, measurement.labelAt.y, measurement.label);
     canvas.SetPen(kWhite, 1, platform::PenStyle::Solid);
+    DrawUnderlay(canvas, view, aids);
     Redraw_Scope(canvas, view, selection);
-    Draw_Targets(canvas, view);
+    DrawTrafficLayer(canvas, view, aids);
     SetScopeDefaults(canvas);
 }
 

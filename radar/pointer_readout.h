@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/canvas.h"
+#include "radar/aids.h"
 #include "radar/airspace_painter.h"
 #include "radar/view.h"
 
@@ -33,8 +34,8 @@ struct Inspection {
 };
 
 // Tests the scene's objects against the pointer's pixel (g_airspaces, g_traffic, g_airport and
-// the display flags).
-Inspection InspectPointer(const View& view, double x, double y);
+// the display flags); aircraft the altitude filter hides are passed over.
+Inspection InspectPointer(const View& view, double x, double y, const AidSettings* aids = nullptr);
 
 // "Dist: 7 nm  Course: 90 *" and where it goes: half-way along the course, in whole miles.
 struct Measurement {
@@ -47,6 +48,6 @@ Measurement Measure(const View& view, double startLat, double startLon, double l
 
 // The measuring picture: the dotted line and its label under the scope's layers and targets.
 void DrawMeasurement(platform::Canvas& canvas, const View& view, const Measurement& measurement,
-                     const AirspaceSelection& selection);
+                     const AirspaceSelection& selection, const AidScene* aids = nullptr);
 
 }  // namespace radar

@@ -1,12 +1,15 @@
 #include "radar/scope_widget.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 namespace radar {
 
 ScopeWidget::ScopeWidget(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);  // the keys that move the view
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 100);
     ResizePicture(kDesignWidthPx, kDesignHeightPx);
@@ -28,17 +31,39 @@ GeoPoint ScopeWidget::ToGeo(const QPointF& position) const {
 }
 
 void ScopeWidget::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::MiddleButton)
+        m_dragFrom = event->position();
     const GeoPoint at = ToGeo(event->position());
     emit PointerPressed(event->button(), at.longitude, at.latitude);
 }
 
 void ScopeWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (m_dragFrom && (event->buttons() & Qt::MiddleButton)) {
+        const QPointF delta = event->position() - *m_dragFrom;
+        m_dragFrom = event->position();
+        emit Dragged(delta.x(), delta.y());
+    }
     const GeoPoint at = ToGeo(event->position());
     emit PointerMoved(at.longitude, at.latitude);
 }
 
 void ScopeWidget::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::MiddleButton)
+        m_dragFrom.reset();
     emit PointerReleased(event->button());
+}
+
+void ScopeWidget::wheelEvent(QWheelEvent* event) {
+    m_wheelEighths += event->angleDelta().y();
+    const int notches = m_wheelEighths / 120;
+    m_wheelEighths %= 120;
+    if (notches != 0)
+        emit WheelTurned(notches, event->position().x(), event->position().y());
+    event->accept();
+}
+
+void ScopeWidget::keyPressEvent(QKeyEvent* event) {
+    emit KeyPressed(event->key());
 }
 
 }  // namespace radar

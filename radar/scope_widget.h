@@ -4,6 +4,7 @@
 // pointer in the scope's user coordinates (x longitude, y latitude).
 
 #include <QImage>
+#include <optional>
 #include <QWidget>
 
 #include "radar/view.h"
@@ -26,18 +27,27 @@ signals:
     void PointerPressed(Qt::MouseButton button, double x, double y);
     void PointerMoved(double x, double y);
     void PointerReleased(Qt::MouseButton button);
+    // The wheel turned by whole notches (positive away from the user) over pixel (x, y).
+    void WheelTurned(int notches, double x, double y);
+    // The middle button dragged the picture by (dx, dy) pixels.
+    void Dragged(double dx, double dy);
+    void KeyPressed(int key);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     GeoPoint ToGeo(const QPointF& position) const;
 
     QImage m_picture;
     const View* m_view = nullptr;
+    std::optional<QPointF> m_dragFrom;  // the middle button is down here
+    int m_wheelEighths = 0;             // a notch is 120 eighths of a degree
 };
 
 }  // namespace radar

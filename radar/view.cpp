@@ -62,6 +62,32 @@ void CenterView(View& view, double x, double y) {
     view.m_viewBottom = y - halfHeight;
 }
 
+void PanPixels(View& view, double dx, double dy) {
+    const double width = view.m_scopeWidthPx > 0 ? view.m_scopeWidthPx : 1;
+    const double height = view.m_scopeHeightPx > 0 ? view.m_scopeHeightPx : 1;
+    const double dLon = dx / width * (view.m_viewRight - view.m_viewLeft);
+    const double dLat = dy / height * (view.m_viewTop - view.m_viewBottom);
+    view.m_viewLeft -= dLon;
+    view.m_viewRight -= dLon;
+    view.m_viewTop += dLat;
+    view.m_viewBottom += dLat;
+}
+
+bool ZoomAbout(View& view, bool zoomIn, double x, double y) {
+    const GeoPoint before = Pixel_To_Geo(view, x, y);
+    if (!(zoomIn ? Zoom_In_Step(view) : Zoom_Out_Step(view))) {
+        return false;
+    }
+    const GeoPoint after = Pixel_To_Geo(view, x, y);
+    const double dLon = before.longitude - after.longitude;
+    const double dLat = before.latitude - after.latitude;
+    view.m_viewLeft += dLon;
+    view.m_viewRight += dLon;
+    view.m_viewTop += dLat;
+    view.m_viewBottom += dLat;
+    return true;
+}
+
 void ResetView(View& view) {
     view.m_viewLeft = -179.9999;
     view.m_viewTop = 89.9999;

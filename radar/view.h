@@ -56,6 +56,14 @@ bool Zoom_Out_Step(View& view);
 // Moves the view so that (x = longitude, y = latitude) is in its middle, keeping the level.
 void CenterView(View& view, double x, double y);
 
+// The view moved by (dx, dy) pixels of the scope: the picture follows the pointer that drags
+// it, so a positive dx shows what lay to the west.
+void PanPixels(View& view, double dx, double dy);
+
+// One level closer or wider, keeping the position under pixel (x, y) where it is; false at
+// the ends, where the view stays as it is.
+bool ZoomAbout(View& view, bool zoomIn, double x, double y);
+
 // The whole world at level 1, as the main window starts.
 void ResetView(View& view);
 

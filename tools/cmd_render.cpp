@@ -8,10 +8,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
+#include <optional>
 
 #include "model/shared_state.h"
 #include "platform/ansi.h"
 #include "platform/ui/painter_canvas.h"
+#include "radar/aids.h"
 #include "radar/scope.h"
 #include "radar/view.h"
 #include "tools/commands.h"
@@ -19,8 +21,10 @@
 namespace tools {
 namespace {
 
-// Rows of the traffic table from a JSON array, or from the "traffic" of an object.
-bool ReadTraffic(const QString& path) {
+// Rows of the traffic table from a JSON array, or from the "traffic" of an object. An aircraft
+// may carry a "history" of earlier positions (oldest first, "t" in seconds) for the aids; its
+// own position comes a second after the last of them unless it has a "t" of its own.
+bool ReadTraffic(const QString& path, radar::TrafficHistory& history) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
@@ -42,8 +46,48 @@ bool ReadTraffic(const QString& path) {
         entry.heading = row.value("heading").toDouble();
         entry.latitude = row.value("latitude").toDouble();
         entry.longitude = row.value("longitude").toDouble();
+        double last = 0;
+        for (const QJsonValue& earlier : row.value("history").toArray()) {
+            const QJsonObject point = earlier.toObject();
+            last = point.value("t").toDouble();
+            history.Add(entry.name,
+                        {point.value("latitude").toDouble(), point.value("longitude").toDouble(),
+                         point.value("altitude").toInt(), last});
+        }
+        history.Add(entry.name, {entry.latitude, entry.longitude, entry.altitude,
+                                 row.value("t").toDouble(last + 1)});
     }
     return true;
+}
+
+// "rings,trails,filter=LOW:HIGH,conflicts,declutter,speed"
+std::optional<radar::AidSettings> ParseAids(const QString& list) {
+    radar::AidSettings aids;
+    for (const QString& item : list.split(',', Qt::SkipEmptyParts)) {
+        if (item == "rings") {
+            aids.rings = true;
+        } else if (item == "trails") {
+            aids.trails = true;
+        } else if (item == "conflicts") {
+            aids.conflicts = true;
+        } else if (item == "declutter") {
+            aids.declutter = true;
+        } else if (item == "speed") {
+            aids.speedLine = true;
+        } else if (item.startsWith("filter=")) {
+            const QStringList bounds = item.mid(7).split(':');
+            bool lowOk = false;
+            bool highOk = false;
+            aids.filter = true;
+            aids.filterLowFt = bounds.value(0).toInt(&lowOk);
+            aids.filterHighFt = bounds.value(1).toInt(&highOk);
+            if (bounds.size() != 2 || !lowOk || !highOk)
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return aids;
 }
 
 }  // namespace
@@ -54,6 +98,7 @@ int Render(const QStringList& args) {
     int zoom = radar::kStartLevel;
     int width = radar::kDesignWidthPx;
     int height = radar::kDesignHeightPx;
+    std::optional<radar::AidSettings> aids;
     bool usage = args.size() < 2;
     for (int i = 2; i + 1 < args.size() + 1 && !usage; i += 2) {
         const QString value = args.value(i + 1);
@@ -69,6 +114,9 @@ int Render(const QStringList& args) {
             width = parts.value(0).toInt();
             height = parts.value(1).toInt();
             usage = parts.size() != 2 || width < 16 || height < 16 || width > 8000 || height > 8000;
+        } else if (args[i] == "--aids") {
+            aids = ParseAids(value);
+            usage = !aids.has_value();
         } else if (args[i] == "--sim") {
             // handled below
         } else {
@@ -83,7 +131,8 @@ int Render(const QStringList& args) {
     if (usage || !indexOk || out.isEmpty()) {
         std::fputs(
             "usage: tarvolo-tool render DIR INDEX --zoom N [--traffic FILE.json] "
-            "[--size WxH] [--sim SIMDIR] --out FILE.png\n",
+            "[--size WxH] [--sim SIMDIR] [--aids rings,trails,filter=LOW:HIGH,conflicts,"
+            "declutter,speed] --out FILE.png\n",
             stderr);
         return 2;
     }
@@ -95,7 +144,8 @@ int Render(const QStringList& args) {
     if (status != 0 && model::g_airport.name.empty()) {
         return status;
     }
-    if (!trafficPath.isEmpty() && !ReadTraffic(trafficPath)) {
+    radar::TrafficHistory history;
+    if (!trafficPath.isEmpty() && !ReadTraffic(trafficPath, history)) {
         return 1;
     }
     // As the main window's load: every display option on, the view centred on the airport.
@@ -113,8 +163,18 @@ int Render(const QStringList& args) {
     {
         platform::PainterCanvas canvas(image);
         canvas.Clear();
-        radar::Redraw_Scope(canvas, view, {});
-        radar::Draw_Targets(canvas, view);
+        if (!aids) {
+            radar::Redraw_Scope(canvas, view, {});
+            radar::Draw_Targets(canvas, view);
+        } else {
+            radar::AidScene scene{*aids, &history, {}};
+            if (aids->conflicts)
+                scene.conflicts = radar::FindConflicts(model::g_traffic, model::g_trafficCount,
+                                                       history, *aids, model::g_airport.elevation);
+            radar::DrawUnderlay(canvas, view, &scene);
+            radar::Redraw_Scope(canvas, view, {});
+            radar::DrawTrafficLayer(canvas, view, &scene);
+        }
     }
     if (!image.save(outPath, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(outPath));

@@ -104,4 +104,13 @@ void PainterCanvas::Text(int x, int y, const std::string& ansi) {
     m_painter.drawText(x, y + metrics.ascent(), QString::fromStdString(AnsiToUtf8(ansi)));
 }
 
+int PainterCanvas::TextWidth(const std::string& ansi) const {
+    return QFontMetrics(m_painter.font())
+        .horizontalAdvance(QString::fromStdString(AnsiToUtf8(ansi)));
+}
+
+int PainterCanvas::TextHeight() const {
+    return QFontMetrics(m_painter.font()).height();
+}
+
 }  // namespace platform

@@ -28,6 +28,8 @@ public:
     void Arc(int left, int top, int right, int bottom, int startX, int startY, int endX,
              int endY) override;
     void Text(int x, int y, const std::string& ansi) override;
+    int TextWidth(const std::string& ansi) const override;
+    int TextHeight() const override;
 
 private:
     void ApplyPen();

@@ -1,0 +1,70 @@
+#include "app/aid_settings.h"
+
+#include <QSettings>
+#include <utility>
+
+namespace app {
+namespace {
+
+using radar::AidSettings;
+
+// Every setting under its key in the file's [aids] group.
+constexpr std::pair<const char*, bool AidSettings::*> kFlags[] = {
+    {"wheelAndPan", &AidSettings::wheelAndPan}, {"rings", &AidSettings::rings},
+    {"trails", &AidSettings::trails},           {"filter", &AidSettings::filter},
+    {"conflicts", &AidSettings::conflicts},     {"declutter", &AidSettings::declutter},
+    {"speedLine", &AidSettings::speedLine}};
+constexpr std::pair<const char*, int AidSettings::*> kNumbers[] = {
+    {"filterLowFt", &AidSettings::filterLowFt},
+    {"filterHighFt", &AidSettings::filterHighFt},
+    {"conflictVerticalFt", &AidSettings::conflictVerticalFt},
+    {"airborneSpeedKt", &AidSettings::airborneSpeedKt}};
+constexpr const char* kLateral = "conflictLateralNm";
+
+QSettings Store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tarvolo"),
+                     QStringLiteral("tarvolo"));
+}
+
+AidSettings Load() {
+    QSettings store = Store();
+    store.beginGroup(QStringLiteral("aids"));
+    AidSettings aids;
+    for (const auto& [key, member] : kFlags)
+        aids.*member = store.value(QLatin1String(key), aids.*member).toBool();
+    for (const auto& [key, member] : kNumbers)
+        aids.*member = store.value(QLatin1String(key), aids.*member).toInt();
+    aids.conflictLateralNm =
+        store.value(QLatin1String(kLateral), aids.conflictLateralNm).toDouble();
+    return aids;
+}
+
+AidSettings& Current() {
+    static AidSettings aids = Load();
+    return aids;
+}
+
+}  // namespace
+
+AidSettings& Aids() {
+    return Current();
+}
+
+void ReloadAids() {
+    Current() = Load();
+}
+
+void SaveAids() {
+    const AidSettings& aids = Current();
+    QSettings store = Store();
+    store.beginGroup(QStringLiteral("aids"));
+    for (const auto& [key, member] : kFlags)
+        store.setValue(QLatin1String(key), aids.*member);
+    for (const auto& [key, member] : kNumbers)
+        store.setValue(QLatin1String(key), aids.*member);
+    store.setValue(QLatin1String(kLateral), aids.conflictLateralNm);
+    store.endGroup();
+    store.sync();
+}
+
+}  // namespace app
