@@ -14,6 +14,7 @@
 #include "model/shared_state.h"
 #include "platform/recording_canvas.h"
 #include "platform/ui/painter_canvas.h"
+#include "radar/aids.h"
 #include "radar/scope.h"
 
 namespace bench {
@@ -112,6 +113,38 @@ void Repaint(benchmark::State& state) {
     }
 }
 
+// The same repaint with every controller aid on: rings, six-point trails, the conflict alert,
+// decluttered blocks with their speed line. The history and conflicts are made per message-loop
+// tick, not per repaint, so they are made once here.
+void RepaintWithAids(benchmark::State& state) {
+    const radar::View view = ViewAt(static_cast<int>(state.range(0)));
+    radar::TrafficHistory history;
+    for (int tick = 0; tick <= 6; ++tick) {
+        for (int i = 1; i <= 40; ++i) {
+            const model::TrafficEntry& row = model::g_traffic[static_cast<std::size_t>(i)];
+            history.Add(row.name, {row.latitude - 0.002 * (6 - tick), row.longitude,
+                                   row.altitude - 50 * (6 - tick), static_cast<double>(tick)});
+        }
+    }
+    radar::AidScene scene;
+    scene.settings.rings = scene.settings.trails = scene.settings.conflicts = true;
+    scene.settings.declutter = scene.settings.speedLine = true;
+    scene.settings.conflictLateralNm = 15;  // some pairs in alert
+    scene.settings.conflictVerticalFt = 5000;
+    scene.history = &history;
+    scene.conflicts = radar::FindConflicts(model::g_traffic, 40, history, scene.settings,
+                                           model::g_airport.elevation);
+    state.counters["conflicts"] = static_cast<double>(scene.conflicts.size());
+    QImage picture(kWidth, kHeight, QImage::Format_RGB32);
+    for (auto _ : state) {
+        platform::PainterCanvas canvas(picture);
+        canvas.Clear();
+        radar::DrawUnderlay(canvas, view, &scene);
+        radar::Redraw_Scope(canvas, view, {});
+        radar::DrawTrafficLayer(canvas, view, &scene);
+    }
+}
+
 // The same primitives, recorded once, drawn with QPainter calls and nothing else.
 void RepaintFloor(benchmark::State& state) {
     const radar::View view = ViewAt(static_cast<int>(state.range(0)));
@@ -154,6 +187,13 @@ void RepaintFloor(benchmark::State& state) {
 }
 
 BENCHMARK(Repaint)
+    ->Arg(9)
+    ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.3)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(RepaintWithAids)
     ->Arg(9)
     ->Arg(16)
     ->Unit(benchmark::kMillisecond)

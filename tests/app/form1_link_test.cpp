@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QtTest>
 
+#include "app/aid_settings.h"
 #include "app/form1.h"
 #include "link/link.h"
 #include "model/shared_state.h"
@@ -22,6 +23,7 @@ private slots:
     void init();
     void cleanup();
     void trafficAndChatThenDisconnect();
+    void aConflictIsLoggedOncePerPair();
 
 private:
     app::Form1* Open();
@@ -45,6 +47,7 @@ void Form1LinkTest::init() {
 }
 
 void Form1LinkTest::cleanup() {
+    app::Aids() = radar::AidSettings{};
     testing_support::CloseEveryWindow();
     mplink::ReleaseDirectPlay();
     delete m_dialogs;
@@ -121,6 +124,47 @@ void Form1LinkTest::trafficAndChatThenDisconnect() {
     QVERIFY(model::g_directPlay && model::g_connectionList);  // fresh for the Connection window
     QVERIFY(model::g_localPlayerId < 0);                      // kept, negative as the host gave it
     QVERIFY(host.LogHas("left the session"));
+}
+
+void Form1LinkTest::aConflictIsLoggedOncePerPair() {
+    // Thresholds so wide that the aircraft circling the field are always in conflict.
+    radar::AidSettings& aids = app::Aids();
+    aids.conflicts = true;
+    aids.conflictLateralNm = 100;
+    aids.conflictVerticalFt = 100000;
+    SimHostProcess host({"--aircraft", "2", "--rate", "5"});
+    QVERIFY(testing_support::JoinSession(host));
+    app::Form1* form = Open();
+    form->Timer1->setInterval(50);
+    auto logged = [&] {
+        return static_cast<int>(
+            form->RichTextBox1->toPlainText().count(QStringLiteral("CONFLICT ")));
+    };
+    // The host's player and its two aircraft, all above the field: three pairs.
+    const int pairs = 3;
+    QVERIFY(QTest::qWaitFor([&] { return logged() == pairs; }, 10000));
+    QVERIFY(form->RichTextBox1->toPlainText().contains(
+        QRegularExpression("CONFLICT \\S+ / \\S+ [0-9]+\\.[0-9] nm [0-9]+ ft")));
+    // Ticks go on (ten of them), the pairs stay in conflict, and no line is repeated.
+    auto lastTick = [&] {
+        double t = 0;
+        for (int i = 1; i <= model::g_trafficCount; ++i) {
+            const auto& track =
+                form->History().Track(model::g_traffic[static_cast<std::size_t>(i)].name);
+            if (!track.empty())
+                t = std::max(t, track.back().t);
+        }
+        return t;
+    };
+    const double since = lastTick();
+    QVERIFY(QTest::qWaitFor([&] { return lastTick() > since + 0.5; }, 5000));
+    QCOMPARE(logged(), pairs);
+    QCOMPARE(static_cast<int>(form->Conflicts().size()), pairs);
+    // Cleared and raised again, a pair is new once more.
+    aids.conflicts = false;
+    QVERIFY(QTest::qWaitFor([&] { return form->Conflicts().empty(); }, 5000));
+    aids.conflicts = true;
+    QVERIFY(QTest::qWaitFor([&] { return logged() == 2 * pairs; }, 5000));
 }
 
 QTEST_MAIN(Form1LinkTest)

@@ -204,6 +204,35 @@ TEST_F(Tool, RenderPaintsTheScopeAsThePictureOfALevel) {
         RunTool({"render", Path("work"), "0", "--zoom", "21", "--out", Path("x.png")}, Path("."))
             .exitCode,
         2);
+
+    // The aids: an empty list paints the same picture; a conflicting pair with its history
+    // turns red; an unknown aid is a usage error.
+    ASSERT_TRUE(traffic.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    traffic.write(R"([
+        {"name": "A1", "altitude": 3000, "heading": 90, "latitude": 10.01, "longitude": 20.01,
+         "history": [{"latitude": 10.01, "longitude": 20.0, "altitude": 3000, "t": 0}]},
+        {"name": "B2", "altitude": 3400, "heading": 270, "latitude": 10.01, "longitude": 20.03,
+         "history": [{"latitude": 10.01, "longitude": 20.04, "altitude": 3400, "t": 0}]}])");
+    traffic.close();
+    auto render = [&](const QString& out, QStringList extra) {
+        QStringList args{"render",    Path("work"),         "0",      "--zoom",  "11",
+                         "--traffic", Path("traffic.json"), "--size", "400x200", "--out",
+                         Path(out)};
+        return RunTool(args + extra, Path(".")).exitCode;
+    };
+    ASSERT_EQ(render("plain.png", {}), 0);
+    ASSERT_EQ(render("none.png", {"--aids", ""}), 2);  // a value is needed
+    ASSERT_EQ(render("off.png", {"--aids", ","}), 0);
+    EXPECT_EQ(QImage(Path("plain.png")), QImage(Path("off.png")));
+    ASSERT_EQ(render("on.png", {"--aids", "conflicts,trails,rings,filter=0:5000"}), 0);
+    const QImage on(Path("on.png"));
+    bool red = false;
+    for (int y = 0; y < on.height() && !red; ++y)
+        for (int x = 0; x < on.width() && !red; ++x)
+            red = on.pixelColor(x, y) == QColor(255, 40, 40);
+    EXPECT_TRUE(red);
+    EXPECT_EQ(render("bad.png", {"--aids", "rings,radar"}), 2);
+    EXPECT_EQ(render("bad.png", {"--aids", "filter=low:high"}), 2);
 }
 
 TEST_F(Tool, WrongUseIsRefusedWithAnExitCode) {
