@@ -7,7 +7,8 @@
 #include "builder/database_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 8) return 0;
+    if (size < 8)
+        return 0;
     std::int32_t airports = 0;
     std::int32_t files = 0;
     std::memcpy(&airports, data, 4);

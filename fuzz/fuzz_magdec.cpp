@@ -8,9 +8,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const builder::FileBuffer buffer({data, size});
-    if (buffer.Size() < 114) return 0;
+    if (buffer.Size() < 114)
+        return 0;
     const std::int32_t gridOffset = buffer.ReadInt32(110);
-    if (gridOffset <= 0) return 0;
+    if (gridOffset <= 0)
+        return 0;
     auto table = std::make_unique<builder::MagvarTable>();
     builder::FillMagvarTable(buffer, gridOffset, *table);
     return 0;

@@ -12,9 +12,13 @@ namespace {
 
 class FuzzPort : public mplink::LinkPort {
 public:
-    std::int32_t GetMessageCount(std::int32_t) override { return static_cast<std::int32_t>(queue.size()); }
+    std::int32_t GetMessageCount(std::int32_t) override {
+        return static_cast<std::int32_t>(queue.size());
+    }
     mplink::Bytes Receive(std::int32_t& from, std::int32_t& to) override {
-        if (queue.empty()) throw platform::directplay::DirectPlayError(platform::directplay::hresult::kNoMessages, "empty");
+        if (queue.empty())
+            throw platform::directplay::DirectPlayError(platform::directplay::hresult::kNoMessages,
+                                                        "empty");
         from = queue.front().first;
         to = 0;
         auto bytes = std::move(queue.front().second);
@@ -22,7 +26,9 @@ public:
         return bytes;
     }
     std::string GetPlayerFriendlyName(std::int32_t id) override {
-        if (id % 7 == 6) throw platform::directplay::DirectPlayError(platform::directplay::hresult::kInvalidPlayer, "gone");
+        if (id % 7 == 6)
+            throw platform::directplay::DirectPlayError(
+                platform::directplay::hresult::kInvalidPlayer, "gone");
         return "P" + std::to_string(id % 50);  // up to 50 names: more than the table holds
     }
     void Send(std::int32_t, std::int32_t, const mplink::Bytes&) override {}
@@ -46,8 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto queued = port.queue;
     std::int16_t watchdog = 60;
-    for (int tick = 0; tick < 64 && !port.queue.empty(); ++tick) (void)mplink::ProcessMessages(port, watchdog);
-    if (model::g_trafficCount < 0 || model::g_trafficCount > 40) __builtin_trap();
+    for (int tick = 0; tick < 64 && !port.queue.empty(); ++tick)
+        (void)mplink::ProcessMessages(port, watchdog);
+    if (model::g_trafficCount < 0 || model::g_trafficCount > 40)
+        __builtin_trap();
     port.queue = queued;
     (void)mplink::PollJoinAnswer(port);
     return 0;

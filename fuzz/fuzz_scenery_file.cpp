@@ -8,7 +8,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const builder::FileBuffer buffer({data, size});
-    if (buffer.Size() < builder::kMarkerOffset + 4 || buffer.ReadInt32(builder::kMarkerOffset) != builder::kBglMarker) return 0;
+    if (buffer.Size() < builder::kMarkerOffset + 4 ||
+        buffer.ReadInt32(builder::kMarkerOffset) != builder::kBglMarker)
+        return 0;
     std::vector<model::AirportRecord> airports(1);
     std::int32_t count = 0;
     builder::SceneryFileContents contents{airports, count};

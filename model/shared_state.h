@@ -62,9 +62,11 @@ extern std::shared_ptr<platform::directplay::SessionList> g_sessionList;
 // any other value is a player: a Windows host XORs its IDs with a secret mask, so half of
 // them are negative as signed numbers.
 extern std::int32_t g_localPlayerId;
-inline bool HasLocalPlayer() { return g_localPlayerId != 0; }
-extern bool g_sessionJoined;          // the host has accepted the local player
-extern bool g_connected;              // attached, the radar window is the working window
+inline bool HasLocalPlayer() {
+    return g_localPlayerId != 0;
+}
+extern bool g_sessionJoined;  // the host has accepted the local player
+extern bool g_connected;      // attached, the radar window is the working window
 
 // Display options
 extern bool g_showAirspaces;

@@ -4,8 +4,8 @@
 // pointer in the scope's user coordinates (x longitude, y latitude).
 
 #include <QImage>
-#include <optional>
 #include <QWidget>
+#include <optional>
 
 #include "radar/view.h"
 

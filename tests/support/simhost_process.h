@@ -28,9 +28,8 @@ public:
     explicit SimHostProcess(const QStringList& extra) {
         // The mask makes every player ID negative as a signed number, as a Windows host's
         // random mask does for half of its sessions.
-        QStringList args{"--enum-port", "0",         "--lat",  "47.4490", "--lon",
-                         "-122.3090",   "--elev",    "433",    "--duration", "90",
-                         "--id-mask",   "0xF00D0000"};
+        QStringList args{"--enum-port", "0",   "--lat",      "47.4490", "--lon",     "-122.3090",
+                         "--elev",      "433", "--duration", "90",      "--id-mask", "0xF00D0000"};
         m_process.start(QStringLiteral(SIMHOST_PATH), args + extra);
         (void)QTest::qWaitFor(
             [&] {
@@ -83,13 +82,14 @@ inline bool JoinSession(const SimHostProcess& host) {
     auto& play = *model::g_directPlay;
     play.InitializeConnection(dp::ConnectionAddress::TcpIp(host.Address().toStdString()));
     auto sessions = play.GetDPEnumSessions(*play.CreateSessionData(), 0, dp::kEnumAvailable);
-    if (sessions->GetCount() != 1) return false;
+    if (sessions->GetCount() != 1)
+        return false;
     play.Open(*sessions->GetItem(1), dp::kOpenJoin);
     model::g_localPlayerId = play.CreatePlayer("ATC Controller", "Player", 0, 0);
     mplink::DirectPlayPort port(model::g_directPlay);
     port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
-    const bool accepted =
-        QTest::qWaitFor([&] { return mplink::PollJoinAnswer(port) == mplink::JoinAnswer::Accepted; }, 8000);
+    const bool accepted = QTest::qWaitFor(
+        [&] { return mplink::PollJoinAnswer(port) == mplink::JoinAnswer::Accepted; }, 8000);
     model::g_sessionJoined = model::g_connected = accepted;
     return accepted;
 }
