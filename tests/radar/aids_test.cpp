@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/shared_state.h"
@@ -200,6 +201,15 @@ TEST_F(Aids, TrailsFadeAndTheFilterHidesConflictsTurnRed) {
     }
     EXPECT_EQ(trailDots, 2 * static_cast<int>(TrafficHistory::kTrailDots));
     EXPECT_EQ(red, 2);
+
+    // The filter off, the high aircraft is back.
+    aids.filter = false;
+    RecordingCanvas unfiltered(view.m_scopeWidthPx, view.m_scopeHeightPx);
+    DrawTargetsWithAids(unfiltered, view, model::g_traffic, 3, aids, m_history, conflicts);
+    EXPECT_TRUE(
+        std::any_of(unfiltered.Items().begin(), unfiltered.Items().end(), [](const auto& item) {
+            return item.kind == DrawnItem::Kind::Text && item.text.starts_with("HIGH");
+        }));
 }
 
 }  // namespace
