@@ -1,6 +1,7 @@
 // tarvolo-tool watch: joins a session the way the Connection window does and runs the main
 // window's message loop and roll call, printing the traffic table and new chat lines once a
-// second as JSON.
+// second as JSON; with --record, the session goes to a recording as well. tarvolo-tool replay
+// runs the same loop on a recording's ticks and prints the same lines.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -8,7 +9,11 @@
 #include <QTimer>
 #include <cstdio>
 
+#include <chrono>
+#include <thread>
+
 #include "link/link.h"
+#include "link/recording.h"
 #include "model/shared_state.h"
 #include "platform/directplay/directplay.h"
 #include "tools/commands.h"
@@ -62,25 +67,37 @@ void Leave() {
 
 }  // namespace
 
+constexpr const char* kWatchUsage =
+    "usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S] [--record FILE.tvr]";
+
 int Watch(const QStringList& args) {
     QString address;
     std::string nickname = "ATC Controller";
     double seconds = 0;
+    QString recordPath;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == "--nickname" && i + 1 < args.size())
             nickname = args[++i].toStdString();
         else if (args[i] == "--seconds" && i + 1 < args.size())
             seconds = args[++i].toDouble();
+        else if (args[i] == "--record" && i + 1 < args.size())
+            recordPath = args[++i];
         else if (address.isEmpty() && !args[i].startsWith("--"))
             address = args[i];
         else {
-            Err("usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S]");
+            Err(kWatchUsage);
             return 2;
         }
     }
     if (address.isEmpty()) {
-        Err("usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S]");
+        Err(kWatchUsage);
         return 2;
+    }
+    // A session without an airport of ours: index -1, no name.
+    mplink::RecordingWriter recording;
+    if (!recordPath.isEmpty() && !recording.Open(recordPath.toStdString(), -1, "")) {
+        Err("cannot write " + recordPath.toStdString());
+        return 1;
     }
 
     QElapsedTimer clock;
@@ -148,9 +165,15 @@ int Watch(const QStringList& args) {
         port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_ROLL_CALL));
     } catch (const dp::DirectPlayError&) {
     }
+    QElapsedTimer loopClock;
+    loopClock.start();
+    mplink::RecordingPort recordingPort(port, recording, [&] { return loopClock.elapsed(); });
+    mplink::LinkPort& loopPort =
+        recording.IsOpen() ? static_cast<mplink::LinkPort&>(recordingPort) : port;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        const mplink::TickResult r = mplink::ProcessMessages(port, watchdog);
+        const mplink::TickResult r = mplink::ProcessMessages(loopPort, watchdog);
+        recording.Tick(loopClock.elapsed());
         PrintSecond(++second, r.chatLines);
         if (r.end != mplink::TickEnd::Normal) {
             Err(r.end == mplink::TickEnd::Removed
@@ -168,9 +191,54 @@ int Watch(const QStringList& args) {
     QObject::connect(&rollCall, &QTimer::timeout, [&] { mplink::RollCall(port); });
     rollCall.start(30000);
     QCoreApplication::exec();
+    recording.Close();
     Leave();
     model::g_sessionJoined = model::g_connected = false;
     return result;
+}
+
+int Replay(const QStringList& args) {
+    double speed = 1;
+    bool usage = args.isEmpty() || args[0].startsWith("--");
+    for (qsizetype i = 1; i < args.size() && !usage; i += 2) {
+        usage = args[i] != "--speed" || i + 1 >= args.size();
+        if (!usage) {
+            bool ok = false;
+            speed = args[i + 1].toDouble(&ok);
+            usage = !ok || speed < 0;
+        }
+    }
+    if (usage) {
+        Err("usage: tarvolo-tool replay FILE.tvr [--speed N]");
+        return 2;
+    }
+    const auto recording = mplink::ReadRecording(args[0].toStdString());
+    if (!recording) {
+        Err("not a recording: " + args[0].toStdString());
+        return 1;
+    }
+    if (recording->damaged)
+        Err("the recording ends in a damaged record; replaying what comes before it");
+    // As watch runs the loop: joined, with a player of our own.
+    model::g_localPlayerId = 1;
+    model::g_sessionJoined = model::g_connected = true;
+    mplink::ReplayPort port;
+    std::int16_t watchdog = mplink::kWatchdogSeconds;
+    std::int64_t second = 0;
+    std::int64_t previous = recording->ticks.empty() ? 0 : recording->ticks.front().ms;
+    for (const mplink::RecordedTick& tick : recording->ticks) {
+        if (speed > 0 && tick.ms > previous)
+            std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(
+                static_cast<double>(tick.ms - previous) / speed));
+        previous = tick.ms;
+        port.Load(tick);
+        const mplink::TickResult r = mplink::ProcessMessages(port, watchdog);
+        PrintSecond(++second, r.chatLines);
+        if (r.end != mplink::TickEnd::Normal)
+            break;
+    }
+    model::g_sessionJoined = model::g_connected = false;
+    return 0;
 }
 
 }  // namespace tools

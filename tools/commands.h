@@ -13,6 +13,7 @@ int Magvar(const QStringList& args);
 int Load(const QStringList& args);
 int Render(const QStringList& args);
 int Watch(const QStringList& args);
+int Replay(const QStringList& args);
 
 // Reads the database of DIR as the Airport Area does and runs GET AIRPORT for one index, as
 // `load` and `render` need it; 0, or 1 with the problems written to the error stream.

@@ -21,10 +21,14 @@ constexpr const char* kUsage =
     "                    whole degrees of magnetic variation from SIMDIR's magdec.bgl\n"
     "  load DIR INDEX [--sim SIMDIR]\n"
     "                    GET AIRPORT for that airport of DIR's database: the scene as JSON\n"
-    "  render DIR INDEX --zoom N [--traffic FILE.json] [--size WxH] [--sim SIMDIR] --out FILE.png\n"
+    "  render DIR INDEX --zoom N [--traffic FILE.json] [--size WxH] [--sim SIMDIR]\n"
+    "         [--aids LIST] --out FILE.png\n"
     "                    the radar scope of that airport at zoom level N, as a picture\n"
-    "  watch HOST[:PORT] [--nickname NAME] [--seconds S]\n"
-    "                    join the session there and print its traffic and chat each second\n";
+    "  watch HOST[:PORT] [--nickname NAME] [--seconds S] [--record FILE.tvr]\n"
+    "                    join the session there and print its traffic and chat each second\n"
+    "  replay FILE.tvr [--speed N]\n"
+    "                    print what watch printed, from a recording (N times as fast; 0: at "
+    "once)\n";
 
 }  // namespace
 
@@ -40,9 +44,9 @@ int main(int argc, char* argv[]) {
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
     const std::map<QString, std::function<int(const QStringList&)>> commands = {
-        {"generate", tools::Generate}, {"build", tools::Build}, {"dump", tools::Dump},
-        {"magvar", tools::Magvar},     {"load", tools::Load},   {"render", tools::Render},
-        {"watch", tools::Watch}};
+        {"generate", tools::Generate}, {"build", tools::Build},  {"dump", tools::Dump},
+        {"magvar", tools::Magvar},     {"load", tools::Load},    {"render", tools::Render},
+        {"watch", tools::Watch},       {"replay", tools::Replay}};
     if (args.isEmpty() || !commands.contains(args.first())) {
         std::fputs(kUsage, stderr);
         return 2;

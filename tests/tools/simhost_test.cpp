@@ -7,10 +7,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -293,6 +295,72 @@ TEST(Watch, TheReliableProtocolThroughLossGivesTheSameTable) {
     EXPECT_EQ(table({"--reliable", "--loss", "20", "--duplicate", "10", "--reorder", "20",
                      "--loss-seed", "5"}),
               plain);
+}
+
+// A session recorded by watch replays to the very lines watch printed live; cut inside a
+// record, it replays up to the cut; hosted again by simhost, its aircraft fly again.
+TEST(Watch, ARecordedSessionReplaysAsItWasWatchedAndCanBeHostedAgain) {
+    QTemporaryDir folder;
+    const QString recording = folder.filePath("session.tvr");
+    QByteArray live;
+    {
+        SimHost host(
+            {"--aircraft", "2", "--rate", "4", "--chat", "Hello ATC", "--chat-every", "1"});
+        QProcess watch;
+        watch.start(TARVOLO_TOOL_PATH,
+                    {"watch", host.Address(), "--seconds", "5", "--record", recording});
+        ASSERT_TRUE(watch.waitForFinished(20000));
+        ASSERT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
+        live = watch.readAllStandardOutput();
+    }
+    ASSERT_GE(live.count('\n'), 2);
+    auto replay = [](const QString& file) {
+        QProcess process;
+        process.start(TARVOLO_TOOL_PATH, {"replay", file, "--speed", "0"});
+        EXPECT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitCode(), 0);
+        return process.readAllStandardOutput();
+    };
+    EXPECT_EQ(replay(recording), live);
+
+    // Cut in the middle of its last tick's first message.
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    file.close();
+    const qsizetype lastTick = whole.lastIndexOf("\nT\t", whole.size() - 2);
+    const qsizetype cut = whole.indexOf("\nM\t", whole.lastIndexOf("\nT\t", lastTick - 1)) + 10;
+    ASSERT_GT(cut, 10);
+    const QString shortened = folder.filePath("cut.tvr");
+    QFile out(shortened);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(whole.left(cut));
+    out.close();
+    const QList<QByteArray> liveLines = live.trimmed().split('\n');
+    const QList<QByteArray> cutLines = replay(shortened).trimmed().split('\n');
+    ASSERT_FALSE(cutLines.isEmpty());
+    ASSERT_LT(cutLines.size(), liveLines.size());
+    for (qsizetype i = 0; i < cutLines.size(); ++i)
+        EXPECT_EQ(cutLines[i], liveLines[i]);
+
+    // Hosted again: the recorded aircraft are in the session, where they were.
+    SimHost again({"--replay", recording});
+    QProcess watch;
+    watch.start(TARVOLO_TOOL_PATH, {"watch", again.Address(), "--seconds", "5"});
+    ASSERT_TRUE(watch.waitForFinished(20000));
+    std::map<QString, double> recorded;
+    for (const auto& row : QJsonDocument::fromJson(liveLines.back()).object()["traffic"].toArray())
+        recorded[row.toObject()["name"].toString()] = row.toObject()["latitude"].toDouble();
+    std::map<QString, double> replayed;
+    const QList<QByteArray> lines = watch.readAllStandardOutput().trimmed().split('\n');
+    for (const auto& row : QJsonDocument::fromJson(lines.back()).object()["traffic"].toArray())
+        replayed[row.toObject()["name"].toString()] = row.toObject()["latitude"].toDouble();
+    ASSERT_EQ(replayed.size(), recorded.size());
+    for (const auto& [name, latitude] : recorded) {
+        ASSERT_TRUE(replayed.count(name)) << name.toStdString();
+        EXPECT_NEAR(replayed[name], latitude, 0.05) << name.toStdString();
+    }
+    EXPECT_TRUE(again.LogHas("REPLAY"));
 }
 
 TEST(Watch, ARefusedJoinFails) {

@@ -12,11 +12,13 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 
 #include "builder/database_file.h"
 #include "link/link.h"
+#include "link/recording.h"
 #include "model/own_files.h"
 #include "model/settings_record.h"
 #include "platform/directplay/directplay.h"
@@ -133,7 +135,77 @@ public:
         m_lastTick = m_clock.elapsed();
     }
 
+    // Hosts a recording: a player for each recorded sender (the recorded host is ours), whose
+    // messages go out at their recorded times from the first joiner's acceptance on.
+    void Replay(mplink::Recording recording) {
+        m_parkedTimer.stop();
+        m_replay = std::move(recording);
+        const std::string hostName = NameOf(m_hostPlayer).toStdString();
+        for (const auto& tick : m_replay.ticks) {
+            for (const auto& message : tick.messages) {
+                if (message.from == 0 || !message.senderName || m_replayIds.count(message.from))
+                    continue;
+                const std::int32_t id =
+                    *message.senderName == hostName
+                        ? m_hostPlayer
+                        : m_play->CreatePlayer(*message.senderName, "Replay", 0, 0);
+                m_replayIds[message.from] = id;
+                if (id != m_hostPlayer)
+                    m_ids.push_back(id);
+                Log(QString("PLAYER %1 \"%2\" replayed")
+                        .arg(id)
+                        .arg(QString::fromStdString(*message.senderName)));
+            }
+        }
+        Log(QString("REPLAY %1 ticks, %2 players")
+                .arg(m_replay.ticks.size())
+                .arg(m_replayIds.size()));
+        connect(&m_replayTimer, &QTimer::timeout, this, [this] { ReplayDue(); });
+        m_replayTimer.start(20);
+    }
+
 private:
+    void ReplayDue() {
+        qint64 started = -1;
+        for (const auto& [id, joiner] : m_joiners)
+            if (joiner.acceptedAt >= 0 && (started < 0 || joiner.acceptedAt < started))
+                started = joiner.acceptedAt;
+        if (started < 0 || m_replay.ticks.empty())
+            return;
+        const std::int64_t origin = m_replay.ticks.front().ms;
+        const qint64 now = m_clock.elapsed() - started;
+        while (m_nextTick < m_replay.ticks.size() &&
+               m_replay.ticks[m_nextTick].ms - origin <= now) {
+            for (const auto& message : m_replay.ticks[m_nextTick].messages)
+                ReplayMessage(message);
+            ++m_nextTick;
+        }
+        if (m_nextTick == m_replay.ticks.size() && !m_saidReplayed) {
+            m_saidReplayed = true;
+            Log("REPLAYED");
+        }
+    }
+
+    void ReplayMessage(const mplink::RecordedMessage& message) {
+        auto sender = m_replayIds.find(message.from);
+        if (sender == m_replayIds.end() || message.to != 0)
+            return;  // DirectPlay's notices and what was said to the recorder alone
+        simhost::Bytes bytes = message.data;
+        std::int32_t type = 0;
+        std::int32_t size = 0;
+        if (!simhost::ReadHeader(bytes, type, size))
+            return;
+        if (type == mplink::MP_PLAYER_HERE) {
+            // A player announcing itself is announced under its new ID; others are passed over.
+            if (bytes.size() < 12 || simhost::ReadInt32(bytes, 8) != message.from)
+                return;
+            bytes = mplink::PlayerHereMessage(sender->second);
+        } else if (type == mplink::MP_REMOVED || type == mplink::MP_JOIN_REFUSED) {
+            return;
+        }
+        Broadcast(sender->second, bytes);
+    }
+
     bool Silent() const {
         return m_silentAfterMs > 0 && static_cast<double>(m_clock.elapsed()) >= m_silentAfterMs;
     }
@@ -302,6 +374,11 @@ private:
     int m_longEvery = 0;
     QStringList m_chatLines;
     int m_chatIndex = 0;
+    mplink::Recording m_replay;
+    std::map<std::int32_t, std::int32_t> m_replayIds;  // recorded sender -> player here
+    std::size_t m_nextTick = 0;
+    QTimer m_replayTimer;
+    bool m_saidReplayed = false;
 };
 
 }  // namespace
@@ -349,6 +426,10 @@ int main(int argc, char** argv) {
         {"reorder", "Hold back this share of the datagrams so later ones overtake them.", "percent",
          "0"},
         {"loss-seed", "Seed of --loss, --duplicate and --reorder.", "n", "1"},
+        {"replay",
+         "Host a recorded session again: its aircraft are the players, sending what was "
+         "recorded, from when the first joiner is accepted (no AI aircraft of its own).",
+         "file.tvr"},
     });
     args.process(app);
 
@@ -391,9 +472,17 @@ int main(int argc, char** argv) {
     auto play = directX.DirectPlayCreate("");
     auto description = play->CreateSessionData();
     description->SetSessionName(args.value("name").toStdString());
-    const int aircraft = std::max(0, args.value("aircraft").toInt());
+    std::optional<mplink::Recording> replay;
+    if (args.isSet("replay")) {
+        replay = mplink::ReadRecording(args.value("replay").toStdString());
+        if (!replay) {
+            Log("ERROR not a recording: " + args.value("replay"));
+            return 2;
+        }
+    }
+    const int aircraft = replay ? 0 : std::max(0, args.value("aircraft").toInt());
     const int maxPlayers = args.value("max-players").toInt();
-    description->SetMaxPlayers(maxPlayers > 0 ? maxPlayers : aircraft + 9);
+    description->SetMaxPlayers(maxPlayers > 0 ? maxPlayers : aircraft + 9 + (replay ? 40 : 0));
     description->SetFlags(
         dp::wire::session_flag::kKeepAlive | dp::wire::session_flag::kMigrateHost |
         (args.isSet("reliable") ? dp::wire::session_flag::kReliableProtocol : 0u));
@@ -406,7 +495,7 @@ int main(int argc, char** argv) {
     Log(QString("HOST \"%1\" airport %2 runway %3 deg, %4 aircraft")
             .arg(args.value("name"), airport)
             .arg(runway.trueHeading, 0, 'f', 0)
-            .arg(args.value("aircraft")));
+            .arg(aircraft));
     Log(QString("READY enum-port %1 tcp-port %2")
             .arg(play->Engine().EnumPort())
             .arg(play->Engine().TcpPort()));
@@ -421,6 +510,8 @@ int main(int argc, char** argv) {
     try {
         host = std::make_unique<Host>(
             play, simhost::MakeFleet(aircraft, runway, args.value("seed").toUInt()), parked, args);
+        if (replay)
+            host->Replay(std::move(*replay));
     } catch (const dp::DirectPlayError& e) {
         Log(QString("ERROR cannot create the players: %1").arg(e.what()));
         return 2;
