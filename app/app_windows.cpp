@@ -2,6 +2,7 @@
 
 #include "app/form1.h"
 #include "app/form10.h"
+#include "app/form11.h"
 #include "app/form3.h"
 #include "app/form7.h"
 #include "app/form8.h"
@@ -22,6 +23,7 @@ void RegisterAppWindows() {
     platform::RegisterWindow(QStringLiteral("Form2"), [] { return new mplink::Form2; });
     platform::RegisterWindow(QStringLiteral("Form10"), [] { return new Form10; });
     platform::RegisterWindow(QStringLiteral("Form7"), [] { return new Form7; });
+    platform::RegisterWindow(QStringLiteral("Form11"), [] { return new Form11; });
     platform::InstallAddressDialog();
 }
 

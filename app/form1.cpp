@@ -1,7 +1,5 @@
 #include "app/form1.h"
 
-#include "app/aid_settings.h"
-
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGridLayout>
@@ -10,8 +8,13 @@
 #include <QStyle>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <ctime>
+
+#include "app/aid_settings.h"
+#include "app/form11.h"
 
 #include "link/link.h"
+#include "loader/airport_area.h"
 #include "loader/form5.h"
 #include "model/own_files.h"
 #include "model/shared_state.h"
@@ -68,8 +71,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
                    {"Options", QStyle::SP_FileDialogDetailedView},
                    {"Create New Database", QStyle::SP_TrashIcon},
                    {"Airport General Info", QStyle::SP_MessageBoxInformation},
-                   {"About", QStyle::SP_DialogHelpButton}};
-    for (int i = 0; i < 5; ++i) {
+                   {"About", QStyle::SP_DialogHelpButton},
+                   {"Traffic List", QStyle::SP_FileDialogListView}};
+    for (int i = 0; i < 6; ++i) {
         QAction* action = Toolbar1->addAction(style()->standardIcon(buttons[i].icon),
                                               QString::fromLatin1(buttons[i].caption));
         action->setObjectName(QStringLiteral("Button%1").arg(i + 1));
@@ -222,6 +226,9 @@ void Form1::Toolbar1_ButtonClick(int index) {
             Lock(true);
             platform::ShowWindow(QStringLiteral("Form7"));
             break;
+        case 6:
+            ShowTrafficList();  // beside the scope, which stays in use
+            break;
         default:
             break;
     }
@@ -260,10 +267,15 @@ void Form1::CreateNewDatabase() {
 
 void Form1::ProcessMessages() {
     auto port = Port();
-    const mplink::TickResult tick = mplink::ProcessMessages(port, m_linkWatchdog);
+    mplink::RecordingPort recording(port, m_recorder, [this] { return m_recordClock.elapsed(); });
+    mplink::LinkPort& loopPort =
+        m_recorder.IsOpen() ? static_cast<mplink::LinkPort&>(recording) : port;
+    const mplink::TickResult tick = mplink::ProcessMessages(loopPort, m_linkWatchdog);
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
-    FollowTraffic();
+    if (m_recorder.IsOpen())
+        m_recorder.Tick(m_recordClock.elapsed());
+    FollowTraffic(tick.heard);
     const char* text = nullptr;
     if (tick.end == mplink::TickEnd::SessionLost)
         text = "The multiplayer connection is lost, Tarvolo closes multiplayer session.";
@@ -280,9 +292,14 @@ void Form1::ProcessMessages() {
 }
 
 // Each tick's positions for the trails and speeds, and the conflict alert's new pairs.
-void Form1::FollowTraffic() {
-    m_history.Record(model::g_traffic, model::g_trafficCount,
-                     static_cast<double>(m_clock.elapsed()) / 1000.0);
+void Form1::FollowTraffic(const std::vector<std::string>& heard) {
+    const double now = static_cast<double>(m_clock.elapsed()) / 1000.0;
+    m_history.Record(model::g_traffic, model::g_trafficCount, now);
+    for (const std::string& name : heard)
+        m_history.MarkHeard(name, now);
+    if (auto* list = qobject_cast<Form11*>(m_trafficList.data()))
+        list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
+                                              model::g_airport, now));
     const radar::AidSettings& aids = Aids();
     if (!aids.conflicts) {
         m_conflicts.clear();
@@ -291,14 +308,55 @@ void Form1::FollowTraffic() {
     }
     m_conflicts = radar::FindConflicts(model::g_traffic, model::g_trafficCount, m_history, aids,
                                        model::g_airport.elevation);
-    std::set<std::pair<std::string, std::string>> now;
+    std::set<std::pair<std::string, std::string>> current;
     for (const radar::Conflict& conflict : m_conflicts) {
         const auto pair = std::minmax(conflict.nameA, conflict.nameB);
-        now.emplace(pair.first, pair.second);
+        current.emplace(pair.first, pair.second);
         if (!m_alerted.count({pair.first, pair.second}))
             AppendChat(radar::ConflictLine(conflict));
     }
-    m_alerted = std::move(now);  // a pair that parted may raise the alert again
+    m_alerted = std::move(current);  // a pair that parted may raise the alert again
+}
+
+void Form1::ShowTrafficList() {
+    auto* list = qobject_cast<Form11*>(platform::ShowWindow(QStringLiteral("Form11")));
+    if (!list || list == m_trafficList)
+        return;
+    m_trafficList = list;
+    list->Check1->setChecked(m_recorder.IsOpen());
+    connect(list, &Form11::highlightChanged, this, [this](const QString& callsign) {
+        m_highlight = platform::FromQt(callsign);
+        Repaint();
+    });
+    connect(list, &Form11::centreOn, this, &Form1::Center_Airport);
+    connect(list, &Form11::recordToggled, this, &Form1::SetRecording);
+    list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
+                                          model::g_airport,
+                                          static_cast<double>(m_clock.elapsed()) / 1000.0));
+}
+
+// Records the session into the working directory, named after the date and time.
+void Form1::SetRecording(bool on) {
+    if (!on) {
+        m_recorder.Close();
+        return;
+    }
+    if (m_recorder.IsOpen())
+        return;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string name = mplink::RecordingFileName(local);
+    if (!m_recorder.Open(name, loader::LoadedAirportIndex(),  // in the working directory
+                         model::g_airport.name)) {
+        AppendChat("Cannot record the session into " + name);
+        if (auto* list = qobject_cast<Form11*>(m_trafficList.data())) {
+            const QSignalBlocker quiet(list->Check1);
+            list->Check1->setChecked(false);
+        }
+        return;
+    }
+    m_recordClock.start();
 }
 
 radar::AidScene Form1::Scene() const {
@@ -326,6 +384,9 @@ void Form1::AppendChat(const std::string& line) {
 }
 
 void Form1::Disconnect() {
+    m_recorder.Close();
+    if (m_trafficList)
+        m_trafficList->close();
     if (m_disconnecting)
         return;
     m_disconnecting = true;
@@ -373,6 +434,9 @@ void Form1::Repaint() {
         radar::DrawUnderlay(canvas, m_view, &scene);
         radar::Redraw_Scope(canvas, m_view, m_selection);
         radar::DrawTrafficLayer(canvas, m_view, &scene);
+        if (!m_highlight.empty())
+            radar::DrawHighlight(canvas, m_view, model::g_traffic, model::g_trafficCount,
+                                 m_highlight);
     }
     Picture1->update();
 }

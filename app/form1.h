@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
@@ -18,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/recording.h"
 #include "radar/aids.h"
 #include "radar/airspace_painter.h"
 #include "radar/scope_widget.h"
@@ -60,6 +62,8 @@ public:
     const radar::AirspaceSelection& Selection() const { return m_selection; }
     const radar::TrafficHistory& History() const { return m_history; }
     const std::vector<radar::Conflict>& Conflicts() const { return m_conflicts; }
+    const std::string& Highlighted() const { return m_highlight; }
+    bool Recording() const { return m_recorder.IsOpen(); }
 
 public slots:
     // Moves the view so that the point (longitude, latitude) is in its middle.
@@ -90,13 +94,20 @@ private:
     void Dragged(double dx, double dy);
     void KeyPressed(int key);
     radar::AidScene Scene() const;
-    void FollowTraffic();
+    void FollowTraffic(const std::vector<std::string>& heard);
+    // The Traffic List window and what it asks of this one.
+    void ShowTrafficList();
+    void SetRecording(bool on);
 
     radar::View m_view;
     radar::TrafficHistory m_history;
     std::vector<radar::Conflict> m_conflicts;
     std::set<std::pair<std::string, std::string>> m_alerted;  // pairs already in the chat log
     QElapsedTimer m_clock;
+    QPointer<QWidget> m_trafficList;
+    std::string m_highlight;  // the callsign selected in the traffic list
+    mplink::RecordingWriter m_recorder;
+    QElapsedTimer m_recordClock;
     radar::AirspaceSelection m_selection;
     double m_measureStartLat = 0;
     double m_measureStartLon = 0;

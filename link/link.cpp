@@ -82,7 +82,8 @@ void Announce(LinkPort& port, std::int32_t playerId) {
     table[static_cast<std::size_t>(model::g_trafficCount)].name = name;
 }
 
-void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t fixAt) {
+void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t fixAt,
+              std::vector<std::string>& heard) {
     const auto attitude = Long(m, fixAt);
     const auto latitude = Long(m, fixAt + 4);
     const auto longitude = Long(m, fixAt + 8);
@@ -91,6 +92,7 @@ void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t f
     if (!attitude || !latitude || !longitude || !altitude || !Short(m, fixAt + 20))
         return;
     const std::string name = port.GetPlayerFriendlyName(sender);
+    heard.push_back(name);
     const std::vector<model::TrafficEntry*> rows = RowsNamed(name);
     const double lat = LatitudeOfWord(*latitude);
     const double lon = LongitudeOfWord(*longitude);
@@ -243,11 +245,11 @@ TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog) {
                     return result;
                 case MP_POSITION:
                     if (model::g_sessionJoined)
-                        Position(port, from, m, 20);
+                        Position(port, from, m, 20, result.heard);
                     break;
                 case MP_POSITION_LONG:
                     if (model::g_sessionJoined)
-                        Position(port, from, m, 36);
+                        Position(port, from, m, 36, result.heard);
                     break;
                 case MP_CHAT: {
                     const std::string text = ChatText(m);

@@ -82,6 +82,7 @@ enum class TickEnd { Normal, SessionLost, Removed };
 struct TickResult {
     TickEnd end = TickEnd::Normal;
     std::vector<std::string> chatLines;  // "name: text", for the chat log in this order
+    std::vector<std::string> heard;      // the senders of the tick's positions, by name
 };
 TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog);
 

@@ -127,6 +127,14 @@ void ReleaseDatabase() {
     g_airports.assign(1, {});
 }
 
+namespace {
+std::int64_t loadedIndex = -1;
+}  // namespace
+
+std::int64_t LoadedAirportIndex() {
+    return loadedIndex;
+}
+
 bool LoadAirport(std::int64_t index, const LoadProgress& progress) {
     auto status = [&progress](const std::string& text) {
         if (progress.status) {
@@ -138,6 +146,7 @@ bool LoadAirport(std::int64_t index, const LoadProgress& progress) {
         return false;
     }
     model::g_airport = g_airports[static_cast<std::size_t>(index)];
+    loadedIndex = index;
     ReleaseDatabase();
 
     status("Looking for Airspace...");

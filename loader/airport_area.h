@@ -42,6 +42,8 @@ struct LoadProgress {
 // g_airspaces is rebuilt from the listed files, classified, and the terminal circle added.
 // False when the index names no airport (then nothing changes).
 bool LoadAirport(std::int64_t index, const LoadProgress& progress = {});
+// The database index of the airport loaded last (-1 before any).
+std::int64_t LoadedAirportIndex();
 
 // Releases the database from memory: g_airports becomes one empty element.
 void ReleaseDatabase();

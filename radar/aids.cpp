@@ -51,10 +51,18 @@ platform::Rgb Faded(platform::Rgb colour, int age, int steps) {
 
 void TrafficHistory::Record(const TrafficRows& rows, std::int16_t count, double t) {
     std::map<std::string, std::deque<TrackPoint>> seen;
+    std::map<std::string, Heard> heard;
     for (int i = 1; i <= LastRow(count); ++i) {
         const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
         if (row.name.empty() || (row.latitude == 0 && row.longitude == 0))
             continue;  // no position yet
+        const Heard now{t, row.latitude, row.longitude, row.heading, row.altitude};
+        auto before = m_heard.find(row.name);
+        const bool same = before != m_heard.end() && before->second.latitude == now.latitude &&
+                          before->second.longitude == now.longitude &&
+                          before->second.heading == now.heading &&
+                          before->second.altitude == now.altitude;
+        heard[row.name] = same ? before->second : now;
         auto track = m_tracks.extract(row.name);
         std::deque<TrackPoint>& points = seen[row.name];
         if (!track.empty())
@@ -64,6 +72,19 @@ void TrafficHistory::Record(const TrafficRows& rows, std::int16_t count, double 
             points.pop_front();
     }
     m_tracks = std::move(seen);
+    m_heard = std::move(heard);
+}
+
+void TrafficHistory::MarkHeard(const std::string& name, double t) {
+    if (auto it = m_heard.find(name); it != m_heard.end())
+        it->second.t = std::max(it->second.t, t);
+}
+
+std::optional<double> TrafficHistory::SecondsSinceHeard(const std::string& name, double now) const {
+    auto it = m_heard.find(name);
+    if (it == m_heard.end())
+        return std::nullopt;
+    return now - it->second.t;
 }
 
 void TrafficHistory::Add(const std::string& name, const TrackPoint& point) {
@@ -333,6 +354,22 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
         for (std::size_t line = 0; line < texts[k].size(); ++line)
             canvas.Text(place.x, place.y + static_cast<int>(line) * canvas.TextHeight(),
                         texts[k][line]);
+    }
+    SetScopeDefaults(canvas);
+}
+
+void DrawHighlight(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
+                   std::int16_t count, const std::string& callsign) {
+    constexpr platform::Rgb kHighlight{255, 255, 0};
+    const int r = 2 * TargetRadius(view) + 3;
+    canvas.SetPen(kHighlight, 2, platform::PenStyle::Solid);
+    canvas.SetFill(kScopeBlack, false);
+    for (int i = 1; i <= LastRow(count); ++i) {
+        const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
+        if (row.name != callsign)
+            continue;
+        const Pixel at = Geo_To_Pixel(view, row.latitude, row.longitude);
+        canvas.Ellipse(at.x - r, at.y - r, at.x + r, at.y + r);
     }
     SetScopeDefaults(canvas);
 }

@@ -72,9 +72,20 @@ public:
     std::optional<double> GroundSpeedKt(const std::string& name) const;
     std::optional<double> VerticalSpeedFpm(const std::string& name) const;
     Trend TrendOf(const std::string& name) const;
+    // An aircraft's position arrived at time t (the message loop knows; without it, a row
+    // counts as heard when it changes).
+    void MarkHeard(const std::string& name, double t);
+    // Seconds from the last time it was heard to `now`; none for an aircraft never seen.
+    std::optional<double> SecondsSinceHeard(const std::string& name, double now) const;
 
 private:
+    struct Heard {
+        double t = 0;
+        double latitude = 0, longitude = 0, heading = 0;
+        std::int32_t altitude = 0;
+    };
     std::map<std::string, std::deque<TrackPoint>> m_tracks;
+    std::map<std::string, Heard> m_heard;
 };
 
 // Nautical miles between two positions on the sphere where a minute of arc is a mile,
@@ -131,6 +142,10 @@ std::vector<BlockPlace> PlaceBlocks(const std::vector<Pixel>& dots,
 void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
                          std::int16_t count, const AidSettings& aids, const TrafficHistory& history,
                          const std::vector<Conflict>& conflicts);
+
+// A ring round the target of the row with that callsign (the traffic list's selection).
+void DrawHighlight(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
+                   std::int16_t count, const std::string& callsign);
 
 // What the aids need to draw a scene with g_traffic.
 struct AidScene {

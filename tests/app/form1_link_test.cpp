@@ -1,12 +1,15 @@
 // The main window in a running session hosted by simhost: traffic built from the roll call,
 // positions and aircraft information, chat both ways, and the ways the session ends.
 
+#include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QtTest>
 
 #include "app/aid_settings.h"
 #include "app/form1.h"
+#include "app/form11.h"
 #include "link/link.h"
+#include "link/recording.h"
 #include "model/shared_state.h"
 #include "platform/directplay/directplay.h"
 #include "platform/ui/windows.h"
@@ -24,6 +27,7 @@ private slots:
     void cleanup();
     void trafficAndChatThenDisconnect();
     void aConflictIsLoggedOncePerPair();
+    void theTrafficListFollowsTheTableAndRecordsTheSession();
 
 private:
     app::Form1* Open();
@@ -165,6 +169,86 @@ void Form1LinkTest::aConflictIsLoggedOncePerPair() {
     QVERIFY(QTest::qWaitFor([&] { return form->Conflicts().empty(); }, 5000));
     aids.conflicts = true;
     QVERIFY(QTest::qWaitFor([&] { return logged() == 2 * pairs; }, 5000));
+}
+
+void Form1LinkTest::theTrafficListFollowsTheTableAndRecordsTheSession() {
+    QTemporaryDir work;
+    const QString savedCwd = QDir::currentPath();
+    QDir::setCurrent(work.path());
+    platform::RegisterWindow(QStringLiteral("Form11"), [] { return new app::Form11; });
+    SimHostProcess host({"--aircraft", "3", "--rate", "5"});
+    QVERIFY(testing_support::JoinSession(host));
+    app::Form1* form = Open();
+    form->Timer1->setInterval(100);
+    QCOMPARE(form->ToolbarButton(6)->text(), QString("Traffic List"));
+    form->ToolbarButton(6)->trigger();
+    auto* list = qobject_cast<app::Form11*>(platform::ExistingWindow("Form11"));
+    QVERIFY(list && form->isEnabled());  // beside the scope, which stays in use
+    QVERIFY(QTest::qWaitFor(
+        [&] { return list->Grid1->rowCount() == 4 && list->Grid1->item(3, 5)->text() != "-"; },
+        10000));
+
+    // Sorted by altitude, highest first, with a click on its header (twice: descending).
+    list->Grid1->horizontalHeader()->setSortIndicator(3, Qt::DescendingOrder);
+    QVERIFY(QTest::qWaitFor([&] { return list->Grid1->rowCount() == 4; }, 2000));
+    for (int r = 1; r < 4; ++r)
+        QVERIFY(list->Grid1->item(r - 1, 3)->data(Qt::UserRole).toDouble() >=
+                list->Grid1->item(r, 3)->data(Qt::UserRole).toDouble());
+
+    // The selected row's target is ringed; a double click centres on it.
+    list->Grid1->selectRow(0);
+    const QString callsign = list->Grid1->item(0, 0)->text();
+    QCOMPARE(QString::fromStdString(form->Highlighted()), callsign);
+    QTest::mouseDClick(list->Grid1->viewport(), Qt::LeftButton, {},
+                       list->Grid1->visualItemRect(list->Grid1->item(0, 0)).center());
+    const radar::View& view = form->View();
+    int row = 0;
+    for (int i = 1; i <= model::g_trafficCount; ++i)
+        if (QString::fromStdString(model::g_traffic[static_cast<std::size_t>(i)].name) == callsign)
+            row = i;
+    QVERIFY(row > 0);
+    QVERIFY(std::abs((view.m_viewLeft + view.m_viewRight) / 2 -
+                     model::g_traffic[static_cast<std::size_t>(row)].longitude) < 0.05);
+    QTest::mouseClick(form->Command5, Qt::LeftButton);  // a repaint
+    const auto& target = model::g_traffic[static_cast<std::size_t>(row)];
+    const radar::Pixel at = radar::Geo_To_Pixel(view, target.latitude, target.longitude);
+    bool ringed = false;
+    for (int dy = -30; dy <= 30 && !ringed; ++dy)
+        for (int dx = -30; dx <= 30 && !ringed; ++dx)
+            ringed =
+                form->Picture1->Picture().pixelColor(at.x + dx, at.y + dy) == QColor(255, 255, 0);
+    QVERIFY(ringed);
+
+    // Recording: a file named after the date and time, with the ticks of the session.
+    QTest::mouseClick(list->Check1, Qt::LeftButton);
+    QVERIFY(form->Recording());
+    const QStringList files = QDir(work.path()).entryList({"session-*.tvr"});
+    QCOMPARE(files.size(), 1);
+    QVERIFY(QRegularExpression("^session-\\d{8}-\\d{6}\\.tvr$").match(files[0]).hasMatch());
+    const std::string path = QDir(work.path()).filePath(files[0]).toStdString();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const auto recording = mplink::ReadRecording(path);
+            return recording && recording->ticks.size() >= 5;
+        },
+        10000));
+    QTest::mouseClick(list->Check1, Qt::LeftButton);
+    QVERIFY(!form->Recording());
+    const auto recording = mplink::ReadRecording(path);
+    QVERIFY(recording && !recording->damaged);
+    QCOMPARE(QString::fromStdString(recording->airportName), QString("Tarvolo International"));
+    bool positions = false;
+    for (const auto& tick : recording->ticks)
+        for (const auto& message : tick.messages)
+            positions = positions || (message.data.size() > 4 && message.data[0] == 0x18 &&
+                                      message.data[1] == 0x10);  // MP_POSITION
+    QVERIFY(positions);
+
+    // Closing the list changes nothing else.
+    list->close();
+    QVERIFY(form->Highlighted().empty());
+    QVERIFY(form->isVisible() && form->Timer1->isActive());
+    QDir::setCurrent(savedCwd);
 }
 
 QTEST_MAIN(Form1LinkTest)

@@ -1,0 +1,59 @@
+// The traffic list's rows from the table and its history.
+
+#include "radar/traffic_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/shared_state.h"
+
+namespace radar {
+namespace {
+
+constexpr double kLat = 47.5;
+constexpr double kLon = -122.3;
+constexpr double kRad = 3.14159265358979323846 / 180;
+
+TEST(TrafficList, SpeedsDistanceBearingAndSilence) {
+    model::AirportRecord airport;
+    airport.latitude = kLat;
+    airport.longitude = kLon;
+    TrafficRows rows{};
+    TrafficHistory history;
+    // A climbing aircraft 10 nm north-east of the field at 120 kt and 500 ft a minute, one
+    // position a second; a parked one due west that stops being heard.
+    for (int tick = 0; tick <= 40; ++tick) {
+        const double nm = 10 + 120.0 * tick / 3600;
+        rows[1] = {"N120",
+                   3000 + 500 * tick / 60,
+                   45,
+                   kLon + nm * std::sin(45 * kRad) / 60 / std::cos(kLat * kRad),
+                   kLat + nm * std::cos(45 * kRad) / 60,
+                   "Jet Plane",
+                   "B737"};
+        rows[2] = {"PARKED", 430, 270, kLon - 2.0 / 60 / std::cos(kLat * kRad), kLat, "", ""};
+        history.Record(rows, 2, tick);
+        // Heard every tick until tick 25, though it never moves; then silent.
+        if (tick <= 25)
+            history.MarkHeard("PARKED", tick);
+    }
+    const auto list = BuildTrafficList(rows, 2, history, airport, 40);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].callsign, "N120");
+    EXPECT_EQ(list[0].groundSpeedKt, 120);
+    EXPECT_EQ(list[0].verticalSpeedFpm, 500);
+    EXPECT_NEAR(list[0].distanceNm, 10 + 120.0 * 40 / 3600, 0.05);
+    EXPECT_NEAR(list[0].bearing, 45, 1);  // no variation in an empty grid
+    EXPECT_FALSE(list[0].silent);
+    EXPECT_NEAR(list[1].bearing, 270, 1);
+    EXPECT_NEAR(list[1].distanceNm, 2, 0.01);
+    EXPECT_EQ(list[1].groundSpeedKt, 0);
+    EXPECT_EQ(list[1].silentSeconds, 15);
+    EXPECT_FALSE(list[1].silent);
+    EXPECT_TRUE(BuildTrafficList(rows, 2, history, airport, 55)[1].silent);
+    model::ResetSharedState();
+}
+
+}  // namespace
+}  // namespace radar
