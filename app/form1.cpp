@@ -266,6 +266,14 @@ void Form1::CreateNewDatabase() {
 }
 
 void Form1::ProcessMessages() {
+    if (m_replay) {
+        // One timer tick plays as many recorded ticks as the speed says.
+        const int ticks = 1 << (2 * ReplaySpeed->currentIndex());
+        for (int i = 0; i < ticks && ReplayStep(); ++i) {
+        }
+        ShowReplayPosition();
+        return;
+    }
     auto port = Port();
     mplink::RecordingPort recording(port, m_recorder, [this] { return m_recordClock.elapsed(); });
     mplink::LinkPort& loopPort =
@@ -275,7 +283,7 @@ void Form1::ProcessMessages() {
         AppendChat(line);
     if (m_recorder.IsOpen())
         m_recorder.Tick(m_recordClock.elapsed());
-    FollowTraffic(tick.heard);
+    FollowTraffic(tick.heard, static_cast<double>(m_clock.elapsed()) / 1000.0);
     const char* text = nullptr;
     if (tick.end == mplink::TickEnd::SessionLost)
         text = "The multiplayer connection is lost, Tarvolo closes multiplayer session.";
@@ -292,8 +300,7 @@ void Form1::ProcessMessages() {
 }
 
 // Each tick's positions for the trails and speeds, and the conflict alert's new pairs.
-void Form1::FollowTraffic(const std::vector<std::string>& heard) {
-    const double now = static_cast<double>(m_clock.elapsed()) / 1000.0;
+void Form1::FollowTraffic(const std::vector<std::string>& heard, double now) {
     m_history.Record(model::g_traffic, model::g_trafficCount, now);
     for (const std::string& name : heard)
         m_history.MarkHeard(name, now);
@@ -324,6 +331,7 @@ void Form1::ShowTrafficList() {
         return;
     m_trafficList = list;
     list->Check1->setChecked(m_recorder.IsOpen());
+    list->Check1->setEnabled(!m_replay);  // a replay is a recording already
     connect(list, &Form11::highlightChanged, this, [this](const QString& callsign) {
         m_highlight = platform::FromQt(callsign);
         Repaint();
@@ -364,13 +372,15 @@ radar::AidScene Form1::Scene() const {
 }
 
 void Form1::RollCall() {
-    if (!model::g_sessionJoined)
+    if (!model::g_sessionJoined || m_replay)
         return;
     auto port = Port();
     mplink::RollCall(port);
 }
 
 void Form1::SendChat() {
+    if (m_replay)
+        return;  // a replay speaks to nobody
     auto port = Port();
     if (const auto line = mplink::SendChat(port, platform::FromQt(Text3->text())))
         AppendChat(*line);
@@ -384,6 +394,10 @@ void Form1::AppendChat(const std::string& line) {
 }
 
 void Form1::Disconnect() {
+    if (m_replay) {
+        close();  // leaving a replay ends the program: there is no session to go back to
+        return;
+    }
     m_recorder.Close();
     if (m_trafficList)
         m_trafficList->close();
@@ -416,6 +430,10 @@ void Form1::Disconnect() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
+    if (m_replay) {
+        platform::EndProgram();
+        return;
+    }
     // Closing by the close box leaves the session the same way as "> Disconnect".
     if (model::g_connected && !m_disconnecting)
         Disconnect();

@@ -5,15 +5,18 @@
 // repaint timer), the multiplayer message loop with its watchdog and roll call, chat, and
 // "> Disconnect".
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <QToolBar>
 #include <QWidget>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -65,6 +68,16 @@ public:
     const std::string& Highlighted() const { return m_highlight; }
     bool Recording() const { return m_recorder.IsOpen(); }
 
+    // Replays a recording in place of a session: the message loop takes the recorded ticks,
+    // chat and roll calls are not sent, and a bar of controls plays, pauses, sets the speed
+    // (1x, 4x, 16x) and the position.
+    void StartReplay(mplink::Recording recording);
+    bool Replaying() const { return m_replay.has_value(); }
+    QPushButton* ReplayPlay = nullptr;
+    QComboBox* ReplaySpeed = nullptr;
+    QSlider* ReplaySlider = nullptr;
+    QLabel* ReplayLabel = nullptr;
+
 public slots:
     // Moves the view so that the point (longitude, latitude) is in its middle.
     void Center_Airport(double airpt_loc_x, double airpt_loc_y);
@@ -94,7 +107,12 @@ private:
     void Dragged(double dx, double dy);
     void KeyPressed(int key);
     radar::AidScene Scene() const;
-    void FollowTraffic(const std::vector<std::string>& heard);
+    void FollowTraffic(const std::vector<std::string>& heard, double now);
+    // Replay (form1_replay.cpp): one recorded tick through the message loop, and the bar's
+    // controls.
+    bool ReplayStep();
+    void ReplaySeek(int tick);
+    void ShowReplayPosition();
     // The Traffic List window and what it asks of this one.
     void ShowTrafficList();
     void SetRecording(bool on);
@@ -108,6 +126,9 @@ private:
     std::string m_highlight;  // the callsign selected in the traffic list
     mplink::RecordingWriter m_recorder;
     QElapsedTimer m_recordClock;
+    std::optional<mplink::Recording> m_replay;
+    std::size_t m_replayNext = 0;  // the next recorded tick
+    mplink::ReplayPort m_replayPort;
     radar::AirspaceSelection m_selection;
     double m_measureStartLat = 0;
     double m_measureStartLon = 0;
