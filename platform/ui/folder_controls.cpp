@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QStyle>
+#include <algorithm>
+#include <chrono>
 
 namespace platform {
 namespace {
@@ -29,21 +31,17 @@ bool IsSystemMount(const QString& root) {
 }  // namespace
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
-    for (const QString& folder : AvailableDrives()) {
-        addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), folder, folder);
+    const std::vector<Drive> drives = AvailableDriveList();
+    for (const Drive& drive : drives) {
+        const QString folder = QString::fromStdString(drive.path);
+        addItem(
+            style()->standardIcon(QStyle::SP_DriveHDIcon),
+            drive.label == "/" || drive.label == "~" ? folder : QString::fromStdString(drive.label),
+            folder);
     }
-    // Start on the drive that holds the working directory, as the original did.
-    const QString current = QDir::currentPath();
-    int best = 0;
-    for (int i = 0; i < count(); ++i) {
-        const QString folder = itemData(i).toString();
-        const QString prefix = folder.endsWith('/') ? folder : folder + '/';
-        if ((current == folder || current.startsWith(prefix)) &&
-            folder.size() > itemData(best).toString().size()) {
-            best = i;
-        }
-    }
-    setCurrentIndex(best);
+    // The list starts where the simulator is, when a drive holds it; otherwise at home.
+    const auto simulator = DriveWithSimulator(drives, std::chrono::milliseconds(400));
+    setCurrentIndex(simulator ? static_cast<int>(*simulator) : std::min(1, count() - 1));
     connect(this, &QComboBox::currentIndexChanged, this,
             [this](int) { emit driveChanged(drive()); });
 }
@@ -52,17 +50,24 @@ QString DriveList::drive() const {
     return currentData().toString();
 }
 
-QStringList DriveList::AvailableDrives() {
-    QStringList drives = {QStringLiteral("/"), Clean(QDir::homePath())};
+std::vector<Drive> DriveList::AvailableDriveList() {
+    std::vector<Drive> drives = FindDrives(Clean(QDir::homePath()).toStdString(),
+                                           qEnvironmentVariable("WINEPREFIX").toStdString());
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        const QString root = volume.rootPath();
-        if (volume.isValid() && volume.isReady() && !IsSystemMount(root) &&
-            !drives.contains(root)) {
-            drives.append(root);
-        }
+        const std::string root = volume.rootPath().toStdString();
+        const bool known = std::any_of(drives.begin(), drives.end(),
+                                       [&](const Drive& drive) { return drive.path == root; });
+        if (volume.isValid() && volume.isReady() && !IsSystemMount(volume.rootPath()) && !known)
+            drives.push_back({root, root});
     }
-    drives.removeDuplicates();
     return drives;
+}
+
+QStringList DriveList::AvailableDrives() {
+    QStringList folders;
+    for (const Drive& drive : AvailableDriveList())
+        folders.append(QString::fromStdString(drive.path));
+    return folders;
 }
 
 DirList::DirList(QWidget* parent) : QListWidget(parent) {

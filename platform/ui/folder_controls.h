@@ -7,10 +7,14 @@
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
+#include <vector>
+
+#include "platform/drives.h"
 
 namespace platform {
 
-// The places a user would start from: the root, the home folder and mounted volumes.
+// The places a user would start from: the root, the home folder, the C: drive of each Wine
+// prefix and mounted volumes; it starts on the drive that holds the simulator, if one does.
 class DriveList : public QComboBox {
     Q_OBJECT
 public:
@@ -19,8 +23,9 @@ public:
     // The selected drive's folder.
     QString drive() const;
 
-    // The folders listed, in order.
+    // The folders listed, in order, and with their labels.
     static QStringList AvailableDrives();
+    static std::vector<Drive> AvailableDriveList();
 
 signals:
     void driveChanged(const QString& folder);
