@@ -1,25 +1,54 @@
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/app_windows.h"
+#include "app/command_line.h"
 #include "app/replay_start.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/windows.h"
 
+namespace {
+
+std::optional<std::string> Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    // The command line first: --help and --version need no window, nor a display.
+    const app::CommandLine line =
+        app::ParseCommandLine(std::vector<std::string>(argv, argv + argc), Environment);
+    if (!line.error.empty()) {
+        std::fprintf(stderr, "%s\n%s", line.error.c_str(), app::kUsage);
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(app::kUsage, stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("tarvolo %s\n", TARVOLO_VERSION);
+        return 0;
+    }
+    // The program keeps its files in the folder it runs in: the one asked for, if any.
+    if (line.dataDir) {
+        if (const auto problem = app::EnterDataDir(*line.dataDir)) {
+            std::fprintf(stderr, "%s\n", problem->c_str());
+            return 1;
+        }
+    }
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvolo"));
     // The program ends only where its windows say so; between two windows of the chain none
     // is on screen for a moment.
     QApplication::setQuitOnLastWindowClosed(false);
     app::RegisterAppWindows();
-    const QStringList args = QApplication::arguments();
-    if (const qsizetype replay = args.indexOf(QStringLiteral("--replay")); replay > 0) {
-        if (replay + 1 >= args.size()) {
-            std::fputs("usage: tarvolo [--replay FILE.tvr]\n", stderr);
-            return 2;
-        }
-        if (const auto problem = app::OpenReplay(args[replay + 1])) {
+    if (line.replay) {
+        if (const auto problem = app::OpenReplay(QString::fromStdString(*line.replay))) {
             platform::ShowMessage(nullptr, platform::MessageIcon::Exclamation,
                                   QStringLiteral("Tarvolo Message"), *problem);
             return 1;

@@ -1,0 +1,80 @@
+// tarvolo's command line: the data folder, --help and --version without a window.
+
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace app {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::map<std::string, std::string> environment;
+
+std::optional<std::string> FakeEnvironment(const char* name) {
+    auto it = environment.find(name);
+    return it == environment.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
+TEST(CommandLine, TheUserDataFolderFollowsXdgOrHome) {
+    environment = {{"HOME", "/home/ann"}};
+    EXPECT_EQ(ParseCommandLine({"tarvolo", "--user-data"}, FakeEnvironment).dataDir,
+              "/home/ann/.local/share/tarvolo");
+    environment["XDG_DATA_HOME"] = "/data/ann";
+    EXPECT_EQ(ParseCommandLine({"tarvolo", "--user-data"}, FakeEnvironment).dataDir,
+              "/data/ann/tarvolo");
+    const CommandLine both =
+        ParseCommandLine({"tarvolo", "--data-dir", "/x", "--replay", "s.tvr"}, FakeEnvironment);
+    EXPECT_EQ(both.dataDir, "/x");
+    EXPECT_EQ(both.replay, "s.tvr");
+    EXPECT_FALSE(ParseCommandLine({"tarvolo", "--replay"}, FakeEnvironment).error.empty());
+    EXPECT_FALSE(ParseCommandLine({"tarvolo", "--frobnicate"}, FakeEnvironment).error.empty());
+}
+
+TEST(CommandLine, TheDataFolderIsCreatedAndEnteredOrRefusedClearly) {
+    const fs::path saved = fs::current_path();
+    const fs::path root = fs::temp_directory_path() / "tarvolo-data-dir-test";
+    fs::remove_all(root);
+    EXPECT_EQ(EnterDataDir((root / "share/tarvolo").string()), std::nullopt);
+    EXPECT_EQ(fs::current_path(), root / "share/tarvolo");
+    fs::current_path(saved);
+    std::ofstream(root / "file") << "x";
+    const auto problem = EnterDataDir((root / "file/tarvolo").string());
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("cannot use"), std::string::npos);
+    EXPECT_EQ(fs::current_path(), saved);
+    fs::remove_all(root);
+}
+
+TEST(CommandLine, HelpVersionAndRefusalsNeedNoWindow) {
+    auto run = [](const QStringList& args) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        process.setProcessEnvironment(env);
+        process.start(TARVOLO_PATH, args);
+        EXPECT_TRUE(process.waitForFinished(20000));
+        return std::make_pair(process.exitCode(),
+                              process.readAllStandardOutput() + process.readAllStandardError());
+    };
+    const auto version = run({"--version"});
+    EXPECT_EQ(version.first, 0);
+    EXPECT_TRUE(version.second.startsWith("tarvolo 1."));
+    const auto help = run({"--help"});
+    EXPECT_EQ(help.first, 0);
+    EXPECT_TRUE(help.second.contains("--data-dir DIR") && help.second.contains("--replay FILE"));
+    const auto blocked = run({"--data-dir", "/proc/tarvolo/cannot"});
+    EXPECT_EQ(blocked.first, 1);
+    EXPECT_TRUE(blocked.second.contains("cannot use /proc/tarvolo/cannot"));
+    EXPECT_EQ(run({"--bogus"}).first, 2);
+}
+
+}  // namespace
+}  // namespace app
