@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Builds the release preset and makes the Debian package build/release/tarvolo_*.deb, which
-# installs with: sudo apt install ./build/release/tarvolo_*.deb
+# Builds the release preset, makes the Debian package build/release/tarvolo_*.deb and checks
+# it with lintian (installed with the other build dependencies when missing); an error fails
+# the script. The package installs with: sudo apt install ./build/release/tarvolo_*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+if ! dpkg-query -W -f='${Status}' lintian 2>/dev/null | grep -q "install ok installed"; then
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends lintian
+fi
 cmake --preset release >/dev/null
-cmake --build --preset release --target tarvolo tarvolo-tool simhost
+cmake --build --preset release --target tarvolo tarvolo-tool simhost tarvolo_docs
+rm -f build/release/tarvolo_*.deb
 (cd build/release && cpack -G DEB)
 ls -1 build/release/tarvolo_*.deb
+lintian --fail-on error,warning build/release/tarvolo_*.deb
+echo "lintian: no error, no warning"

@@ -21,3 +21,11 @@ echo "== sanitizer suite: $((SECONDS - start)) s"
 start=$SECONDS
 bash fuzz/run.sh "${FUZZ_SECONDS:-40}"
 echo "== fuzz pass: $((SECONDS - start)) s"
+
+# The Debian package passes lintian, where lintian is installed (scripts/package.sh installs
+# it; a fresh machine's test run does not spend the release build on it).
+if command -v lintian >/dev/null; then
+    start=$SECONDS
+    bash scripts/package.sh
+    echo "== package and lintian: $((SECONDS - start)) s"
+fi
