@@ -9,7 +9,8 @@ namespace radar {
 
 ScopeWidget::ScopeWidget(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
-    setFocusPolicy(Qt::StrongFocus);  // the keys that move the view
+    // The keys that move the view, once the scope is clicked; the tab order stays the window's.
+    setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 100);
     ResizePicture(kDesignWidthPx, kDesignHeightPx);
