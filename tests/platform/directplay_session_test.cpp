@@ -245,14 +245,23 @@ TEST(DirectPlaySession, PingsKeepAQuietSessionAlive) {
     EXPECT_EQ(joiner.play->GetPlayerFriendlyName(host.player), "FS Host");
 }
 
-TEST(DirectPlaySession, HostVanishingIsASessionLostNotice) {
-    Hosted host = StartHost();
-    Joined joiner = Join(host.enumPort, "Orphan");
-    host.play.reset();  // the host's process goes away without a word
-    EXPECT_TRUE(SawNotice(*joiner.play, joiner.player, dp::system_message::kSessionLost));
-    EXPECT_FALSE(joiner.play->Engine().IsOpen());
-    EXPECT_THROW(joiner.play->Send(joiner.player, 0, 1, dp::DirectPlayMessage(Bytes({4100, 0}))),
-                 dp::DirectPlayError);
+// A host that goes, by vanishing (its process gone without a word) or by closing, ends a
+// session that does not migrate: a notice, and nothing can be sent any more.
+TEST(DirectPlaySession, AHostThatGoesEndsASessionWithoutMigration) {
+    for (const bool vanishes : {true, false}) {
+        SCOPED_TRACE(vanishes ? "vanishes" : "closes");
+        Hosted host = StartHost();
+        Joined joiner = Join(host.enumPort, "Orphan");
+        if (vanishes)
+            host.play.reset();
+        else
+            host.play->Close();
+        EXPECT_TRUE(SawNotice(*joiner.play, joiner.player, dp::system_message::kSessionLost));
+        EXPECT_FALSE(joiner.play->Engine().IsOpen());
+        EXPECT_THROW(
+            joiner.play->Send(joiner.player, 0, 1, dp::DirectPlayMessage(Bytes({4100, 0}))),
+            dp::DirectPlayError);
+    }
 }
 
 // Host migration with three machines: the host, a pilot and the radar. The machine whose
@@ -324,14 +333,6 @@ TEST(DirectPlaySession, AHostThatLeavesAMigratingSessionIsFollowed) {
         EXPECT_EQ(newcomer.play->GetPlayerFriendlyName(pilot.player), "N123AB");
         EXPECT_EQ(newcomer.play->GetPlayerFriendlyName(radar.player), "ATC Controller");
     }
-}
-
-TEST(DirectPlaySession, WithoutMigrationAHostThatLeavesEndsTheSession) {
-    Hosted host = StartHost();
-    Joined joiner = Join(host.enumPort, "Orphan");
-    host.play->Close();
-    EXPECT_TRUE(SawNotice(*joiner.play, joiner.player, dp::system_message::kSessionLost));
-    EXPECT_FALSE(joiner.play->Engine().IsOpen());
 }
 
 TEST(DirectPlaySession, EnumerationWaitsWindowsDefaultUnlessTheNamedHostAnswered) {

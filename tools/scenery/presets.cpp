@@ -69,19 +69,25 @@ AirspaceSpec Circle(const std::string& name, double lat, double lon, int radiusN
     return airspace;
 }
 
-AirspaceSpec Polygon(const std::string& name, const std::vector<std::pair<double, double>>& points,
-                     int lower, int upper) {
-    AirspaceSpec airspace;
-    airspace.names = {name};
+// The airspace's bounding box: the smallest that holds every point of its boundary.
+void Bound(AirspaceSpec& airspace, const std::vector<std::pair<double, double>>& boundary) {
     airspace.south = airspace.west = 1e9;
     airspace.north = airspace.east = -1e9;
-    for (const auto& [lat, lon] : points) {
-        airspace.vertices.push_back({0, lat, lon, 0});
+    for (const auto& [lat, lon] : boundary) {
         airspace.south = std::min(airspace.south, lat);
         airspace.north = std::max(airspace.north, lat);
         airspace.west = std::min(airspace.west, lon);
         airspace.east = std::max(airspace.east, lon);
     }
+}
+
+AirspaceSpec Polygon(const std::string& name, const std::vector<std::pair<double, double>>& points,
+                     int lower, int upper) {
+    AirspaceSpec airspace;
+    airspace.names = {name};
+    for (const auto& [lat, lon] : points)
+        airspace.vertices.push_back({0, lat, lon, 0});
+    Bound(airspace, points);
     airspace.lowerAltitude = lower;
     airspace.upperAltitude = upper;
     return airspace;
@@ -118,14 +124,7 @@ AirspaceSpec ArcBounded(const std::string& name, double lat, double lon, int inn
     const double innerSweep = innerClockwise ? std::fmod(from - to + 360, 360) : outerSweep;
     for (double d = 0; d <= innerSweep; d += 1)
         boundary.push_back(at(innerNm, innerClockwise ? to + d : to - d));
-    airspace.south = airspace.west = 1e9;
-    airspace.north = airspace.east = -1e9;
-    for (const auto& [pointLat, pointLon] : boundary) {
-        airspace.south = std::min(airspace.south, pointLat);
-        airspace.north = std::max(airspace.north, pointLat);
-        airspace.west = std::min(airspace.west, pointLon);
-        airspace.east = std::max(airspace.east, pointLon);
-    }
+    Bound(airspace, boundary);
     airspace.lowerAltitude = lower;
     airspace.upperAltitude = upper;
     return airspace;
