@@ -18,7 +18,7 @@
 #include "loader/form5.h"
 #include "model/own_files.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "platform/file_system.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/painter_canvas.h"
@@ -169,7 +169,7 @@ void Form1::LoadSequence() {
     m_selection = {};
     try {
         Port().Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_ROLL_CALL));
-    } catch (const platform::directplay::DirectPlayError&) {
+    } catch (const directplay::DirectPlayError&) {
         // The roll call every 30 s asks again.
     }
 }
@@ -248,11 +248,11 @@ void Form1::CreateNewDatabase() {
     if (model::g_directPlay) {
         try {
             model::g_directPlay->DestroyPlayer(model::g_localPlayerId);
-        } catch (const platform::directplay::DirectPlayError&) {
+        } catch (const directplay::DirectPlayError&) {
         }
         try {
             model::g_directPlay->Close();
-        } catch (const platform::directplay::DirectPlayError&) {
+        } catch (const directplay::DirectPlayError&) {
         }
     }
     mplink::ReleaseDirectPlay();
@@ -409,11 +409,11 @@ void Form1::Disconnect() {
     if (model::g_directPlay) {
         try {
             model::g_directPlay->DestroyPlayer(model::g_localPlayerId);
-        } catch (const platform::directplay::DirectPlayError&) {
+        } catch (const directplay::DirectPlayError&) {
         }
         try {
             model::g_directPlay->Close();
-        } catch (const platform::directplay::DirectPlayError&) {
+        } catch (const directplay::DirectPlayError&) {
         }
     }
     mplink::ReleaseDirectPlay();

@@ -18,10 +18,10 @@
 #include <set>
 
 #include "link/link.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "tools/simhost/mp_messages.h"
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 namespace {
 

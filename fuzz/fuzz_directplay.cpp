@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/directplay/reliable.h"
-#include "platform/directplay/wire.h"
+#include "directplay/reliable.h"
+#include "directplay/wire.h"
 
-namespace wire = platform::directplay::wire;
-namespace rp = platform::directplay::reliable;
+namespace wire = directplay::wire;
+namespace rp = directplay::reliable;
 
 namespace {
 

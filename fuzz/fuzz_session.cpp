@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 
-namespace dp = platform::directplay;
-namespace wire = platform::directplay::wire;
+namespace dp = directplay;
+namespace wire = directplay::wire;
 
 namespace {
 

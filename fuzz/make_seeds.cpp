@@ -6,12 +6,12 @@
 
 #include "link/link.h"
 #include "model/settings_record.h"
-#include "platform/directplay/reliable.h"
-#include "platform/directplay/wire.h"
+#include "directplay/reliable.h"
+#include "directplay/wire.h"
 #include "tools/simhost/mp_messages.h"
 
-namespace wire = platform::directplay::wire;
-namespace rp = platform::directplay::reliable;
+namespace wire = directplay::wire;
+namespace rp = directplay::reliable;
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "link/link.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/widget_text.h"
 #include "platform/ui/windows.h"
@@ -16,7 +16,7 @@
 namespace mplink {
 namespace {
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 const QString kTitle = QStringLiteral("Tarvolo Message");
 

@@ -5,12 +5,12 @@
 #include "model/geodesy.h"
 #include "model/rounding.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 
 namespace mplink {
 namespace {
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 void Put32(Bytes& b, std::int32_t v) {
     for (unsigned i = 0; i < 4; ++i)

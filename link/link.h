@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::directplay {
+namespace directplay {
 class DirectPlay4;
 }
 
@@ -37,7 +37,7 @@ enum MessageType : std::int32_t {
 
 inline constexpr std::int16_t kWatchdogSeconds = 60;
 
-// What the loop needs of DirectPlay; every call may throw platform::directplay::DirectPlayError.
+// What the loop needs of DirectPlay; every call may throw directplay::DirectPlayError.
 class LinkPort {
 public:
     virtual ~LinkPort() = default;
@@ -50,7 +50,7 @@ public:
 // The port onto `g_directPlay`; with no DirectPlay object every call is a DirectPlay error.
 class DirectPlayPort : public LinkPort {
 public:
-    explicit DirectPlayPort(std::shared_ptr<platform::directplay::DirectPlay4> play)
+    explicit DirectPlayPort(std::shared_ptr<directplay::DirectPlay4> play)
         : m_play(std::move(play)) {}
     std::int32_t GetMessageCount(std::int32_t playerId) override;
     Bytes Receive(std::int32_t& from, std::int32_t& to) override;
@@ -58,8 +58,8 @@ public:
     void Send(std::int32_t from, std::int32_t to, const Bytes& message) override;
 
 private:
-    platform::directplay::DirectPlay4& Play();
-    std::shared_ptr<platform::directplay::DirectPlay4> m_play;
+    directplay::DirectPlay4& Play();
+    std::shared_ptr<directplay::DirectPlay4> m_play;
 };
 
 // Conversions of the position messages.

@@ -4,12 +4,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/directplay/errors.h"
+#include "directplay/errors.h"
 
 namespace mplink {
 namespace {
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 // Names in a record: "=" then the name with %, tab, CR and LF as %XX; "?" for a failed lookup.
 std::string NameField(const std::optional<std::string>& name) {

@@ -23,10 +23,10 @@ std::int32_t g_airspaceCount = 0;
 std::array<TrafficEntry, kTrafficRows> g_traffic;
 std::int16_t g_trafficCount = 0;
 
-std::shared_ptr<platform::directplay::DirectX7> g_directX;
-std::shared_ptr<platform::directplay::DirectPlay4> g_directPlay;
-std::shared_ptr<platform::directplay::ConnectionList> g_connectionList;
-std::shared_ptr<platform::directplay::SessionList> g_sessionList;
+std::shared_ptr<directplay::DirectX7> g_directX;
+std::shared_ptr<directplay::DirectPlay4> g_directPlay;
+std::shared_ptr<directplay::ConnectionList> g_connectionList;
+std::shared_ptr<directplay::SessionList> g_sessionList;
 std::int32_t g_localPlayerId = 0;
 bool g_sessionJoined = false;
 bool g_connected = false;

@@ -13,12 +13,12 @@
 
 #include "model/records.h"
 
-namespace platform::directplay {
+namespace directplay {
 class DirectX7;
 class DirectPlay4;
 class ConnectionList;
 class SessionList;
-}  // namespace platform::directplay
+}  // namespace directplay
 
 namespace model {
 
@@ -54,10 +54,10 @@ extern std::array<TrafficEntry, kTrafficRows> g_traffic;  // rows 1..g_trafficCo
 extern std::int16_t g_trafficCount;
 
 // Multiplayer link
-extern std::shared_ptr<platform::directplay::DirectX7> g_directX;
-extern std::shared_ptr<platform::directplay::DirectPlay4> g_directPlay;
-extern std::shared_ptr<platform::directplay::ConnectionList> g_connectionList;
-extern std::shared_ptr<platform::directplay::SessionList> g_sessionList;
+extern std::shared_ptr<directplay::DirectX7> g_directX;
+extern std::shared_ptr<directplay::DirectPlay4> g_directPlay;
+extern std::shared_ptr<directplay::ConnectionList> g_connectionList;
+extern std::shared_ptr<directplay::SessionList> g_sessionList;
 // 0 until a player is created. DirectPlay never hands out 0 (it addresses every player), and
 // any other value is a player: a Windows host XORs its IDs with a secret mask, so half of
 // them are negative as signed numbers.

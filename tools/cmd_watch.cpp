@@ -15,14 +15,14 @@
 #include "link/link.h"
 #include "link/recording.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "tools/commands.h"
 #include "tools/json_writer.h"
 
 namespace tools {
 namespace {
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 void Err(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());

@@ -2,7 +2,7 @@
 
 #include <QInputDialog>
 
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 
 namespace platform {
 

@@ -96,7 +96,7 @@ app::Form1* JoinFromConnectionWindow(const QString& address) {
     auto* connection = Shown<mplink::Form2>("Form2");
     if (!connection)
         return nullptr;
-    platform::directplay::SetAddressPrompt(
+    directplay::SetAddressPrompt(
         [address]() -> std::optional<std::string> { return address.toStdString(); });
     connection->List1->setCurrentRow(0);
     QTest::mouseClick(connection->Command1, Qt::LeftButton);
@@ -330,7 +330,7 @@ void EndToEndTest::fromTheSplashToExit() {
     QTest::mouseClick(Shown<mplink::Form2>("Form2")->Command3, Qt::LeftButton);
     QCOMPARE(dialogs.endCount, 1);
 
-    platform::directplay::SetAddressPrompt(nullptr);
+    directplay::SetAddressPrompt(nullptr);
     testing_support::CloseEveryWindow();
     platform::ClearWindowRegistry();
     model::ResetSharedState();

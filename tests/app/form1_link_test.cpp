@@ -11,13 +11,13 @@
 #include "link/link.h"
 #include "link/recording.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "platform/ui/windows.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/simhost_process.h"
 #include "tests/support/window_cleanup.h"
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 using testing_support::SimHostProcess;
 
 class Form1LinkTest : public QObject {

@@ -7,7 +7,7 @@
 
 #include "link/form2.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "platform/ui/windows.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/simhost_process.h"
@@ -50,7 +50,7 @@ void Form2Test::init() {
 }
 
 void Form2Test::cleanup() {
-    platform::directplay::SetAddressPrompt(nullptr);
+    directplay::SetAddressPrompt(nullptr);
     testing_support::CloseEveryWindow();
     delete m_dialogs;
     model::ResetSharedState();
@@ -64,7 +64,7 @@ mplink::Form2* Form2Test::Open() {
 }
 
 void Form2Test::Locate(mplink::Form2* form, const QString& address) {
-    platform::directplay::SetAddressPrompt(
+    directplay::SetAddressPrompt(
         [address]() -> std::optional<std::string> { return address.toStdString(); });
     form->List1->setCurrentRow(0);  // "Internet TCP/IP Connection For DirectPlay"
     QTest::mouseClick(form->Command1, Qt::LeftButton);
@@ -104,7 +104,7 @@ void Form2Test::locatingNeedsAConnectionTypeThatWorks() {
     // The modem, and TCP/IP with its dialog cancelled: failure A.
     for (const Row& row : {Row{1, std::nullopt}, Row{0, std::nullopt}}) {
         m_dialogs->messages.clear();
-        platform::directplay::SetAddressPrompt([row] { return row.answer; });
+        directplay::SetAddressPrompt([row] { return row.answer; });
         form->List1->setCurrentRow(row.line);
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QCOMPARE(m_dialogs->messages.size(), 1);

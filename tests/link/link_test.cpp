@@ -9,12 +9,12 @@
 #include "link/link.h"
 #include "model/geodesy.h"
 #include "model/shared_state.h"
-#include "platform/directplay/errors.h"
+#include "directplay/errors.h"
 
 namespace {
 
 using mplink::Bytes;
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 Bytes Words(std::initializer_list<std::int32_t> words) {
     Bytes b;

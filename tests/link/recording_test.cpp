@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/directplay/errors.h"
+#include "directplay/errors.h"
 #include "tests/support/scratch_folder.h"
 
 namespace mplink {
@@ -84,12 +84,12 @@ TEST(Recording, TheReplayPortAnswersAsTheSessionDid) {
     EXPECT_EQ(port.Receive(from, to), Bytes{1});
     EXPECT_EQ(from, 7);
     EXPECT_EQ(port.GetPlayerFriendlyName(7), "N1");
-    EXPECT_THROW(port.GetPlayerFriendlyName(9), platform::directplay::DirectPlayError);
+    EXPECT_THROW(port.GetPlayerFriendlyName(9), directplay::DirectPlayError);
     EXPECT_NO_THROW(port.Send(1, 0, {1, 2}));
     EXPECT_EQ(port.Receive(from, to), Bytes{2});
-    EXPECT_THROW(port.GetPlayerFriendlyName(8), platform::directplay::DirectPlayError);
+    EXPECT_THROW(port.GetPlayerFriendlyName(8), directplay::DirectPlayError);
     EXPECT_EQ(port.GetMessageCount(1), 0);
-    EXPECT_THROW(port.Receive(from, to), platform::directplay::DirectPlayError);
+    EXPECT_THROW(port.Receive(from, to), directplay::DirectPlayError);
 }
 
 TEST(Recording, FileNamedAfterTheDateAndTime) {

@@ -11,16 +11,16 @@
 
 #include "link/link.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 
 namespace testing_support {
 
 // New DirectPlay objects stay on the loopback and search for sessions briefly.
 inline void UseLoopbackDirectPlay() {
-    platform::directplay::SessionOptions options;
+    directplay::SessionOptions options;
     options.enumTimeoutMs = 600;
     options.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    platform::directplay::DirectX7::SetDefaultOptions(options);
+    directplay::DirectX7::SetDefaultOptions(options);
 }
 
 class SimHostProcess {
@@ -77,7 +77,7 @@ private:
 // its address, the first session, "ATC Controller") and waits for the acceptance; the globals
 // are then as the window leaves them.
 inline bool JoinSession(const SimHostProcess& host) {
-    namespace dp = platform::directplay;
+    namespace dp = directplay;
     mplink::InitDirectPlay();
     auto& play = *model::g_directPlay;
     play.InitializeConnection(dp::ConnectionAddress::TcpIp(host.Address().toStdString()));

@@ -15,17 +15,17 @@
 #include <memory>
 #include <vector>
 
-#include "platform/directplay/wire.h"
+#include "directplay/wire.h"
 
 namespace testing_support {
 
 class WindowsHost {
 public:
-    using Bytes = platform::directplay::wire::Bytes;
-    using Command = platform::directplay::wire::Command;
+    using Bytes = directplay::wire::Bytes;
+    using Command = directplay::wire::Command;
 
     explicit WindowsHost(std::uint32_t mask, std::uint16_t version = 14) : m_version(version) {
-        namespace wire = platform::directplay::wire;
+        namespace wire = directplay::wire;
         m_desc.flags = wire::session_flag::kKeepAlive;
         m_desc.maxPlayers = 10;
         m_desc.reserved1 = mask;
@@ -44,22 +44,22 @@ public:
         return static_cast<std::int32_t>(((index << 16) | index) ^ m_desc.reserved1);
     }
     std::uint16_t EnumPort() const { return m_enum.localPort(); }
-    platform::directplay::wire::SessionDesc& Desc() { return m_desc; }
+    directplay::wire::SessionDesc& Desc() { return m_desc; }
 
     // The name table beyond the host's own two players, and what the host does before it.
-    std::vector<platform::directplay::wire::PlayerInfo> extraPlayers;
+    std::vector<directplay::wire::PlayerInfo> extraPlayers;
     std::function<void()> beforeNameTable;
 
     std::int32_t systemId = 0;
     std::int32_t hostPlayerId = 0;
     std::int32_t joinerSystemId = 0;
-    std::vector<platform::directplay::wire::Frame> received;
+    std::vector<directplay::wire::Frame> received;
 
     void Send(Command command, const Bytes& body) {
-        Write(platform::directplay::wire::EncodeFrame(Own(), command, m_version, body));
+        Write(directplay::wire::EncodeFrame(Own(), command, m_version, body));
     }
     void SendPlayerMessage(std::int32_t from, std::int32_t to, const Bytes& data) {
-        Write(platform::directplay::wire::EncodePlayerMessage(Own(), m_version, {from, to, data},
+        Write(directplay::wire::EncodePlayerMessage(Own(), m_version, {from, to, data},
                                                               false));
     }
     // From now on nothing sent to the host is read: its system's buffers fill up.
@@ -77,7 +77,7 @@ public:
     }
 
 private:
-    platform::directplay::wire::SockAddr Own() const { return {0, m_server.serverPort()}; }
+    directplay::wire::SockAddr Own() const { return {0, m_server.serverPort()}; }
 
     void Write(const Bytes& frame) {
         if (m_out)
@@ -86,7 +86,7 @@ private:
     }
 
     void OnEnum() {
-        namespace wire = platform::directplay::wire;
+        namespace wire = directplay::wire;
         while (m_enum.hasPendingDatagrams()) {
             const QNetworkDatagram d = m_enum.receiveDatagram();
             const QByteArray data = d.data();
@@ -111,20 +111,20 @@ private:
     void OnConnection() {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
             m_accepted.push_back(socket);
-            auto framer = std::make_shared<platform::directplay::wire::StreamFramer>();
+            auto framer = std::make_shared<directplay::wire::StreamFramer>();
             QObject::connect(socket, &QTcpSocket::readyRead, [this, socket, framer] {
                 const QByteArray bytes = socket->readAll();
                 framer->Append({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                 static_cast<std::size_t>(bytes.size())});
                 while (auto raw = framer->Next())
-                    if (auto frame = platform::directplay::wire::DecodeFrame(*raw))
+                    if (auto frame = directplay::wire::DecodeFrame(*raw))
                         OnFrame(*frame);
             });
         }
     }
 
-    void OnFrame(const platform::directplay::wire::Frame& frame) {
-        namespace wire = platform::directplay::wire;
+    void OnFrame(const directplay::wire::Frame& frame) {
+        namespace wire = directplay::wire;
         received.push_back(frame);
         if (!frame.isSystem)
             return;
@@ -171,7 +171,7 @@ private:
     }
 
     std::uint16_t m_version;
-    platform::directplay::wire::SessionDesc m_desc;
+    directplay::wire::SessionDesc m_desc;
     QUdpSocket m_enum;
     QTcpServer m_server;
     std::unique_ptr<QTcpSocket> m_out;

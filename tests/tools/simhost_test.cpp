@@ -21,11 +21,11 @@
 #include <set>
 
 #include "link/link.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "tests/support/simhost_process.h"
 #include "tools/simhost/mp_messages.h"
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 namespace {
 

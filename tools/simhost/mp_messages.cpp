@@ -1,7 +1,7 @@
 #include "tools/simhost/mp_messages.h"
 #include "link/link.h"
 
-#include "platform/directplay/wire.h"
+#include "directplay/wire.h"
 
 #include <cmath>
 
@@ -111,7 +111,7 @@ bool ReadHeader(const Bytes& message, std::int32_t& type, std::int32_t& size) {
 std::int32_t ReadInt32(const Bytes& m, std::size_t offset) {
     if (offset + 4 > m.size())
         return 0;
-    return static_cast<std::int32_t>(platform::directplay::wire::LoadU32(m.data() + offset));
+    return static_cast<std::int32_t>(directplay::wire::LoadU32(m.data() + offset));
 }
 
 }  // namespace simhost

@@ -21,11 +21,11 @@
 #include "link/recording.h"
 #include "model/own_files.h"
 #include "model/settings_record.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "tools/simhost/mp_messages.h"
 #include "tools/simhost/traffic.h"
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <QCoreApplication>
 #include <QTest>
 
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 #include "tests/support/windows_host.h"
 
-namespace dp = platform::directplay;
-namespace wire = platform::directplay::wire;
+namespace dp = directplay;
+namespace wire = directplay::wire;
 using testing_support::WindowsHost;
 
 namespace {

@@ -1,8 +1,8 @@
-#include "platform/directplay/name_table.h"
+#include "directplay/name_table.h"
 
 #include <algorithm>
 
-namespace platform::directplay {
+namespace directplay {
 
 const NameTable::Player* NameTable::Find(std::int32_t id) const {
     auto it = m_players.find(id);
@@ -59,7 +59,7 @@ bool NameTable::MayCarry(const wire::PlayerMessage& message, const Machine* send
                          std::int32_t hostSystemId) const {
     if (!sender)
         return false;
-    if (message.from == -1)  // the session carries no IDs: the sending machine must do
+    if (message.anonymous)  // the session carries no IDs: the sending machine must do
         return true;
     const Player* player = Find(message.from);
     if (!player || player->local)
@@ -89,4 +89,4 @@ std::vector<std::int32_t> NameTable::ApplicationPlayerIds() const {
     return ids;
 }
 
-}  // namespace platform::directplay
+}  // namespace directplay

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <random>
 
-#include "platform/directplay/reliable.h"
+#include "directplay/reliable.h"
 
-namespace rp = platform::directplay::reliable;
+namespace rp = directplay::reliable;
 using rp::Bytes;
 
 namespace {
@@ -241,26 +241,105 @@ TEST(ReliableLink, RetriesAskForAnAckAndCountTheirSerial) {
         EXPECT_EQ(onWire[i].serial, i);
         EXPECT_TRUE(i == 0 || (onWire[i].flags & rp::flag::kSak)) << i;
     }
-    // With nobody answering for a minute, the link gives up.
-    for (std::int64_t t = 5000; t <= 130000; t += 100)
+    // With nobody answering, the link gives up after 30 s of retries, not before.
+    for (std::int64_t t = 5000; t < rp::Link::kGiveUpMs - 100; t += 100)
+        lonely.Tick(t);
+    EXPECT_FALSE(lonely.Dead());
+    for (std::int64_t t = rp::Link::kGiveUpMs - 100; t <= rp::Link::kGiveUpMs + 3000; t += 100)
         lonely.Tick(t);
     EXPECT_TRUE(lonely.Dead());
 }
 
-TEST(ReliableLink, ALostUnreliableFrameHoldsTheRestOnlyUntilItsGapIsGivenUp) {
+// However long its sender takes to get it through (an outage of 15 s here), a missing
+// guaranteed frame is waited for: the frames after it are held, nothing is skipped.
+TEST(ReliableLink, AGuaranteedFrameIsWaitedForThroughAnOutage) {
     Pair p;
-    p.net.drop = 100;
-    p.a.Send(1, 2, Hex({9}), false, 0);  // lost, and never sent again
-    p.net.drop = 0;
     p.a.Send(1, 2, Hex({1}), true, 0);
-    p.a.Send(1, 2, Hex({2}), true, 0);
-    p.Run(rp::Link::kHoleMs / 2);
-    EXPECT_TRUE(p.atB.empty());  // waiting for sequence 1
-    p.Run(rp::Link::kHoleMs);
-    EXPECT_EQ(p.atB, (std::vector<Bytes>{Hex({1}), Hex({2})}));
-    EXPECT_EQ(p.b.Stats().holesSkipped, 1u);
+    p.Run(50);
+    p.net.drop = 100;
+    p.a.Send(1, 2, Hex({2}), true, p.net.now);
+    p.Run(1);
+    p.net.drop = 0;
+    p.a.Send(1, 2, Hex({3}), true, p.net.now);  // arrives, held behind the gap
+    p.Run(1);
+    p.net.drop = 100;
+    p.Run(15000);
+    EXPECT_EQ(p.atB, (std::vector<Bytes>{Hex({1})}));
+    p.net.drop = 0;
     p.Run(5000);
-    EXPECT_EQ(p.a.Outstanding(), 0u);  // the cumulative ACK covers both
+    EXPECT_EQ(p.atB, (std::vector<Bytes>{Hex({1}), Hex({2}), Hex({3})}));
+    EXPECT_EQ(p.b.Stats().holesSkipped, 0u);
+    EXPECT_FALSE(p.a.Dead());
+    EXPECT_EQ(p.a.Outstanding(), 0u);
+}
+
+// Frames of a message more than 23 past the earliest one being received are ignored, and a
+// message growing beyond the largest a sender may send is dropped, not held without end.
+TEST(ReliableLink, TheReceiveWindowAndTheMessageSizeAreBounded) {
+    Pair p;
+    using namespace rp::flag;
+    auto frame = [](std::uint8_t flags, std::uint8_t id, std::uint8_t seq, Bytes data) {
+        rp::Frame f;
+        f.fromIndex = 1;
+        f.toIndex = 2;
+        f.flags = static_cast<std::uint8_t>(kCmd | flags);
+        f.messageId = id;
+        f.sequence = seq;
+        f.data = std::move(data);
+        return f;
+    };
+    p.b.OnFrame(frame(kSta | kEom | kRly, 1, 1, Hex({1})), 0);
+    ASSERT_EQ(p.atB.size(), 1u);
+    // Message 2 is the next due: 2 + 23 is the last one taken.
+    p.b.OnFrame(frame(kSta | kEom | kRly, 26, 3, Hex({26})), 0);
+    EXPECT_EQ(p.b.Stats().ignored, 1u);
+    p.b.OnFrame(frame(kSta | kEom | kRly, 25, 4, Hex({25})), 0);
+    EXPECT_EQ(p.b.Stats().ignored, 1u);  // held, behind sequence 2
+    p.b.OnFrame(frame(kSta | kEom | kRly, 2, 2, Hex({2})), 0);
+    p.b.OnFrame(frame(kSta | kEom | kRly, 26, 3, Hex({26})), 0);  // now inside
+    EXPECT_EQ(p.atB, (std::vector<Bytes>{Hex({1}), Hex({2}), Hex({26}), Hex({25})}));
+
+    std::uint8_t seq = 5;
+    const Bytes part(rp::kMaxFrameData, 0xAB);
+    p.b.OnFrame(frame(kSta | kRly, 27, seq++, part), 0);
+    for (std::size_t i = 1; i <= rp::kMaxMessageSize / rp::kMaxFrameData; ++i)
+        p.b.OnFrame(frame(kRly, 27, seq++, part), 0);
+    p.b.OnFrame(frame(kEom | kRly, 27, seq++, part), 0);
+    EXPECT_EQ(p.atB.size(), 4u);
+    EXPECT_EQ(p.b.Stats().oversized, 1u);
+    p.b.OnFrame(frame(kSta | kEom | kRly, 28, seq++, Hex({28})), 0);
+    EXPECT_EQ(p.atB.back(), Hex({28}));
+}
+
+// Every instance of a frame of one message takes the message's next serial: the frames of a
+// three-frame message go out as 0, 1, 2 and a lost second frame comes again as 3.
+TEST(ReliableLink, ARetryContinuesItsMessagesSerialCount) {
+    Pair p;
+    std::vector<rp::Frame> sent;
+    rp::Link a(
+        1, 2,
+        [&](const Bytes& f) {
+            sent.push_back(*rp::DecodeFrame(f));
+            if (sent.size() != 2)  // the second frame is lost once
+                p.net.Put(1, f);
+        },
+        [](const rp::Frame&, Bytes) {});
+    rp::Link b(2, 1, [&](const Bytes& f) { a.OnFrame(*rp::DecodeFrame(f), p.net.now); },
+               [&](const rp::Frame&, Bytes m) { p.atB.push_back(std::move(m)); });
+    a.Send(1, 2, Bytes(2 * rp::kMaxFrameData + 10, 7), true, 0);
+    for (; p.net.now < 5000 && a.Outstanding(); ++p.net.now) {
+        for (auto& t : p.net.transit)
+            if (t.at == p.net.now)
+                b.OnFrame(*rp::DecodeFrame(t.bytes), p.net.now);
+        a.Tick(p.net.now);
+    }
+    ASSERT_EQ(p.atB.size(), 1u);
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(sent[0].serial, 0);
+    EXPECT_EQ(sent[1].serial, 1);
+    EXPECT_EQ(sent[2].serial, 2);
+    EXPECT_EQ(sent[3].sequence, sent[1].sequence);
+    EXPECT_EQ(sent[3].serial, 3);
 }
 
 TEST(ReliableLink, AMessageAWindowPastAGapProvesTheGapUnreliable) {

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "platform/directplay/directplay.h"
-#include "platform/directplay/wire.h"
+#include "directplay/directplay.h"
+#include "directplay/wire.h"
 
-namespace dp = platform::directplay;
-namespace wire = platform::directplay::wire;
+namespace dp = directplay;
+namespace wire = directplay::wire;
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 
 #include <array>
 #include <cctype>
 #include <charconv>
 
-namespace platform::directplay {
+namespace directplay {
 namespace {
 
 AddressPrompt& Prompt() {
@@ -337,4 +337,4 @@ std::shared_ptr<DirectPlay4> DirectX7::DirectPlayCreate(std::string_view) {
     return std::make_shared<DirectPlay4>(m_options);
 }
 
-}  // namespace platform::directplay
+}  // namespace directplay

@@ -30,7 +30,7 @@
 #include <span>
 #include <vector>
 
-namespace platform::directplay::reliable {
+namespace directplay::reliable {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -102,19 +102,22 @@ struct LinkStats {
     std::uint64_t ignored = 0;
     std::uint64_t holesSkipped = 0;
     std::uint64_t delivered = 0;
+    std::uint64_t oversized = 0;  // messages dropped for growing beyond kMaxMessageSize
 };
 
 // One link: everything this machine sends to one other machine, and everything it receives
 // from it.
 class Link {
 public:
-    // A reliable frame unacknowledged this long, after at least 16 sends, ends the link.
-    static constexpr std::int64_t kGiveUpMs = 60000;
-    // A gap in the received sequence is a frame that is not coming again (an unreliable one
-    // lost) once a message more than a window past it arrives (a sender cannot get that far
-    // ahead of a reliable message it still owes), or at the latest after this long; a
-    // reliable frame is resent well before.
-    static constexpr std::int64_t kHoleMs = 10000;
+    // A guaranteed frame that has gone unacknowledged this long (sent at least kGiveUpSends
+    // times) ends the link: the machine behind it is lost, loudly, never a message skipped.
+    static constexpr std::int64_t kGiveUpMs = 30000;
+    static constexpr int kGiveUpSends = 8;
+    // Data frames are taken for messages from the earliest one still being received to 23
+    // past it; others are ignored. A gap in the received sequence is given up only when a
+    // message more than a window past the last one taken shows the missing frame was no
+    // reliable one (a sender cannot get that far ahead of a reliable message it still owes);
+    // a missing guaranteed frame is waited for as long as its sender retries.
     static constexpr std::size_t kMaxBufferedFrames = 128;
 
     using TransmitFn = std::function<void(const Bytes& frame)>;
@@ -127,7 +130,7 @@ public:
     bool Send(std::uint16_t fromIndex, std::uint16_t toIndex, Bytes message, bool reliable,
               std::int64_t nowMs);
     void OnFrame(const Frame& frame, std::int64_t nowMs);
-    // Retransmissions and gap skipping due by now.
+    // Retransmissions due by now; gives the link up when one is owed too long.
     void Tick(std::int64_t nowMs);
 
     bool Dead() const { return m_dead; }
@@ -146,6 +149,7 @@ private:
     };
     struct OutMessage {
         bool reliable = true;
+        std::uint8_t nextSerial = 0;  // a retry continues the message's count
         std::vector<OutFrame> frames;
     };
     struct Pending {
@@ -156,12 +160,17 @@ private:
     };
 
     void Pump(std::int64_t nowMs);
-    void TransmitFrame(OutFrame& out, std::int64_t nowMs, bool retry);
+    void TransmitFrame(OutMessage& message, OutFrame& out, std::int64_t nowMs, bool retry);
     void OnAck(const Frame& ack, std::int64_t nowMs);
     void OnData(const Frame& frame, std::int64_t nowMs);
     void Advance(std::int64_t nowMs);
     void SendAck(std::int64_t nowMs);
     void SkipGap(std::int64_t nowMs);
+    // Whether a new frame of this message is taken: from the earliest message still being
+    // received to 23 past it.
+    bool InReceiveWindow(std::uint8_t messageId) const;
+    // The last message taken whole (or given up), from which the gap proof counts.
+    std::uint8_t LastTaken() const;
 
     std::uint16_t m_localIndex;
     std::uint16_t m_remoteIndex;
@@ -192,9 +201,9 @@ private:
         bool delivered = false;  // an unreliable one-frame message, passed on at once
     };
     std::map<std::uint8_t, Held> m_ahead;  // by sequence, up to 128 past m_cumulative
-    std::int64_t m_gapSince = -1;
     Bytes m_assembling;
     bool m_assemblyOpen = false;
+    bool m_assemblyDropped = false;  // too long: its remaining frames are taken and dropped
     std::uint32_t m_bytesReceived = 0;
 };
 
@@ -208,4 +217,4 @@ struct Impairment {
     bool Active() const { return dropPercent || duplicatePercent || reorderPercent; }
 };
 
-}  // namespace platform::directplay::reliable
+}  // namespace directplay::reliable

@@ -1,13 +1,13 @@
-#include "platform/directplay/wire.h"
+#include "directplay/wire.h"
 
 #include <stdexcept>
 
-#include "platform/directplay/wire_internal.h"
+#include "directplay/wire_internal.h"
 
 // Frames, the TCP framer and the structures messages are made of; the messages themselves are
 // in wire_messages.cpp.
 
-namespace platform::directplay::wire {
+namespace directplay::wire {
 
 using namespace internal;
 
@@ -219,4 +219,4 @@ std::optional<PlayerInfo> DecodeSuperPackedPlayer(std::span<const std::uint8_t> 
     }
 }
 
-}  // namespace platform::directplay::wire
+}  // namespace directplay::wire

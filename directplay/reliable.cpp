@@ -1,13 +1,12 @@
-#include "platform/directplay/reliable.h"
+#include "directplay/reliable.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace platform::directplay::reliable {
+namespace directplay::reliable {
 
 namespace {
 
-constexpr int kGiveUpSends = 16;
 constexpr std::int64_t kSakSpacingMs = 50;
 constexpr int kSakEvery = 24;
 
@@ -182,7 +181,6 @@ void Link::Pump(std::int64_t nowMs) {
         OutMessage out;
         out.reliable = next.reliable;
         const std::uint8_t id = m_nextMessageId++;
-        std::uint8_t serial = 0;
         for (std::size_t i = 0; i < count; ++i) {
             OutFrame frame;
             frame.frame.fromIndex = next.fromIndex;
@@ -192,7 +190,7 @@ void Link::Pump(std::int64_t nowMs) {
                                                           (next.reliable ? flag::kRly : 0));
             frame.frame.messageId = id;
             frame.frame.sequence = m_nextSequence++;
-            frame.frame.serial = serial++;
+            frame.frame.serial = out.nextSerial++;
             const std::size_t begin = i * kMaxFrameData;
             const std::size_t end = std::min(next.message.size(), begin + kMaxFrameData);
             frame.frame.data.assign(next.message.begin() + static_cast<std::ptrdiff_t>(begin),
@@ -201,7 +199,7 @@ void Link::Pump(std::int64_t nowMs) {
         }
         m_waiting.pop_front();
         for (auto& frame : out.frames)
-            TransmitFrame(frame, nowMs, false);
+            TransmitFrame(out, frame, nowMs, false);
         // Unreliable messages are sent once and not kept.
         if (out.reliable) {
             framesInFlight += out.frames.size();
@@ -210,11 +208,12 @@ void Link::Pump(std::int64_t nowMs) {
     }
 }
 
-void Link::TransmitFrame(OutFrame& out, std::int64_t nowMs, bool retry) {
+void Link::TransmitFrame(OutMessage& message, OutFrame& out, std::int64_t nowMs, bool retry) {
     Frame& f = out.frame;
     f.flags = static_cast<std::uint8_t>(f.flags & ~flag::kSak);
     if (retry) {
-        ++f.serial;
+        // Each instance of any frame of a message takes the message's next serial.
+        f.serial = message.nextSerial++;
         ++m_stats.retransmissions;
     }
     // Windows asks for an immediate ACK on every retransmission, every 24 frames, and on
@@ -250,10 +249,12 @@ void Link::OnAck(const Frame& ack, std::int64_t nowMs) {
     if (m_inFlight.empty())
         return;
     OutFrame* oldest = nullptr;
+    OutMessage* oldestMessage = nullptr;
     for (auto& m : m_inFlight) {
         for (auto& f : m.frames)
             if (!f.acked) {
                 oldest = &f;
+                oldestMessage = &m;
                 break;
             }
         if (oldest)
@@ -270,7 +271,7 @@ void Link::OnAck(const Frame& ack, std::int64_t nowMs) {
             m_repeatedAcks = ack.sequence == m_lastAckSequence ? m_repeatedAcks + 1 : 1;
             m_lastAckSequence = ack.sequence;
             if (m_repeatedAcks == 3 && nowMs - oldest->sentAt >= m_rtt.MeanMs())
-                TransmitFrame(*oldest, nowMs, true);
+                TransmitFrame(*oldestMessage, *oldest, nowMs, true);
         }
         return;  // an ACK of something older, or of nothing we sent
     }
@@ -282,7 +283,7 @@ void Link::OnAck(const Frame& ack, std::int64_t nowMs) {
             if (ack.IsNack()) {
                 // Frames reported missing go again now; what lies before them arrived.
                 if (f.frame.sequence == ack.sequence)
-                    TransmitFrame(f, nowMs, true);
+                    TransmitFrame(m, f, nowMs, true);
                 else
                     f.acked = true;
                 continue;
@@ -317,6 +318,13 @@ void Link::OnData(const Frame& frame, std::int64_t nowMs) {
     }
     const std::uint8_t ahead = Distance(m_cumulative, frame.sequence);
     const bool wantsAck = frame.flags & (flag::kSak | flag::kEom);
+    // A new frame of a message beyond the receive window is ignored; the sender sends it
+    // again once the window has moved.
+    if (ahead != 0 && ahead <= kMaxBufferedFrames && !m_ahead.count(frame.sequence) &&
+        !InReceiveWindow(frame.messageId)) {
+        ++m_stats.ignored;
+        return;
+    }
     if (ahead == 0 || ahead > kMaxBufferedFrames || m_ahead.count(frame.sequence)) {
         // Had already: its ACK may have been lost, so a reliable one is answered again. The
         // ACK names the instance that came last, so the sender can time that one.
@@ -341,7 +349,7 @@ void Link::OnData(const Frame& frame, std::int64_t nowMs) {
     // A message more than a window past the last one taken proves the gap before it was no
     // reliable message.
     auto pastTheWindow = [&] {
-        const std::uint8_t d = Distance(m_cumulativeFrame.messageId, frame.messageId);
+        const std::uint8_t d = Distance(LastTaken(), frame.messageId);
         return m_ahead.count(frame.sequence) && d > kWindow && d <= kMaxBufferedFrames;
     };
     while (pastTheWindow())
@@ -350,19 +358,44 @@ void Link::OnData(const Frame& frame, std::int64_t nowMs) {
         SendAck(nowMs);
 }
 
+std::uint8_t Link::LastTaken() const {
+    // A message still being assembled is not taken yet.
+    return static_cast<std::uint8_t>(m_cumulativeFrame.messageId - (m_assemblyOpen ? 1 : 0));
+}
+
+bool Link::InReceiveWindow(std::uint8_t messageId) const {
+    // The earliest message being received: a guaranteed one assembled in order; else the
+    // message of the frame held nearest the sequence received in order (an unreliable message
+    // missing a part does not hold the window back); else the next one due.
+    const std::uint8_t last = LastTaken();
+    std::uint8_t earliest = static_cast<std::uint8_t>(last + 1);
+    if (!(m_assemblyOpen && (m_cumulativeFrame.flags & flag::kRly))) {
+        const Held* nearest = nullptr;
+        std::uint8_t distance = 0;
+        for (const auto& [sequence, held] : m_ahead) {
+            const std::uint8_t d = Distance(m_cumulative, sequence);
+            if (!nearest || d < distance)
+                nearest = &held, distance = d;
+        }
+        if (nearest)
+            earliest = nearest->frame.messageId;
+    }
+    // Frames that fill the gap before it belong to messages up to it; then 24 messages.
+    const std::uint8_t d = Distance(last, messageId);
+    return d != 0 && (d <= Distance(last, earliest) || Distance(earliest, messageId) < kWindow);
+}
+
 void Link::SkipGap(std::int64_t nowMs) {
     // The missing frame is not coming: a partly assembled message goes with it.
     ++m_cumulative;
     m_cumulativeFrame.messageId = static_cast<std::uint8_t>(m_cumulativeFrame.messageId + 1);
-    m_assemblyOpen = false;
+    m_assemblyOpen = m_assemblyDropped = false;
     m_assembling.clear();
     ++m_stats.holesSkipped;
-    m_gapSince = -1;
     Advance(nowMs);
 }
 
-void Link::Advance(std::int64_t nowMs) {
-    const std::uint8_t before = m_cumulative;
+void Link::Advance(std::int64_t) {
     for (auto next = m_ahead.find(static_cast<std::uint8_t>(m_cumulative + 1));
          next != m_ahead.end(); next = m_ahead.find(static_cast<std::uint8_t>(m_cumulative + 1))) {
         Held held = std::move(next->second);
@@ -376,10 +409,21 @@ void Link::Advance(std::int64_t nowMs) {
         if (f.flags & flag::kSta) {
             m_assembling.clear();
             m_assemblyOpen = true;
+            m_assemblyDropped = false;
         }
-        if (m_assemblyOpen)
+        if (m_assemblyOpen && !m_assemblyDropped &&
+            m_assembling.size() + f.data.size() > kMaxMessageSize) {
+            // Longer than any message a sender may send: its frames are taken in their turn,
+            // but it is dropped whole, never held without end.
+            m_assemblyDropped = true;
+            m_assembling = Bytes();
+            ++m_stats.oversized;
+        }
+        if (m_assemblyOpen && !m_assemblyDropped)
             m_assembling.insert(m_assembling.end(), f.data.begin(), f.data.end());
-        const bool complete = (f.flags & flag::kEom) && m_assemblyOpen;
+        const bool complete = (f.flags & flag::kEom) && m_assemblyOpen && !m_assemblyDropped;
+        if ((f.flags & flag::kEom) && m_assemblyDropped)
+            m_assemblyOpen = m_assemblyDropped = false;
         f.data.clear();
         m_cumulativeFrame = f;
         if (complete) {
@@ -389,11 +433,6 @@ void Link::Advance(std::int64_t nowMs) {
             m_assembling.clear();
         }
     }
-    // A gap is timed from when the sequence last moved on.
-    if (m_ahead.empty())
-        m_gapSince = -1;
-    else if (m_gapSince < 0 || m_cumulative != before)
-        m_gapSince = nowMs;
 }
 
 void Link::SendAck(std::int64_t nowMs) {
@@ -428,10 +467,8 @@ void Link::Tick(std::int64_t nowMs) {
                 m_dead = true;
                 return;
             }
-            TransmitFrame(f, nowMs, true);
+            TransmitFrame(m, f, nowMs, true);
         }
-    if (m_gapSince >= 0 && nowMs - m_gapSince >= kHoleMs)
-        SkipGap(nowMs);
 }
 
-}  // namespace platform::directplay::reliable
+}  // namespace directplay::reliable

@@ -1,4 +1,4 @@
-#include "platform/directplay/transport.h"
+#include "directplay/transport.h"
 
 #include <QCoreApplication>
 #include <QNetworkDatagram>
@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <QUdpSocket>
 
-#include "platform/directplay/errors.h"
-#include "platform/directplay/session_internal.h"
+#include "directplay/errors.h"
+#include "directplay/session_internal.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 using wire::Bytes;
 using namespace session_internal;
@@ -24,6 +24,8 @@ struct Transport::Connection {
     std::uint32_t peerIp = 0;
     std::uint16_t peerPort = 0;  // outgoing: the port connected to
     std::int64_t overWriteLimitSince = -1;
+    bool vouched = false;
+    std::uint64_t serial = 0;
 };
 
 Transport::Transport(const SessionOptions& options, Handlers handlers, QObject* parent)
@@ -100,6 +102,19 @@ void Transport::Attach(QTcpSocket* socket, bool outgoing, std::uint16_t port) {
     connection->outgoing = outgoing;
     connection->peerPort = port;
     connection->peerIp = Ipv4(socket->peerAddress());
+    connection->vouched = outgoing;
+    connection->serial = m_nextSerial++;
+    if (!outgoing) {
+        // A stranger's connection that never carries a machine's frame does not hold a place.
+        const std::uint64_t serial = connection->serial;
+        QTimer::singleShot(m_options.strangerConnectionMs, this, [this, socket, serial] {
+            auto it = m_connections.find(socket);
+            if (it != m_connections.end() && it->second->serial == serial && !it->second->vouched) {
+                ++m_refusedConnections;
+                OnSocketGone(socket);
+            }
+        });
+    }
     socket->setParent(this);
     socket->setReadBufferSize(1 << 20);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnReadable(socket); });
@@ -173,6 +188,22 @@ void Transport::Malformed(Connection* from) {
     }
 }
 
+void Transport::Vouch(Connection* from) {
+    if (from)
+        from->vouched = true;
+}
+
+bool Transport::Written() const {
+    for (const auto& [socket, connection] : m_connections) {
+        const auto state = socket->state();
+        if (state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState)
+            return false;
+        if (state == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0)
+            return false;
+    }
+    return true;
+}
+
 void Transport::SendStream(std::uint32_t ip, std::uint16_t port, const Bytes& frame) {
     if (!MayContact(ip))
         return;
@@ -199,8 +230,8 @@ void Transport::SendStream(std::uint32_t ip, std::uint16_t port, const Bytes& fr
     if (static_cast<std::size_t>(socket->bytesToWrite()) <= m_options.maxWriteBuffer) {
         connection.overWriteLimitSince = -1;
     } else if (connection.overWriteLimitSince < 0) {
-        connection.overWriteLimitSince = TickCount();
-    } else if (TickCount() - connection.overWriteLimitSince > m_options.writeStallMs) {
+        connection.overWriteLimitSince = NowMs();
+    } else if (NowMs() - connection.overWriteLimitSince > m_options.writeStallMs) {
         ++m_refusedConnections;
         QTimer::singleShot(0, this, [this, socket] { OnSocketGone(socket); });
     }
@@ -209,7 +240,15 @@ void Transport::SendStream(std::uint32_t ip, std::uint16_t port, const Bytes& fr
 void Transport::SendOnce(std::uint32_t ip, std::uint16_t port, const Bytes& frame) {
     if (!MayContact(ip))
         return;
+    if (m_pendingAnswers >= m_options.maxPendingAnswers) {
+        ++m_refusedConnections;
+        return;
+    }
+    ++m_pendingAnswers;
     auto* socket = new QTcpSocket(this);
+    connect(socket, &QObject::destroyed, this, [this] { --m_pendingAnswers; });
+    // One that is never answered goes after a while.
+    QTimer::singleShot(5000, socket, [socket] { socket->abort(), socket->deleteLater(); });
     connect(socket, &QTcpSocket::connected, socket, [socket, frame] {
         socket->write(reinterpret_cast<const char*>(frame.data()),
                       static_cast<qint64>(frame.size()));
@@ -307,4 +346,4 @@ void Transport::Close() {
         m_udp->close();
 }
 
-}  // namespace platform::directplay
+}  // namespace directplay

@@ -6,11 +6,11 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "platform/directplay/errors.h"
-#include "platform/directplay/session.h"
-#include "platform/directplay/session_internal.h"
+#include "directplay/errors.h"
+#include "directplay/session.h"
+#include "directplay/session_internal.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 using wire::Bytes;
 using wire::Command;
@@ -28,16 +28,27 @@ void Session::HandleDatagram(std::span<const std::uint8_t> bytes, std::uint32_t 
                              bool sessionPort) {
     auto frame = wire::DecodeFrame(bytes);
     if (frame && frame->isSystem) {
-        if (frame->command == Command::EnumSessions && m_state == State::Hosting)
-            AnswerEnum(*frame, peerIp);
-        else if (sessionPort)
+        // Datagrams carry searches and pings; every other system message travels on a
+        // connection or in the reliable protocol's frames, where its sender is known. One
+        // that comes as a bare datagram (a forged YOUAREDEAD, say) is refused.
+        if (frame->command == Command::EnumSessions) {
+            if (IsHost())
+                AnswerEnum(*frame, peerIp);
+        } else if (sessionPort &&
+                   (frame->command == Command::Ping || frame->command == Command::PingReply)) {
             HandleSystem(*frame, peerIp, nullptr);
+        } else {
+            ++m_refusedMessages;
+            Malformed(nullptr);
+        }
         emit progressed();
         return;
     }
     // With the reliable protocol every other datagram is one of its frames, bare or (read
     // all the same) behind a service-provider prefix.
-    if (sessionPort && IsOpen() && (m_desc.flags & wire::session_flag::kReliableProtocol)) {
+    // (Closing, the acknowledgements of our goodbyes are still taken.)
+    const bool taking = IsOpen() || m_phase == Phase::Closing;
+    if (sessionPort && taking && (m_desc.flags & wire::session_flag::kReliableProtocol)) {
         if (frame)
             OnReliableDatagram(frame->body, peerIp);
         else
@@ -70,6 +81,7 @@ void Session::HandleFrame(const Bytes& bytes, std::uint32_t peerIp, Connection* 
     if (Machine* machine = m_names.MachineAt(peerIp, frame->sender.port)) {
         machine->heard = true;
         machine->missedPings = 0;
+        m_transport->Vouch(from);
     }
     if (frame->isSystem) {
         HandleSystem(*frame, peerIp, from);
@@ -125,8 +137,13 @@ void Session::SendDatagram(const Machine& machine, Command command, const Bytes&
 }
 
 void Session::PingTick() {
+    // The host pings every machine; the others ping the host alone, and every machine while
+    // they wait for a new host, so that one gone as well is noticed and the election runs
+    // again. Who else is in the session is the host's to judge.
     std::vector<std::int32_t> silent;
     for (auto& [id, machine] : m_names.Machines()) {
+        if (m_phase == Phase::Joined && id != m_hostSystemId)
+            continue;
         if (machine.heard) {
             machine.heard = false;
             continue;
@@ -156,4 +173,4 @@ bool Session::WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
-}  // namespace platform::directplay
+}  // namespace directplay

@@ -5,11 +5,11 @@
 #include <QHostInfo>
 #include <algorithm>
 
-#include "platform/directplay/errors.h"
-#include "platform/directplay/session.h"
-#include "platform/directplay/session_internal.h"
+#include "directplay/errors.h"
+#include "directplay/session.h"
+#include "directplay/session_internal.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 using wire::Bytes;
 using wire::Command;
@@ -18,7 +18,7 @@ using namespace session_internal;
 Session::BlockingCall::BlockingCall(Session& session) : m_session(session) {
     // The waits below spin an event loop: a window's handler may call in again meanwhile.
     if (session.m_blocking)
-        Fail(session.m_joining ? hresult::kConnecting : hresult::kBusy,
+        Fail(session.m_phase == Phase::Joining ? hresult::kConnecting : hresult::kBusy,
              "another DirectPlay operation of this session is still waiting");
     session.m_blocking = true;
 }
@@ -61,7 +61,7 @@ std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16
         OwnStream(), Command::EnumSessions, wire::kNewestVersion,
         wire::EncodeEnumSessions({application, wire::enum_flag::kAvailable, password}));
     m_found.clear();
-    m_enumerating = true;
+    m_phase = Phase::Enumerating;
     QElapsedTimer clock;
     clock.start();
     // Asking one named host, its answer is all there is to wait for: the search ends one
@@ -79,7 +79,7 @@ std::vector<FoundSession> Session::EnumSessions(const QString& host, std::uint16
         const qint64 left = window - clock.elapsed();
         WaitUntil([] { return false; }, static_cast<int>(std::min<qint64>(left, kEnumResendMs)));
     }
-    m_enumerating = false;
+    m_phase = Phase::Closed;
     return m_found;
 }
 
@@ -110,13 +110,15 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     auto abandon = [&](std::int32_t code, const std::string& text) {
         m_names.Clear();
         m_systemId = 0;
-        m_joining = false;
+        m_phase = Phase::Closed;
         m_requestOutstanding = false;
-        m_earlyCreates.clear();
+        m_early.clear();
+        m_earlyBytes = 0;
         Fail(code, text);
     };
-    m_joining = true;
-    m_earlyCreates.clear();
+    m_phase = Phase::Joining;
+    m_early.clear();
+    m_earlyBytes = 0;
     m_playerReply.reset();
     m_requestOutstanding = true;
     SendSystem(host, Command::RequestPlayerId,
@@ -148,7 +150,8 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
         abandon(hresult::kTimeout, "the session host did not send the players of the session");
     if (m_addForwardError)
         abandon(*m_addForwardError, "the session host refused this machine");
-    m_state = State::Joined;
+    m_phase = Phase::Joined;
+    m_password = password;  // a machine that becomes host admits with the session's password
     m_names.Machines().clear();
     m_desc = m_superEnum->desc;
     // The host first, so the others' addresses resolve against it.
@@ -173,12 +176,13 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
         AddRemotePlayer(info, hostIp);
     }
     m_superEnum.reset();
-    m_joining = false;
-    // Players created while the name table was on its way join it now.
-    auto early = std::move(m_earlyCreates);
-    m_earlyCreates.clear();
+    // Players created and deleted while the name table was on its way: applied now, in the
+    // order they came.
+    auto early = std::move(m_early);
+    m_early.clear();
+    m_earlyBytes = 0;
     for (const auto& [frame, peerIp] : early)
-        CreateFromMessage(frame, peerIp, nullptr);
+        HandleShared(frame, peerIp, nullptr);
     m_pingTimer.start();
 }
 
@@ -187,7 +191,7 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
     const auto& body = frame.body;
     switch (frame.command) {
         case Command::EnumSessionsReply:
-            if (m_enumerating) {
+            if (m_phase == Phase::Enumerating) {
                 auto reply = wire::DecodeEnumSessionsReply(body);
                 if (!reply)
                     return Malformed(from);
@@ -217,7 +221,7 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
             }
             return;
         case Command::AddForwardReply:
-            if (!m_joining)
+            if (m_phase != Phase::Joining)
                 return Refuse(from);  // answers nothing of ours
             if (!FromHost(frame, peerIp))
                 return Refuse(from);
@@ -225,7 +229,7 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
                 m_addForwardError = *error;
             return;
         case Command::SuperEnumPlayersReply:
-            if (!m_joining)
+            if (m_phase != Phase::Joining)
                 return Refuse(from);  // answers nothing of ours
             if (!FromHost(frame, peerIp))
                 return Refuse(from);
@@ -235,7 +239,7 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
                 Malformed(from);
             return;
         case Command::AddForward: {
-            if (m_state != State::Joined)
+            if (m_phase != Phase::Joined)
                 return;
             // Only the host admits machines.
             if (!FromHost(frame, peerIp))
@@ -250,7 +254,7 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
             return;
         }
         case Command::YouAreDead:
-            if (m_state == State::Joined)
+            if (IsOpen() && !IsHost())
                 return FromHost(frame, peerIp) ? LoseSession() : Refuse(from);
             return;
         default:
@@ -258,18 +262,37 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
     }
 }
 
-void Session::FollowNewHost(const wire::IAmNameServer& message, std::uint32_t) {
-    if (message.idHost == m_hostSystemId && !m_awaitingHost)
-        return;  // the host we follow says it again
-    // Only a host that left makes room for a new one.
-    if (!m_awaitingHost)
-        return;
-    const Player* player = m_names.Find(message.idHost);
-    if (!player || !player->IsSystem() || message.idHost == m_systemId)
-        return;
-    m_names.MarkHost(message.idHost);
-    m_hostSystemId = message.idHost;
-    m_awaitingHost = false;
+void Session::KeepEarly(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
+    // Kept until the name table is here, within bounds: a flood of them is refused.
+    if (m_early.size() >= m_options.maxEarlyMessages ||
+        m_earlyBytes + frame.body.size() > m_options.maxEarlyBytes)
+        return Refuse(from);
+    m_earlyBytes += frame.body.size();
+    m_early.emplace_back(frame, peerIp);
 }
 
-}  // namespace platform::directplay
+void Session::FollowNewHost(const wire::IAmNameServer& message, std::uint32_t) {
+    const std::int32_t announced = message.idHost;
+    if (announced == m_hostSystemId && m_phase == Phase::Joined)
+        return;  // the host we follow says it again
+    Machine* rival = m_names.MachineOf(announced);
+    if (!rival)
+        return;
+    if (IsHost()) {
+        // There is one host: a machine that claims to be another is told it is not in the
+        // session any more, and goes.
+        SendSystem(*rival, Command::YouAreDead, {});
+        MachineLost(announced);
+        return;
+    }
+    // The machine that says it is the host is followed. A host we followed before and that
+    // has not said goodbye yet is gone: a new one is only announced when the old one left.
+    const std::int32_t previous = m_hostSystemId;
+    m_names.MarkHost(announced);
+    m_hostSystemId = announced;
+    m_phase = Phase::Joined;
+    if (previous != announced && previous != 0 && m_names.MachineOf(previous))
+        MachineLost(previous);
+}
+
+}  // namespace directplay

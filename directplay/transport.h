@@ -16,14 +16,14 @@
 #include <span>
 #include <utility>
 
-#include "platform/directplay/session_options.h"
-#include "platform/directplay/wire.h"
+#include "directplay/session_options.h"
+#include "directplay/wire.h"
 
 class QTcpServer;
 class QTcpSocket;
 class QUdpSocket;
 
-namespace platform::directplay {
+namespace directplay {
 
 class Transport : public QObject {
     Q_OBJECT
@@ -66,6 +66,12 @@ public:
     // Input that could not be read (or was refused): counted, and a connection that sends too
     // much of it is closed.
     void Malformed(Connection* from);
+    // The connection carried a frame of a machine of the session: it stays however quiet it
+    // is. An incoming connection nobody vouches for is closed after strangerConnectionMs.
+    void Vouch(Connection* from);
+    // Everything written is in the system's hands (or can no longer be): nothing waits in a
+    // connection's buffer, and no connection is still being opened.
+    bool Written() const;
 
     // Every connection cut at once (the session is lost).
     void Drop();
@@ -78,6 +84,7 @@ public:
     std::size_t ConnectionCount() const { return m_connections.size(); }
     std::uint64_t MalformedCount() const { return m_malformed; }
     std::uint64_t RefusedConnections() const { return m_refusedConnections; }
+    std::size_t PendingAnswers() const { return m_pendingAnswers; }
 
 private:
     void OnNewConnection();
@@ -96,8 +103,10 @@ private:
     std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
     std::map<std::pair<std::uint32_t, std::uint16_t>, QTcpSocket*> m_outgoing;
     std::uint32_t m_impairmentState = 1;
+    std::size_t m_pendingAnswers = 0;  // one-shot connections not yet closed
+    std::uint64_t m_nextSerial = 1;    // connections are told apart by it after they go
     std::uint64_t m_malformed = 0;
     std::uint64_t m_refusedConnections = 0;
 };
 
-}  // namespace platform::directplay
+}  // namespace directplay

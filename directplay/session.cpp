@@ -1,13 +1,14 @@
 // The session's public operations, its message queue, and the messages both roles take.
 
 #include <QTimer>
+#include <QtGlobal>
 #include <algorithm>
 
-#include "platform/directplay/errors.h"
-#include "platform/directplay/session.h"
-#include "platform/directplay/session_internal.h"
+#include "directplay/errors.h"
+#include "directplay/session.h"
+#include "directplay/session_internal.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 using wire::Bytes;
 using wire::Command;
@@ -22,12 +23,30 @@ Session::Session(SessionOptions options, QObject* parent)
     handlers.datagram = [this](std::span<const std::uint8_t> bytes, std::uint32_t peerIp,
                                bool sessionPort) { HandleDatagram(bytes, peerIp, sessionPort); };
     handlers.outgoingLost = [this](std::uint32_t ip, std::uint16_t port) {
+        // A broken connection tells of the machine at its end only where that machine's
+        // presence is ours to judge: the host judges everybody, the others their host.
         if (!IsOpen())
             return;
         if (Machine* machine = m_names.MachineAt(ip, port))
-            MachineLost(machine->systemId);
+            if (IsHost() || machine->systemId == m_hostSystemId)
+                MachineLost(machine->systemId);
     };
     m_transport = new Transport(m_options, std::move(handlers), this);
+    ReliableLinks::Handlers links;
+    links.transmit = [this](std::int32_t systemId, const Bytes& frame) {
+        if (const Machine* to = m_names.MachineOf(systemId))
+            m_transport->SendDatagram(to->datagram.address, to->datagram.port, frame);
+    };
+    links.deliver = [this](std::int32_t systemId, const reliable::Frame& last, Bytes message) {
+        OnReliableMessage(systemId, last, std::move(message));
+    };
+    links.dead = [this](std::int32_t systemId) {
+        qWarning("DirectPlay: machine %08x acknowledged nothing for %lld s; its link is dead",
+                 static_cast<unsigned>(systemId),
+                 static_cast<long long>(reliable::Link::kGiveUpMs / 1000));
+        MachineLost(systemId);
+    };
+    m_links = new ReliableLinks(std::move(links), this);
     m_pingTimer.setInterval(m_options.pingIntervalMs);
     connect(&m_pingTimer, &QTimer::timeout, this, &Session::PingTick);
 }
@@ -59,12 +78,8 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
     switch (frame.command) {
         case Command::CreatePlayer:
         case Command::CreatePlayerVerify:
-            if (m_joining) {
-                // Created while we join: kept until the name table is here, then applied.
-                if (m_earlyCreates.size() < 256)
-                    m_earlyCreates.emplace_back(frame, peerIp);
-                return;
-            }
+            if (m_phase == Phase::Joining)
+                return KeepEarly(frame, peerIp, from);
             if (IsOpen())
                 CreateFromMessage(frame, peerIp, from);
             return;
@@ -81,6 +96,8 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
             }
             return;
         case Command::DeletePlayer: {
+            if (m_phase == Phase::Joining)
+                return KeepEarly(frame, peerIp, from);
             if (!IsOpen())
                 return;
             auto id = wire::DecodeDeletePlayer(body);
@@ -106,15 +123,13 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
             auto ping = wire::DecodePing(body);
             if (!ping || !IsOpen())
                 return;
+            // A ping from a player nobody knows is ignored; so is one that does not come from
+            // its machine's address.
             const Player* player = m_names.Find(ping->idFrom);
-            if (!player) {
-                if (m_state == State::Hosting)
-                    m_transport->SendStream(
-                        peerIp, frame.sender.port,
-                        wire::EncodeFrame(OwnStream(), Command::YouAreDead, Version(), {}));
+            if (!player || player->local)
                 return;
-            }
-            if (Machine* machine = m_names.MachineOf(player->systemId)) {
+            Machine* machine = m_names.MachineOf(player->systemId);
+            if (machine && machine->stream.address == peerIp) {
                 machine->heard = true;
                 machine->missedPings = 0;
                 SendDatagram(*machine, Command::PingReply,
@@ -124,7 +139,8 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
         }
         case Command::PingReply:
             if (auto reply = wire::DecodePing(body)) {
-                if (Machine* machine = m_names.MachineOf(reply->idFrom))
+                Machine* machine = m_names.MachineOf(reply->idFrom);
+                if (machine && machine->stream.address == peerIp)
                     machine->heard = true, machine->missedPings = 0;
             }
             return;
@@ -145,7 +161,7 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
 }
 
 void Session::HandlePlayerMessage(const wire::PlayerMessage& message) {
-    if (message.to == 0 || message.from == -1) {
+    if (message.to == 0 || message.anonymous) {
         Enqueue({message.from, message.to, message.data});
         return;
     }
@@ -157,7 +173,7 @@ void Session::HandlePlayerMessage(const wire::PlayerMessage& message) {
         return;
     }
     // The host passes on what reached it for a player of another machine.
-    if (m_state == State::Hosting) {
+    if (IsHost()) {
         if (Machine* machine = m_names.MachineOf(target->systemId)) {
             const bool noIds = m_desc.flags & wire::session_flag::kNoMessageId;
             SendTo(*machine, wire::EncodePlayerMessage(OwnStream(), Version(), message, noIds));
@@ -166,14 +182,17 @@ void Session::HandlePlayerMessage(const wire::PlayerMessage& message) {
 }
 
 void Session::Enqueue(QueuedMessage message) {
-    // Bounded in count and in bytes; the newest are kept.
+    // Bounded in count and in bytes; the newest are kept. One message larger than the whole
+    // bound is refused on its own, leaving the queue as it was.
+    if (message.data.size() > m_options.maxQueuedBytes) {
+        ++m_refusedMessages;
+        return;
+    }
     while (!m_queue.empty() && (m_queue.size() >= m_options.maxQueuedMessages ||
                                 m_queuedBytes + message.data.size() > m_options.maxQueuedBytes)) {
         m_queuedBytes -= m_queue.front().data.size();
         m_queue.pop_front();
     }
-    if (message.data.size() > m_options.maxQueuedBytes)
-        return;
     m_queuedBytes += message.data.size();
     m_queue.push_back(std::move(message));
     emit messageQueued();
@@ -189,13 +208,30 @@ void Session::Notice(std::uint32_t type, std::int32_t id) {
 }
 
 void Session::MachineLost(std::int32_t systemId) {
-    const bool hostLeft = m_state == State::Joined && systemId == m_hostSystemId;
+    if (std::find(m_departures.begin(), m_departures.end(), systemId) != m_departures.end())
+        return;
+    if (m_departures.empty())
+        QMetaObject::invokeMethod(this, &Session::ApplyDepartures, Qt::QueuedConnection);
+    m_departures.push_back(systemId);
+}
+
+void Session::ApplyDepartures() {
+    // Nothing of the event that told of the departures runs any more.
+    auto departures = std::move(m_departures);
+    m_departures.clear();
+    for (std::int32_t systemId : departures)
+        if (IsOpen())
+            RemoveMachine(systemId);
+}
+
+void Session::RemoveMachine(std::int32_t systemId) {
+    const bool hostLeft = !IsHost() && systemId == m_hostSystemId;
     if (hostLeft && !(m_desc.flags & wire::session_flag::kMigrateHost))
         return LoseSession();
     const std::vector<std::int32_t> gone = m_names.RemoveMachine(systemId);
     if (gone.empty())
         return;
-    m_links.erase(systemId);
+    m_links->Remove(systemId);
     m_admissions.erase(systemId);
     for (auto& [admitted, admission] : m_admissions)
         std::erase(admission.waitingFor, systemId);
@@ -203,29 +239,29 @@ void Session::MachineLost(std::int32_t systemId) {
         const bool system = id == systemId;
         RemovePlayer(id, !system);
         // The host speaks for a machine that can no longer say goodbye.
-        if (m_state == State::Hosting)
+        if (IsHost())
             SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
     }
-    if (m_state == State::Hosting)
+    if (IsHost())
         RecountPlayers();
     if (hostLeft)
         ElectHost();
 }
 
 void Session::LoseSession() {
-    if (m_state != State::Joined && m_state != State::Hosting)
+    if (!IsOpen())
         return;
-    m_state = State::Lost;
+    m_phase = Phase::Lost;
     m_pingTimer.stop();
-    m_reliableTimer.stop();
-    m_links.clear();
+    m_links->Clear();
+    m_departures.clear();
     m_transport->Drop();
     Notice(system_message::kSessionLost, 0);
     emit sessionLost();
 }
 
 void Session::RequireOpen() const {
-    if (m_state == State::Lost)
+    if (m_phase == Phase::Lost)
         Fail(hresult::kSessionLost, "the session is lost");
     if (!IsOpen())
         Fail(hresult::kNoConnection, "no session is open");
@@ -241,10 +277,13 @@ std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
     player.shortName = friendlyName;
     player.longName = formalName;
     player.local = true;
-    if (m_state == State::Hosting) {
+    if (IsHost()) {
         if (m_desc.maxPlayers != 0 && m_desc.currentPlayers >= m_desc.maxPlayers)
             Fail(hresult::kNoNewPlayers, "the session is full");
-        player.id = NewPlayerId();
+        const auto id = NewPlayerId();
+        if (!id)
+            Fail(hresult::kNoNewPlayers, "no player ID is left");
+        player.id = *id;
         ++m_desc.currentPlayers;
     } else {
         Machine* host = m_names.MachineOf(m_hostSystemId);
@@ -265,7 +304,7 @@ std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
         player.id = m_playerReply->id;
     }
     m_names.Put(player);
-    m_recentLocal.emplace_back(player.id, TickCount());
+    m_recentLocal.emplace_back(player.id, NowMs());
     wire::PlayerCreate create;
     create.playerId = player.id;
     create.player = InfoOf(player);
@@ -279,7 +318,7 @@ void Session::DestroyPlayer(std::int32_t id) {
     if (!player || !player->local || id == m_systemId)
         Fail(hresult::kInvalidPlayer, "not a player of this program");
     m_names.Remove(id);
-    if (m_state == State::Hosting && m_desc.currentPlayers > 0)
+    if (IsHost() && m_desc.currentPlayers > 0)
         --m_desc.currentPlayers;
     SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
 }
@@ -335,25 +374,37 @@ std::optional<QueuedMessage> Session::Receive() {
 
 void Session::Close() {
     // Leaving, a machine deletes its players everywhere, the host's as well: the others learn
-    // at once that it left (and, where the session allows it, choose the next host).
-    if (m_state == State::Joined || m_state == State::Hosting) {
+    // at once that it left (and, where the session allows it, choose the next host). The
+    // deletions reach the wire before the links and connections go.
+    if (IsOpen()) {
+        m_pingTimer.stop();
         for (const auto& [id, player] : m_names.Players())
             if (player.local && id != m_systemId)
                 SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
         SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(m_systemId));
+        m_phase = Phase::Closing;
+        Flush();
     }
-    m_state = State::Idle;
-    m_reliableTimer.stop();
-    m_links.clear();
-    m_awaitingHost = false;
+    m_phase = Phase::Closed;
+    m_links->Clear();
+    m_departures.clear();
     m_recentLocal.clear();
     m_pingTimer.stop();
     m_transport->Close();
     m_names.Clear();
+    m_ids.Clear();
+    m_password.clear();
     for (auto& [id, admission] : m_admissions)
         if (admission.timer)
             admission.timer->deleteLater();
     m_admissions.clear();
 }
 
-}  // namespace platform::directplay
+void Session::Flush() {
+    if (m_blocking)
+        return;  // called from inside a wait: what was sent goes as the connections close
+    BlockingCall blocking(*this);
+    WaitUntil([&] { return m_links->Settled() && m_transport->Written(); }, m_options.closeFlushMs);
+}
+
+}  // namespace directplay

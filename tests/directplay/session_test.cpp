@@ -17,9 +17,9 @@
 
 #include "link/link.h"
 #include "model/shared_state.h"
-#include "platform/directplay/directplay.h"
+#include "directplay/directplay.h"
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 
 namespace {
 

@@ -4,19 +4,16 @@
 #include <QHostAddress>
 #include <QTimer>
 
-#include "platform/directplay/session.h"
-#include "platform/directplay/session_internal.h"
+#include "directplay/session.h"
+#include "directplay/session_internal.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 using wire::Bytes;
 
 namespace {
 
-// The reliable links run on the session's own clock.
-std::int64_t NowMs() {
-    return session_internal::TickCount();
-}
+using session_internal::NowMs;
 
 bool StartsWithSignature(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 4 && wire::LoadU32(bytes.data()) == wire::kSignature;
@@ -41,31 +38,11 @@ const Session::Player* Session::PlayerAtIndex(std::uint16_t index) const {
 }
 
 const reliable::Link* Session::LinkOf(std::int32_t systemId) const {
-    auto it = m_links.find(systemId);
-    return it == m_links.end() ? nullptr : it->second.get();
+    return m_links->Find(systemId);
 }
 
 reliable::Link& Session::LinkTo(const Machine& machine) {
-    auto& link = m_links[machine.systemId];
-    if (!link) {
-        const std::int32_t systemId = machine.systemId;
-        link = std::make_unique<reliable::Link>(
-            IndexOf(m_systemId), IndexOf(systemId),
-            [this, systemId](const Bytes& frame) {
-                if (const Machine* to = m_names.MachineOf(systemId))
-                    m_transport->SendDatagram(to->datagram.address, to->datagram.port, frame);
-            },
-            [this, systemId](const reliable::Frame& last, Bytes message) {
-                OnReliableMessage(systemId, last, std::move(message));
-            });
-        if (!m_reliableTimer.isActive()) {
-            m_reliableTimer.setInterval(10);
-            connect(&m_reliableTimer, &QTimer::timeout, this, &Session::ReliableTick,
-                    Qt::UniqueConnection);
-            m_reliableTimer.start();
-        }
-    }
-    return *link;
+    return m_links->To(machine.systemId, IndexOf(m_systemId), IndexOf(machine.systemId));
 }
 
 void Session::SendReliable(const Machine& machine, const Bytes& frame) {
@@ -131,20 +108,4 @@ void Session::OnReliableMessage(std::int32_t systemId, const reliable::Frame& la
     emit progressed();
 }
 
-void Session::ReliableTick() {
-    const std::int64_t now = NowMs();
-    std::vector<std::int32_t> dead;
-    for (auto& [systemId, link] : m_links) {
-        link->Tick(now);
-        if (link->Dead())
-            dead.push_back(systemId);
-    }
-    for (std::int32_t systemId : dead) {
-        m_links.erase(systemId);
-        MachineLost(systemId);
-    }
-    if (m_links.empty())
-        m_reliableTimer.stop();
-}
-
-}  // namespace platform::directplay
+}  // namespace directplay

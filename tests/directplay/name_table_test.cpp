@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "platform/directplay/name_table.h"
+#include "directplay/name_table.h"
 
-namespace dp = platform::directplay;
+namespace dp = directplay;
 using NameTable = dp::NameTable;
 
 namespace {
@@ -27,6 +27,7 @@ struct CarryRow {
     std::int32_t from;
     std::int32_t senderMachine;
     bool allowed;
+    bool anonymous = false;  // the session carries no IDs
 };
 
 class MayCarryTest : public testing::TestWithParam<CarryRow> {};
@@ -35,7 +36,7 @@ TEST_P(MayCarryTest, OnlyTheOwnerOrTheHostSpeaksForAPlayer) {
     const CarryRow& row = GetParam();
     NameTable table = TwoMachines();
     const NameTable::Machine* sender = table.MachineOf(row.senderMachine);
-    EXPECT_EQ(table.MayCarry({row.from, 0, {}}, sender, kHost), row.allowed);
+    EXPECT_EQ(table.MayCarry({row.from, 0, {}, row.anonymous}, sender, kHost), row.allowed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Senders, MayCarryTest,
@@ -45,7 +46,10 @@ INSTANTIATE_TEST_SUITE_P(Senders, MayCarryTest,
                                                   false},
                                          CarryRow{"NobodyCreatedIt", 0x999, kHost, false},
                                          CarryRow{"OneOfOurs", 0x301, kHost, false},
-                                         CarryRow{"NoIdsInTheSession", -1, kPeer, true},
+                                         CarryRow{"NoIdsInTheSession", -1, kPeer, true, true},
+                                         // In a session with IDs, -1 is a player like any
+                                         // other: nobody created it.
+                                         CarryRow{"MinusOneWithIds", -1, kPeer, false},
                                          CarryRow{"UnknownMachine", kPeer + 1, 0x777, false}),
                          [](const auto& row) { return std::string(row.param.name); });
 

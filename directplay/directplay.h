@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/directplay/errors.h"
-#include "platform/directplay/session.h"
-#include "platform/directplay/wire.h"
+#include "directplay/errors.h"
+#include "directplay/session.h"
+#include "directplay/wire.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 inline constexpr const char* kAddressPromptText =
     "Enter the IP address or name of the session host; leave empty to search the local network.";
@@ -160,4 +160,4 @@ private:
     SessionOptions m_options;
 };
 
-}  // namespace platform::directplay
+}  // namespace directplay

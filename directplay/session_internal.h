@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/directplay/errors.h"
+#include "directplay/errors.h"
 
-namespace platform::directplay::session_internal {
+namespace directplay::session_internal {
 
 inline constexpr std::uint16_t kFirstStreamPort = 2300;
 inline constexpr std::uint16_t kLastStreamPort = 2349;
@@ -19,14 +19,21 @@ inline constexpr std::uint16_t kLastDatagramPort = 2399;
 inline constexpr int kEnumResendMs = 500;
 inline constexpr int kMaxUnansweredPings = 8;
 
-// Milliseconds since the first call: the tick count pings carry.
-inline std::uint32_t TickCount() {
+// Milliseconds since the first call, on a monotonic clock that does not wrap: every time
+// the session compares (retries, stalls, reservations, creations) is taken from it.
+inline std::int64_t NowMs() {
     static QElapsedTimer clock = [] {
         QElapsedTimer t;
         t.start();
         return t;
     }();
-    return static_cast<std::uint32_t>(clock.elapsed());
+    return clock.elapsed();
+}
+
+// The same clock cut to the 32 bits pings carry on the wire (it wraps after 49.7 days: only
+// ever echoed, never compared).
+inline std::uint32_t TickCount() {
+    return static_cast<std::uint32_t>(NowMs());
 }
 
 inline std::uint32_t Ipv4(const QHostAddress& address) {
@@ -51,4 +58,4 @@ bool BindInRange(Socket& bind, std::uint16_t wanted, std::uint16_t first, std::u
     throw DirectPlayError(code, text);
 }
 
-}  // namespace platform::directplay::session_internal
+}  // namespace directplay::session_internal

@@ -3,13 +3,26 @@
 // The TCP/IP service provider and session logic of DirectPlay 4, both roles of one machine:
 // joining (enumerating, joining, creating players, talking to every machine of the session)
 // and hosting (answering enumeration, handing out player IDs, admitting machines, pinging),
-// which a joiner takes over when the session migrates its host. It is built of two parts with
-// narrow interfaces, the Transport (sockets, framing, connections, datagrams) and the
-// NameTable (players and machines), and its roles live in files of their own:
-// session_join.cpp, session_host.cpp, session_reliable.cpp (traffic in the reliable
-// protocol's frames), session_transport.cpp (what arrives, how it is sent, pings, waits),
+// which a joiner takes over when the session migrates its host. The Session is small and
+// routes between parts with narrow interfaces of their own: the Transport (sockets, framing,
+// connections, datagrams), the NameTable (players and machines), PlayerIds (the host's IDs
+// and their reservations) and ReliableLinks (traffic in the reliable protocol's frames). Its
+// roles live in files of their own: session_join.cpp, session_host.cpp (with migration),
+// session_reliable.cpp, session_transport.cpp (what arrives, how it is sent, pings, waits),
 // session_names.cpp (who may change the name table and what is told of it), and session.cpp
-// (the operations the program calls, the queue, messages of both roles).
+// (the operations the program calls, the queue, departures, messages of both roles).
+//
+// The session's life is one state machine (README.md beside this file draws it):
+//   Closed -> Enumerating -> Closed            EnumSessions
+//   Closed -> Joining -> Joined | Closed       Join (a failed join leaves nothing behind)
+//   Closed -> Hosting                          Host
+//   Joined -> Migrating -> Joined | Hosting    the host left a session that migrates
+//   Joined | Migrating | Hosting -> Closing -> Closed      Close (our players deleted first)
+//   Joined | Migrating | Hosting -> Lost       the host ended it, or it left without migration
+// State changes at safe points only: a machine that leaves (said so, went silent, its link
+// died) is removed once the event that told of it is over, and nothing removed while it runs
+// (a reliable link, a connection) is destroyed before its own call returns.
+//
 // It runs on the thread that owns it, driven by that thread's event loop; the waiting
 // operations spin a local event loop with a deadline, so windows keep painting. Received
 // messages queue here until the program takes them. Every peer is untrusted: only the host
@@ -28,13 +41,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/directplay/name_table.h"
-#include "platform/directplay/reliable.h"
-#include "platform/directplay/session_options.h"
-#include "platform/directplay/transport.h"
-#include "platform/directplay/wire.h"
+#include "directplay/name_table.h"
+#include "directplay/player_ids.h"
+#include "directplay/reliable.h"
+#include "directplay/reliable_links.h"
+#include "directplay/session_options.h"
+#include "directplay/transport.h"
+#include "directplay/wire.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 // DirectPlay's own notices, queued from player 0.
 namespace system_message {
@@ -83,8 +98,13 @@ public:
     std::vector<std::int32_t> PlayerIds() const;
     void Close();
 
-    bool IsOpen() const { return m_state == State::Hosting || m_state == State::Joined; }
-    bool IsHost() const { return m_state == State::Hosting; }
+    enum class Phase { Closed, Enumerating, Joining, Joined, Migrating, Hosting, Closing, Lost };
+    Phase CurrentPhase() const { return m_phase; }
+    bool IsOpen() const {
+        return m_phase == Phase::Joined || m_phase == Phase::Migrating ||
+               m_phase == Phase::Hosting;
+    }
+    bool IsHost() const { return m_phase == Phase::Hosting; }
     std::int32_t HostSystemPlayerId() const { return m_hostSystemId; }
     std::uint16_t TcpPort() const { return m_transport->TcpPort(); }
     std::uint16_t UdpPort() const { return m_transport->UdpPort(); }
@@ -95,6 +115,8 @@ public:
     std::uint64_t MalformedCount() const { return m_transport->MalformedCount(); }
     std::uint64_t RefusedConnections() const { return m_transport->RefusedConnections(); }
     std::uint64_t RefusedMessages() const { return m_refusedMessages; }
+    // Links of the reliable protocol given up (a guaranteed frame unacknowledged too long).
+    std::uint64_t DeadLinks() const { return m_links->DeadLinks(); }
     std::size_t QueuedBytes() const { return m_queuedBytes; }
     std::size_t PlayerCount() const { return m_names.Players().size(); }
     std::size_t ConnectionCount() const { return m_transport->ConnectionCount(); }
@@ -111,8 +133,6 @@ signals:
     void sessionLost();
 
 private:
-    enum class State { Idle, Hosting, Joined, Lost };
-
     using Player = NameTable::Player;
     using Machine = NameTable::Machine;
     using Connection = Transport::Connection;
@@ -126,12 +146,17 @@ private:
     void HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void HandlePlayerMessage(const wire::PlayerMessage& message);
     void Malformed(Connection* from);
+    // A machine left: removed once the current event is over (ApplyDepartures).
     void MachineLost(std::int32_t systemId);
+    void ApplyDepartures();
+    void RemoveMachine(std::int32_t systemId);
     void LoseSession();
     // Host migration: who follows a host that left, and taking over its duties.
     void ElectHost();
     void BecomeHost();
     void FollowNewHost(const wire::IAmNameServer& message, std::uint32_t peerIp);
+    // Joining: a creation or deletion before the name table, kept to apply after it.
+    void KeepEarly(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
 
     // The reliable protocol (session_reliable.cpp).
@@ -142,15 +167,15 @@ private:
     void SendReliable(const Machine& machine, const wire::Bytes& frame);
     void OnReliableDatagram(std::span<const std::uint8_t> bytes, std::uint32_t peerIp);
     void OnReliableMessage(std::int32_t systemId, const reliable::Frame& last, wire::Bytes message);
-    void ReliableTick();
 
     // Host side.
     void AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp);
     void AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
     void FinishAdmission(std::int32_t systemId);
-    std::int32_t NewPlayerId();
-    void CountIssued(std::int32_t id);  // an ID of the session that new ones must not repeat
+    // A new ID no player of the session holds; nullopt when none is left.
+    std::optional<std::int32_t> NewPlayerId();
+    bool ClaimCreated(const wire::PlayerInfo& info, const Machine* sender);
     // Every player of the session as the name table sent to a joining machine lists it.
     std::vector<wire::PlayerInfo> NameTableForJoiner() const;
 
@@ -171,6 +196,8 @@ private:
     void Enqueue(QueuedMessage message);
     void Notice(std::uint32_t type, std::int32_t id);
     void PingTick();
+    // Closing: our players' deletions reach the wire before the links go (bounded).
+    void Flush();
     bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
     wire::SockAddr OwnStream() const { return {0, TcpPort()}; }
     std::uint16_t Version() const { return m_version; }
@@ -189,13 +216,14 @@ private:
     };
 
     SessionOptions m_options;
-    State m_state = State::Idle;
+    Phase m_phase = Phase::Closed;
     bool m_blocking = false;
     QTimer m_pingTimer;
     Transport* m_transport;  // a child of this object
     NameTable m_names;
-    std::map<std::int32_t, std::unique_ptr<reliable::Link>> m_links;  // by system player
-    QTimer m_reliableTimer;
+    PlayerIdIssuer m_ids;
+    ReliableLinks* m_links;  // a child of this object
+    std::vector<std::int32_t> m_departures;  // machines that left, removed at the safe point
     std::deque<QueuedMessage> m_queue;
     wire::SessionDesc m_desc;
     std::u16string m_name;
@@ -203,20 +231,19 @@ private:
     std::uint16_t m_version = wire::kNewestVersion;
     std::int32_t m_systemId = 0;
     std::int32_t m_hostSystemId = 0;
-    std::uint32_t m_idsIssued = 0;
     std::uint64_t m_refusedMessages = 0;
+    std::int64_t m_answerSecondStart = 0;  // hosting: enumeration answers this second
+    int m_answersThisSecond = 0;
     std::size_t m_queuedBytes = 0;
 
     // Local application players with the time they were created, for CREATEPLAYERVERIFY.
     std::vector<std::pair<std::int32_t, std::int64_t>> m_recentLocal;
-    // Host migration: the host left and the elected machine has not announced itself yet.
-    bool m_awaitingHost = false;
 
     // Joining in progress.
-    bool m_enumerating = false;
-    bool m_joining = false;
     bool m_requestOutstanding = false;  // a REQUESTPLAYERID waits for its reply
-    std::vector<std::pair<wire::Frame, std::uint32_t>> m_earlyCreates;
+    // Creations and deletions that arrive before the name table, applied after it in order.
+    std::vector<std::pair<wire::Frame, std::uint32_t>> m_early;
+    std::size_t m_earlyBytes = 0;
     std::vector<FoundSession> m_found;
     std::optional<wire::RequestPlayerReply> m_playerReply;
     std::optional<wire::SuperEnumPlayersReply> m_superEnum;
@@ -230,4 +257,4 @@ private:
     std::map<std::int32_t, Admission> m_admissions;
 };
 
-}  // namespace platform::directplay
+}  // namespace directplay

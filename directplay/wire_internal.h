@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/directplay/wire.h"
+#include "directplay/wire.h"
 
-namespace platform::directplay::wire::internal {
+namespace directplay::wire::internal {
 
 // Thrown inside this file only, when a read would leave the bytes at hand.
 struct Malformed {};
@@ -277,4 +277,4 @@ inline std::size_t GetVarLength(Reader& r, std::uint32_t code) {
     return r.U32();
 }
 
-}  // namespace platform::directplay::wire::internal
+}  // namespace directplay::wire::internal

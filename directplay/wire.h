@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform::directplay::wire {
+namespace directplay::wire {
 
 using Bytes = std::vector<std::uint8_t>;
 using Guid = std::array<std::uint8_t, 16>;
@@ -248,6 +248,9 @@ struct PlayerMessage {
     std::int32_t from = 0;
     std::int32_t to = 0;
     Bytes data;
+    // The session carries no IDs: the sender is known only by the machine it came from, and
+    // `from` reads DPID_UNKNOWN (-1). Never inferred from the value of `from`.
+    bool anonymous = false;
 };
 Bytes EncodePlayerMessage(const SockAddr& sender, std::uint16_t version,
                           const PlayerMessage& message, bool noIds);
@@ -258,4 +261,4 @@ std::optional<PlayerMessage> DecodePlayerPayload(std::span<const std::uint8_t> p
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::string Utf16ToAnsi(std::u16string_view text);
 
-}  // namespace platform::directplay::wire
+}  // namespace directplay::wire

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace platform::directplay {
+namespace directplay {
 
 namespace hresult {
 inline constexpr std::int32_t Make(std::uint32_t code) {
@@ -30,8 +30,9 @@ inline constexpr std::int32_t kUserCancel = Make(280);
 inline constexpr std::int32_t kSessionLost = Make(310);
 inline constexpr std::int32_t kUninitialized = Make(320);
 inline constexpr std::int32_t kNoNewPlayers = Make(330);
+inline constexpr std::int32_t kInvalidPassword = Make(340);
+inline constexpr std::int32_t kConnecting = Make(350);
 inline constexpr std::int32_t kConnectionLost = Make(360);
-inline constexpr std::int32_t kConnecting = Make(1500);
 inline constexpr std::int32_t kAuthenticationFailed = Make(2000);
 }  // namespace hresult
 
@@ -45,4 +46,4 @@ private:
     std::int32_t m_code;
 };
 
-}  // namespace platform::directplay
+}  // namespace directplay

@@ -1,11 +1,12 @@
 // The bodies of the DirectPlay messages this layer sends and reads, and the text conversion
 // of their names.
 
-#include "platform/ansi.h"
-#include "platform/directplay/wire.h"
-#include "platform/directplay/wire_internal.h"
+#include <array>
 
-namespace platform::directplay::wire {
+#include "directplay/wire.h"
+#include "directplay/wire_internal.h"
+
+namespace directplay::wire {
 
 using namespace internal;
 
@@ -324,52 +325,50 @@ std::optional<PlayerMessage> DecodePlayerPayload(std::span<const std::uint8_t> p
         payload = payload.subspan(8);
     } else {
         m.from = -1;  // DPID_UNKNOWN: the session does not carry IDs
+        m.anonymous = true;
     }
     m.data.assign(payload.begin(), payload.end());
     return m;
 }
 
+namespace {
+
+// Code points of Windows-1252's bytes 0x80..0x9F; 0 marks the five bytes it leaves undefined,
+// which pass through as the C1 control of the same number. Every other byte is its own code
+// point.
+constexpr std::array<char16_t, 32> kHighBlock = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+}  // namespace
+
 std::u16string AnsiToUtf16(std::string_view ansi) {
-    const std::string utf8 = platform::AnsiToUtf8(ansi);
     std::u16string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto unit = [&](std::size_t k) {
-            return static_cast<char32_t>(static_cast<unsigned char>(utf8[k]));
-        };
-        const char32_t c = unit(i);
-        char32_t cp = c;
-        std::size_t n = 1;
-        // Windows-1252 text converts to one-, two- and three-byte UTF-8 only.
-        if (c >= 0xE0 && i + 2 < utf8.size()) {
-            cp = ((c & 0x0F) << 12) | ((unit(i + 1) & 0x3F) << 6) | (unit(i + 2) & 0x3F);
-            n = 3;
-        } else if (c >= 0xC0 && i + 1 < utf8.size()) {
-            cp = ((c & 0x1F) << 6) | (unit(i + 1) & 0x3F);
-            n = 2;
-        }
-        out.push_back(static_cast<char16_t>(cp));
-        i += n;
+    out.reserve(ansi.size());
+    for (const char c : ansi) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool high = byte >= 0x80 && byte <= 0x9F && kHighBlock[byte - 0x80] != 0;
+        out.push_back(high ? kHighBlock[byte - 0x80] : static_cast<char16_t>(byte));
     }
     return out;
 }
 
 std::string Utf16ToAnsi(std::u16string_view text) {
-    std::string utf8;
-    for (char16_t c : text) {
-        if (c < 0x80) {
-            utf8.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            utf8.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c >= 0xD800 && c < 0xE000) {
-            utf8.push_back('?');  // surrogate halves have no Windows-1252 form
-        } else {
-            utf8.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            utf8.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            utf8.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    std::string out;
+    out.reserve(text.size());
+    for (const char16_t c : text) {
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out.push_back(static_cast<char>(c));
+            continue;
         }
+        char byte = '?';  // no Windows-1252 form (surrogate halves included)
+        for (std::size_t i = 0; i < kHighBlock.size(); ++i)
+            if (kHighBlock[i] == c || (kHighBlock[i] == 0 && c == 0x80 + i))
+                byte = static_cast<char>(0x80 + i);
+        out.push_back(byte);
     }
-    return platform::Utf8ToAnsi(utf8);
+    return out;
 }
 
-}  // namespace platform::directplay::wire
+}  // namespace directplay::wire

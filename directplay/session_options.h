@@ -9,10 +9,10 @@
 #include <functional>
 #include <optional>
 
-#include "platform/directplay/reliable.h"
-#include "platform/directplay/wire.h"
+#include "directplay/reliable.h"
+#include "directplay/wire.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 struct SessionOptions {
     std::uint16_t enumPort = wire::kEnumPort;  // hosting: where enumeration is answered (0: any)
@@ -27,9 +27,9 @@ struct SessionOptions {
     // Every bound on what a peer can make this layer hold. Beyond them: the oldest queued
     // message goes, a connection or a peer's frame is refused (and counted against its
     // connection like malformed input), a peer that does not read is cut off. The framer holds
-    // one frame of at most 1 MiB per connection (the size field's limit), a joiner keeps at
-    // most 256 creations that arrive before its name table, a reliable link at most 128 frames
-    // ahead of the next one due.
+    // one frame of at most 1 MiB per connection (the size field's limit); a reliable link
+    // takes frames of 24 messages from the earliest it still receives, holds at most 128
+    // frames ahead and assembles no message beyond reliable::kMaxMessageSize.
     std::size_t maxQueuedMessages = 10000;
     std::size_t maxQueuedBytes = 16u << 20;
     int malformedLimit = 8;                 // malformed or refused frames before a connection goes
@@ -37,8 +37,22 @@ struct SessionOptions {
     std::size_t maxOutgoing = 64;           // of them, opened by this machine
     std::size_t maxWriteBuffer = 4u << 20;  // unsent bytes to one peer, for at most:
     int writeStallMs = 2000;
+    // An incoming connection that has carried nothing from a machine of the session for this
+    // long is closed, so strangers cannot hold every place.
+    int strangerConnectionMs = 15000;
     std::size_t maxMachines = 256;  // hard ceilings; the session's maximum counts too
     std::size_t maxPlayers = 1024;
+    // Joining: creations and deletions that arrive before the name table, kept to apply after it.
+    std::size_t maxEarlyMessages = 64;
+    std::size_t maxEarlyBytes = 256u << 10;
+    // Hosting: IDs handed out and not yet taken up (joining machines), and how long they hold.
+    std::size_t maxPendingJoins = 16;
+    int reservationMs = 20000;
+    // Hosting: enumeration answers (each on a connection of its own) at once, and per second.
+    std::size_t maxPendingAnswers = 16;
+    int maxAnswersPerSecond = 50;
+    // Closing: how long the deletion of our players may take to reach the others.
+    int closeFlushMs = 1000;
     // Hosting: the mask every player ID is XORed with (the session description's Reserved1).
     // Without one the host picks a random mask as Windows does, so about half of the IDs it
     // hands out are negative as signed numbers.
@@ -50,4 +64,4 @@ struct SessionOptions {
     std::function<bool(std::uint32_t)> mayContact;
 };
 
-}  // namespace platform::directplay
+}  // namespace directplay

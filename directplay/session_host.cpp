@@ -5,11 +5,11 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "platform/directplay/errors.h"
-#include "platform/directplay/session.h"
-#include "platform/directplay/session_internal.h"
+#include "directplay/errors.h"
+#include "directplay/session.h"
+#include "directplay/session_internal.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 using wire::Bytes;
 using wire::Command;
@@ -36,8 +36,10 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
     m_name = name;
     m_password = password;
     m_version = wire::kNewestVersion;
-    m_state = State::Hosting;
-    m_systemId = NewPlayerId();
+    m_phase = Phase::Hosting;
+    m_ids = PlayerIdIssuer();
+    m_ids.SetMask(m_desc.reserved1);
+    m_systemId = *NewPlayerId();
     m_hostSystemId = m_systemId;
     Player self;
     self.id = m_systemId;
@@ -49,22 +51,12 @@ void Session::Host(const wire::SessionDesc& desc, const std::u16string& name,
     m_pingTimer.start();
 }
 
-std::int32_t Session::NewPlayerId() {
-    // An index in the low half and a uniqueness count in the high half; IDs are never
-    // reused, so one count serves as both. 0 addresses every player and 0xFFFFFFFF is
-    // DirectPlay's "unknown": a mask that would turn a count into either skips that count.
-    for (;;) {
-        ++m_idsIssued;
-        const std::uint32_t raw = ((m_idsIssued & 0xFFFF) << 16) | (m_idsIssued & 0xFFFF);
-        const std::uint32_t id = raw ^ m_desc.reserved1;
-        if (id != 0 && id != 0xFFFFFFFFu)
-            return static_cast<std::int32_t>(id);
-    }
-}
-
-void Session::CountIssued(std::int32_t id) {
-    const std::uint32_t raw = static_cast<std::uint32_t>(id) ^ m_desc.reserved1;
-    m_idsIssued = std::max({m_idsIssued, raw & 0xFFFF, raw >> 16});
+std::optional<std::int32_t> Session::NewPlayerId() {
+    // No index a player of the session holds is handed out again.
+    std::vector<bool> held(0x10000);
+    for (const auto& [id, player] : m_names.Players())
+        held[m_ids.IndexOf(id)] = true;
+    return m_ids.Issue([&](std::uint16_t index) { return static_cast<bool>(held[index]); });
 }
 
 void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {
@@ -78,6 +70,15 @@ void Session::AnswerEnum(const wire::Frame& frame, std::uint32_t peerIp) {
         return;
     if ((m_desc.flags & wire::session_flag::kPrivate) && request->password != m_password)
         return;
+    // Each answer costs a connection: so many a second, so many at once.
+    const std::int64_t now = NowMs();
+    if (now - m_answerSecondStart >= 1000)
+        m_answerSecondStart = now, m_answersThisSecond = 0;
+    if (m_answersThisSecond >= m_options.maxAnswersPerSecond) {
+        ++m_refusedMessages;
+        return;
+    }
+    ++m_answersThisSecond;
     const Bytes reply = wire::EncodeFrame(OwnStream(), Command::EnumSessionsReply, m_version,
                                           wire::EncodeEnumSessionsReply({m_desc, m_name}));
     // The answer goes on a connection of its own, which closes once written.
@@ -89,24 +90,39 @@ void Session::AnswerRequestPlayerId(const wire::Frame& frame, std::uint32_t peer
     auto flags = wire::DecodeRequestPlayerId(frame.body);
     if (!flags)
         return Malformed(from);
-    wire::RequestPlayerReply reply;
     const bool system = *flags & wire::player_flag::kSystem;
+    const Machine* asker = SenderOf(frame, peerIp);
+    // A machine of the session asks for its players' IDs; a stranger only for the system
+    // player it joins with, and only so many strangers at once.
+    if (!system && !asker)
+        return Refuse(from);
+    const std::int64_t now = NowMs();
+    if (m_ids.Expire(now, m_options.reservationMs) != 0)
+        RecountPlayers();
+    wire::RequestPlayerReply reply;
     const bool full = m_desc.maxPlayers != 0 && m_desc.currentPlayers >= m_desc.maxPlayers;
     const std::uint32_t closed =
         system ? wire::session_flag::kJoinDisabled : wire::session_flag::kNoNewPlayers;
-    if (full || (m_desc.flags & closed))
+    if (system && asker)
+        return Refuse(from);  // a machine of the session has its system player
+    if (full || (m_desc.flags & closed) ||
+        (system && m_ids.Reserved(true) >= m_options.maxPendingJoins)) {
         reply.result = hresult::kNoNewPlayers;
-    else
-        reply.id = NewPlayerId();
-    if (!system && reply.result == 0) {
-        // Counted now, so that the limit holds while the CREATEPLAYER is on its way.
-        ++m_desc.currentPlayers;
+    } else if (const auto id = NewPlayerId()) {
+        reply.id = *id;
+        // Held for the asker until its ADDFORWARDREQUEST or CREATEPLAYER names it; an
+        // application player counts now, so the limit holds while its creation is on its way.
+        m_ids.Reserve(*id, {peerIp, frame.sender.port}, system, now);
+        if (!system)
+            RecountPlayers();
+    } else {
+        reply.result = hresult::kNoNewPlayers;
     }
     // A machine of the session is answered the way all its traffic goes (in a session with
     // the reliable protocol, in its frames); a joining one where it asked from.
     const Bytes answer = wire::EncodeFrame(OwnStream(), Command::RequestPlayerReply, m_version,
                                            wire::EncodeRequestPlayerReply(reply));
-    if (const Machine* asker = SenderOf(frame, peerIp))
+    if (asker)
         SendTo(*asker, answer);
     else
         m_transport->SendStream(peerIp, frame.sender.port, answer);
@@ -116,11 +132,18 @@ void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Conne
     auto request = wire::DecodePlayerCreate(frame.body, true);
     if (!request)
         return Malformed(from);
-    if ((m_desc.flags & wire::session_flag::kPasswordRequired) && request->password != m_password) {
+    auto answer = [&](std::int32_t error) {
         m_transport->SendStream(peerIp, frame.sender.port,
                                 wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
-                                                  wire::EncodeId(hresult::Make(340))));
-        return;
+                                                  wire::EncodeId(error)));
+    };
+    if ((m_desc.flags & wire::session_flag::kPasswordRequired) && request->password != m_password)
+        return answer(hresult::kInvalidPassword);
+    // The system player's ID must be the one handed to this machine, and free.
+    if (m_names.Contains(request->playerId) ||
+        !m_ids.Claim(request->playerId, {peerIp, frame.sender.port}, true)) {
+        ++m_refusedMessages;
+        return answer(hresult::kInvalidPlayer);
     }
     wire::PlayerInfo info = request->player;
     info.id = request->playerId;
@@ -137,12 +160,9 @@ void Session::AdmitMachine(const wire::Frame& frame, std::uint32_t peerIp, Conne
     std::vector<std::int32_t> others;
     for (const auto& [id, machine] : m_names.Machines())
         others.push_back(id);
-    if (!AddRemotePlayer(info, peerIp)) {
-        m_transport->SendStream(peerIp, frame.sender.port,
-                                wire::EncodeFrame(OwnStream(), Command::AddForwardReply, m_version,
-                                                  wire::EncodeId(hresult::kNoNewPlayers)));
-        return;
-    }
+    if (!AddRemotePlayer(info, peerIp))
+        return answer(hresult::kNoNewPlayers);
+    m_transport->Vouch(from);
     // Until it has the name table, a joining machine is spoken to as during any join.
     if (Machine* joining = m_names.MachineOf(info.id))
         joining->joined = false;
@@ -208,15 +228,15 @@ void Session::HandleForHost(const wire::Frame& frame, std::uint32_t peerIp, Conn
     const auto& body = frame.body;
     switch (frame.command) {
         case Command::RequestPlayerId:
-            if (m_state == State::Hosting)
+            if (IsHost())
                 AnswerRequestPlayerId(frame, peerIp, from);
             return;
         case Command::AddForwardRequest:
-            if (m_state == State::Hosting)
+            if (IsHost())
                 AdmitMachine(frame, peerIp, from);
             return;
         case Command::AddForwardAck:
-            if (m_state == State::Hosting) {
+            if (IsHost()) {
                 auto id = wire::DecodeId(body);
                 if (!id)
                     return Malformed(from);
@@ -249,19 +269,20 @@ void Session::ElectHost() {
     // Another machine takes over; until it says so, every machine is pinged so that one that
     // is gone too is noticed and the election runs again.
     m_hostSystemId = static_cast<std::int32_t>(lowest);
-    m_awaitingHost = true;
+    m_phase = Phase::Migrating;
 }
 
 void Session::BecomeHost() {
-    m_state = State::Hosting;
-    m_awaitingHost = false;
+    m_phase = Phase::Hosting;
     m_hostSystemId = m_systemId;
     using namespace wire::player_flag;
     if (Player* self = m_names.Find(m_systemId))
         self->flags = kSystem | kNameServer | kInGroup | kLocal;
     // New IDs go on beyond every index and uniqueness count the old host handed out.
+    m_ids = PlayerIdIssuer();
+    m_ids.SetMask(m_desc.reserved1);
     for (const auto& [id, player] : m_names.Players())
-        CountIssued(id);
+        m_ids.Seen(id);
     RecountPlayers();
     // Enumeration is answered where the old host answered it when the port is free;
     // otherwise the session goes on without being listed.
@@ -280,4 +301,4 @@ void Session::BecomeHost() {
     emit progressed();
 }
 
-}  // namespace platform::directplay
+}  // namespace directplay

@@ -3,11 +3,11 @@
 
 #include <algorithm>
 
-#include "platform/directplay/errors.h"
-#include "platform/directplay/session.h"
-#include "platform/directplay/session_internal.h"
+#include "directplay/errors.h"
+#include "directplay/session.h"
+#include "directplay/session_internal.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 using wire::Bytes;
 using wire::Command;
@@ -23,7 +23,7 @@ bool Session::FromHost(const wire::Frame& frame, std::uint32_t peerIp) {
     if (!sender)
         return false;
     // While joining, the host is the machine we asked (its system player not yet known).
-    if (m_joining && sender->systemId == 0)
+    if (m_phase == Phase::Joining && sender->systemId == 0)
         return true;
     return sender->systemId == m_hostSystemId && m_hostSystemId != 0;
 }
@@ -40,20 +40,23 @@ void Session::CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, 
     const bool host = sender && sender->systemId == m_hostSystemId;
     const bool own = sender && sender->systemId == info.systemPlayerId &&
                      !(info.flags & wire::player_flag::kSystem);
-    if (!(host || own) || !AddRemotePlayer(info, peerIp))
+    // Hosting, we know which IDs we handed to whom: a machine creates only the player whose ID
+    // it was given.
+    if (!(host || own) || (IsHost() && !ClaimCreated(info, sender)) ||
+        !AddRemotePlayer(info, peerIp))
         return Refuse(from);
     Notice(system_message::kCreatePlayer, info.id);
     // A machine that joined while we created a player may have missed that player: a peer of
     // dialect 13 or later is told again, once per player of the last 40 seconds. A
     // verification is never answered with one, so the exchange cannot loop.
-    const bool verify = frame.command == Command::CreatePlayer && m_state != State::Hosting &&
+    const bool verify = frame.command == Command::CreatePlayer && !IsHost() &&
                         !(info.flags & wire::player_flag::kSystem) && frame.version >= 13;
     if (!verify)
         return;
     Machine* creator = m_names.MachineOf(info.systemPlayerId);
     if (!creator)
         return;
-    const std::int64_t now = TickCount();
+    const std::int64_t now = NowMs();
     std::erase_if(m_recentLocal, [&](const auto& p) { return now - p.second > 40000; });
     for (const auto& [id, created] : m_recentLocal) {
         const Player* player = m_names.Find(id);
@@ -92,28 +95,38 @@ bool Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
         if (info.flags & wire::player_flag::kNameServer)
             m_hostSystemId = info.id;
         // The host is reached where we joined it, whatever its packed player says.
-        if (info.id == m_hostSystemId && m_state == State::Joined) {
+        if (info.id == m_hostSystemId && !IsHost()) {
             if (Machine* known = m_names.MachineOf(info.id))
                 machine.stream = known->stream;
         }
         m_names.PutMachine(machine);
     }
-    // A host that took over may learn of players the old host created after it left.
-    if (m_state == State::Hosting)
-        CountIssued(player.id);
     m_names.Put(std::move(player));
+    if (IsHost())
+        RecountPlayers();
     return true;
 }
 
 void Session::RemovePlayer(std::int32_t id, bool notify) {
     if (m_names.Remove(id) && notify)
         Notice(system_message::kDestroyPlayer, id);
-    if (m_state == State::Hosting)
+    if (IsHost())
         RecountPlayers();
 }
 
 void Session::RecountPlayers() {
-    m_desc.currentPlayers = m_names.ApplicationPlayerCount();
+    // Players of the session and those whose IDs are handed out and on their way.
+    m_desc.currentPlayers =
+        m_names.ApplicationPlayerCount() + static_cast<std::uint32_t>(m_ids.Reserved(false));
+}
+
+bool Session::ClaimCreated(const wire::PlayerInfo& info, const Machine* sender) {
+    if (!sender)
+        return false;
+    const bool claimed = m_ids.Claim(info.id, {sender->stream.address, sender->stream.port}, false);
+    if (claimed)
+        RecountPlayers();
+    return claimed;
 }
 
 wire::PlayerInfo Session::InfoOf(const Player& player) const {
@@ -147,4 +160,4 @@ std::vector<std::int32_t> Session::PlayerIds() const {
     return m_names.ApplicationPlayerIds();
 }
 
-}  // namespace platform::directplay
+}  // namespace directplay

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/directplay/wire.h"
+#include "directplay/wire.h"
 
-namespace platform::directplay {
+namespace directplay {
 
 class NameTable {
 public:
@@ -80,4 +80,4 @@ private:
     std::map<std::int32_t, Machine> m_machines;  // remote machines by system player
 };
 
-}  // namespace platform::directplay
+}  // namespace directplay
