@@ -5,6 +5,7 @@ function(tarvolo_gtest name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     tarvolo_warnings(${name})
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
@@ -17,6 +18,7 @@ function(tarvolo_qtest name)
     cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     tarvolo_warnings(${name})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <map>
 
+#include "tests/support/child_process.h"
+
 namespace app {
 namespace {
 
@@ -53,16 +55,16 @@ TEST(CommandLine, TheDataFolderIsCreatedAndEnteredOrRefusedClearly) {
 
 TEST(CommandLine, HelpVersionAndRefusalsNeedNoWindow) {
     auto run = [](const QStringList& args) {
-        QProcess process;
+        testing_support::ChildProcess process;
+        process.Allow({0, 1, 2});  // each status is checked below
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("QT_QPA_PLATFORM");
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
-        process.setProcessEnvironment(env);
-        process.start(TARVOLO_PATH, args);
-        EXPECT_TRUE(process.waitForFinished(20000));
-        return std::make_pair(process.exitCode(),
-                              process.readAllStandardOutput() + process.readAllStandardError());
+        process.SetEnvironment(env);
+        process.Start(TARVOLO_PATH, args);
+        EXPECT_TRUE(process.WaitForFinished(20000));
+        return std::make_pair(process.ExitCode(), process.Out() + process.Err());
     };
     const auto version = run({"--version"});
     EXPECT_EQ(version.first, 0);

@@ -1,17 +1,18 @@
 #pragma once
 
 // A simhost run for tests: started on ports chosen at run time, its enumeration port read
-// from its log, stopped when the object goes. SIMHOST_PATH names the executable.
+// from its log, stopped when the object goes, and judged like every program a test starts
+// (it must end cleanly, without a sanitizer report). SIMHOST_PATH names the executable.
 
 #include <QByteArray>
-#include <QProcess>
 #include <QStringList>
 #include <QTest>
 #include <cstdint>
 
+#include "directplay/directplay.h"
 #include "link/link.h"
 #include "model/shared_state.h"
-#include "directplay/directplay.h"
+#include "tests/support/child_process.h"
 
 namespace testing_support {
 
@@ -30,7 +31,7 @@ public:
         // random mask does for half of its sessions.
         QStringList args{"--enum-port", "0",   "--lat",      "47.4490", "--lon",     "-122.3090",
                          "--elev",      "433", "--duration", "90",      "--id-mask", "0xF00D0000"};
-        m_process.start(QStringLiteral(SIMHOST_PATH), args + extra);
+        m_process.Start(QStringLiteral(SIMHOST_PATH), args + extra);
         (void)QTest::qWaitFor(
             [&] {
                 Read();
@@ -43,16 +44,12 @@ public:
             },
             10000);
     }
-    ~SimHostProcess() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(1000);
-    }
+    ~SimHostProcess() = default;
     SimHostProcess(const SimHostProcess&) = delete;
     SimHostProcess& operator=(const SimHostProcess&) = delete;
 
     std::uint16_t Port() const { return m_port; }
+    ChildProcess& Child() { return m_process; }
     QString Address() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
 
     // Waits up to `timeoutMs` for the text to appear in the log.
@@ -66,9 +63,9 @@ public:
     }
 
 private:
-    void Read() { m_log += m_process.readAllStandardOutput(); }
+    void Read() { m_log = m_process.Out(); }
 
-    QProcess m_process;
+    ChildProcess m_process;
     QByteArray m_log;
     std::uint16_t m_port = 0;
 };

@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -22,6 +21,7 @@
 
 #include "link/link.h"
 #include "directplay/directplay.h"
+#include "tests/support/child_process.h"
 #include "tests/support/simhost_process.h"
 #include "tools/simhost/mp_messages.h"
 
@@ -49,6 +49,7 @@ Decoded DecodeFix(const simhost::Bytes& m, std::size_t at) {
 }
 
 using SimHost = testing_support::SimHostProcess;
+using Program = testing_support::ChildProcess;
 
 struct Joiner {
     std::shared_ptr<dp::DirectPlay4> play;
@@ -243,12 +244,12 @@ TEST(SimHost, FallsSilentWhenTold) {
 // `tarvolo-tool watch` joins like the Connection window and prints the table once a second.
 TEST(Watch, PrintsTheTrafficAndChatOfASession) {
     SimHost host({"--aircraft", "2", "--rate", "4", "--chat", "Hello ATC", "--chat-every", "1"});
-    QProcess watch;
-    watch.start(TARVOLO_TOOL_PATH,
+    Program watch;
+    watch.Start(TARVOLO_TOOL_PATH,
                 {"watch", host.Address(), "--nickname", "Logger", "--seconds", "5"});
-    ASSERT_TRUE(watch.waitForFinished(20000));
-    EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
-    const QList<QByteArray> lines = watch.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_TRUE(watch.WaitForFinished(20000));
+    EXPECT_EQ(watch.ExitCode(), 0) << watch.Err().toStdString();
+    const QList<QByteArray> lines = watch.Out().trimmed().split('\n');
     ASSERT_GE(lines.size(), 2);
     std::set<QString> names;
     bool chat = false;
@@ -278,12 +279,12 @@ TEST(Watch, PrintsTheTrafficAndChatOfASession) {
 TEST(Watch, TheReliableProtocolThroughLossGivesTheSameTable) {
     auto table = [](const QStringList& extra) {
         SimHost host(QStringList{"--aircraft", "3", "--rate", "4"} + extra);
-        QProcess watch;
-        watch.start(TARVOLO_TOOL_PATH,
+        Program watch;
+        watch.Start(TARVOLO_TOOL_PATH,
                     {"watch", host.Address(), "--nickname", "Logger", "--seconds", "6"});
-        EXPECT_TRUE(watch.waitForFinished(30000));
-        EXPECT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
-        const QList<QByteArray> lines = watch.readAllStandardOutput().trimmed().split('\n');
+        EXPECT_TRUE(watch.WaitForFinished(30000));
+        EXPECT_EQ(watch.ExitCode(), 0) << watch.Err().toStdString();
+        const QList<QByteArray> lines = watch.Out().trimmed().split('\n');
         std::map<QString, QString> rows;  // the last line's rows: name and category
         for (const auto& row : QJsonDocument::fromJson(lines.back()).object()["traffic"].toArray())
             rows[row.toObject()["name"].toString()] = row.toObject()["category"].toString();
@@ -306,20 +307,20 @@ TEST(Watch, ARecordedSessionReplaysAsItWasWatchedAndCanBeHostedAgain) {
     {
         SimHost host(
             {"--aircraft", "2", "--rate", "4", "--chat", "Hello ATC", "--chat-every", "1"});
-        QProcess watch;
-        watch.start(TARVOLO_TOOL_PATH,
+        Program watch;
+        watch.Start(TARVOLO_TOOL_PATH,
                     {"watch", host.Address(), "--seconds", "5", "--record", recording});
-        ASSERT_TRUE(watch.waitForFinished(20000));
-        ASSERT_EQ(watch.exitCode(), 0) << watch.readAllStandardError().toStdString();
-        live = watch.readAllStandardOutput();
+        ASSERT_TRUE(watch.WaitForFinished(20000));
+        ASSERT_EQ(watch.ExitCode(), 0) << watch.Err().toStdString();
+        live = watch.Out();
     }
     ASSERT_GE(live.count('\n'), 2);
     auto replay = [](const QString& file) {
-        QProcess process;
-        process.start(TARVOLO_TOOL_PATH, {"replay", file, "--speed", "0"});
-        EXPECT_TRUE(process.waitForFinished(20000));
-        EXPECT_EQ(process.exitCode(), 0);
-        return process.readAllStandardOutput();
+        Program process;
+        process.Start(TARVOLO_TOOL_PATH, {"replay", file, "--speed", "0"});
+        EXPECT_TRUE(process.WaitForFinished(20000));
+        EXPECT_EQ(process.ExitCode(), 0);
+        return process.Out();
     };
     EXPECT_EQ(replay(recording), live);
 
@@ -345,14 +346,14 @@ TEST(Watch, ARecordedSessionReplaysAsItWasWatchedAndCanBeHostedAgain) {
 
     // Hosted again: the recorded aircraft are in the session, where they were.
     SimHost again({"--replay", recording});
-    QProcess watch;
-    watch.start(TARVOLO_TOOL_PATH, {"watch", again.Address(), "--seconds", "5"});
-    ASSERT_TRUE(watch.waitForFinished(20000));
+    Program watch;
+    watch.Start(TARVOLO_TOOL_PATH, {"watch", again.Address(), "--seconds", "5"});
+    ASSERT_TRUE(watch.WaitForFinished(20000));
     std::map<QString, double> recorded;
     for (const auto& row : QJsonDocument::fromJson(liveLines.back()).object()["traffic"].toArray())
         recorded[row.toObject()["name"].toString()] = row.toObject()["latitude"].toDouble();
     std::map<QString, double> replayed;
-    const QList<QByteArray> lines = watch.readAllStandardOutput().trimmed().split('\n');
+    const QList<QByteArray> lines = watch.Out().trimmed().split('\n');
     for (const auto& row : QJsonDocument::fromJson(lines.back()).object()["traffic"].toArray())
         replayed[row.toObject()["name"].toString()] = row.toObject()["latitude"].toDouble();
     ASSERT_EQ(replayed.size(), recorded.size());
@@ -365,24 +366,24 @@ TEST(Watch, ARecordedSessionReplaysAsItWasWatchedAndCanBeHostedAgain) {
 
 TEST(Watch, ARefusedJoinFails) {
     SimHost host({"--aircraft", "1", "--refuse"});
-    QProcess watch;
-    watch.start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "10"});
-    ASSERT_TRUE(watch.waitForFinished(20000));
-    EXPECT_EQ(watch.exitCode(), 1);
-    EXPECT_TRUE(watch.readAllStandardError().contains("Connection Refused"));
+    Program watch;
+    watch.Allow({1});
+    watch.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "10"});
+    ASSERT_TRUE(watch.WaitForFinished(20000));
+    EXPECT_EQ(watch.ExitCode(), 1);
+    EXPECT_TRUE(watch.Err().contains("Connection Refused"));
 }
 
 // A joiner that stops answering (its process frozen) is let go after eight unanswered pings.
 TEST(SimHost, AJoinerThatNeverAnswersPingsIsDropped) {
     SimHost host({"--aircraft", "1", "--ping-ms", "100"});
-    QProcess watch;
-    watch.start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "30"});
+    Program watch;
+    watch.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "30"});
     ASSERT_TRUE(host.LogHas("JOIN accepted"));
-    ASSERT_EQ(::kill(static_cast<pid_t>(watch.processId()), SIGSTOP), 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(watch.Process().processId()), SIGSTOP), 0);
     EXPECT_TRUE(host.LogHas("left the session", 5000));
-    ::kill(static_cast<pid_t>(watch.processId()), SIGCONT);
-    watch.kill();
-    watch.waitForFinished(3000);
+    ::kill(static_cast<pid_t>(watch.Process().processId()), SIGCONT);
+    watch.Kill();
 }
 
 }  // namespace
