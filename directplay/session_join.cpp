@@ -263,10 +263,14 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
 }
 
 void Session::KeepEarly(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
-    // Kept until the name table is here, within bounds: a flood of them is refused.
+    // Kept until the name table is here, within bounds: beyond them the rest is dropped and
+    // counted (not held against the connection, which may be the host's).
+    (void)from;
     if (m_early.size() >= m_options.maxEarlyMessages ||
-        m_earlyBytes + frame.body.size() > m_options.maxEarlyBytes)
-        return Refuse(from);
+        m_earlyBytes + frame.body.size() > m_options.maxEarlyBytes) {
+        ++m_refusedMessages;
+        return;
+    }
     m_earlyBytes += frame.body.size();
     m_early.emplace_back(frame, peerIp);
 }

@@ -18,112 +18,12 @@
 #include "link/link.h"
 #include "model/shared_state.h"
 #include "directplay/directplay.h"
+#include "tests/directplay/session_support.h"
 
 namespace dp = directplay;
+using namespace session_support;
 
 namespace {
-
-dp::SessionOptions TestOptions() {
-    dp::SessionOptions options;
-    options.enumPort = 0;
-    options.bindAddress = QHostAddress(QHostAddress::LocalHost);
-    options.enumTimeoutMs = 400;
-    options.requestTimeoutMs = 3000;
-    options.nameTableTimeoutMs = 1000;
-    options.idMask = 0xC3A50000;  // every ID negative, as with a Windows host's random mask
-    return options;
-}
-
-dp::wire::Bytes Bytes(std::initializer_list<std::int32_t> words) {
-    dp::DirectPlayMessage m;
-    for (auto w : words)
-        m.WriteLong(w);
-    return m.Bytes();
-}
-
-struct Hosted {
-    std::shared_ptr<dp::DirectPlay4> play;
-    std::int32_t player = 0;
-    std::uint16_t enumPort = 0;
-};
-
-Hosted StartHost(std::uint32_t flags = 0, std::int32_t maxPlayers = 8,
-                 dp::SessionOptions options = TestOptions()) {
-    Hosted h;
-    h.play = dp::DirectX7(options).DirectPlayCreate("");
-    auto desc = h.play->CreateSessionData();
-    desc->SetSessionName("Sunday Flight");
-    desc->SetMaxPlayers(maxPlayers);
-    desc->SetFlags(flags);
-    h.play->Open(*desc, dp::kOpenCreate);
-    h.player = h.play->CreatePlayer("FS Host", "Host", 0, 0);
-    h.enumPort = h.play->Engine().EnumPort();
-    return h;
-}
-
-std::shared_ptr<dp::SessionList> Enumerate(dp::DirectPlay4& joiner, std::uint16_t port) {
-    joiner.InitializeConnection(dp::ConnectionAddress::TcpIp("127.0.0.1:" + std::to_string(port)));
-    auto desc = joiner.CreateSessionData();
-    desc->SetGuidApplication("");
-    desc->SetSessionPassword("");
-    return joiner.GetDPEnumSessions(*desc, 0, dp::kEnumAvailable);
-}
-
-struct Joined {
-    std::shared_ptr<dp::DirectPlay4> play;
-    std::int32_t player = 0;
-};
-
-Joined Join(std::uint16_t enumPort, const std::string& nickname,
-            dp::SessionOptions options = TestOptions()) {
-    Joined j;
-    j.play = dp::DirectX7(options).DirectPlayCreate("");
-    auto sessions = Enumerate(*j.play, enumPort);
-    if (sessions->GetCount() < 1)
-        throw std::runtime_error("no session found");
-    j.play->Open(*sessions->GetItem(1), dp::kOpenJoin);
-    j.player = j.play->CreatePlayer(nickname, "Player", 0, 0);
-    return j;
-}
-
-// Takes messages until one from a player (not a notice) arrives; returns it or nothing.
-std::optional<std::pair<std::int32_t, dp::wire::Bytes>> NextFromPlayer(dp::DirectPlay4& play,
-                                                                       std::int32_t local) {
-    std::optional<std::pair<std::int32_t, dp::wire::Bytes>> found;
-    (void)QTest::qWaitFor([&] {
-        while (play.GetMessageCount(local) > 0) {
-            std::int32_t from = 0, to = 0;
-            auto m = play.Receive(from, to, dp::kReceiveAll);
-            if (from != 0) {
-                found = std::make_pair(from, m->Bytes());
-                return true;
-            }
-        }
-        return false;
-    });
-    return found;
-}
-
-bool HasPlayer(dp::DirectPlay4& play, std::int32_t id) {
-    try {
-        play.GetPlayerFriendlyName(id);
-        return true;
-    } catch (const dp::DirectPlayError&) {
-        return false;
-    }
-}
-
-bool SawNotice(dp::DirectPlay4& play, std::int32_t local, std::uint32_t type) {
-    return QTest::qWaitFor([&] {
-        while (play.GetMessageCount(local) > 0) {
-            std::int32_t from = 0, to = 0;
-            auto m = play.Receive(from, to, dp::kReceiveAll);
-            if (from == 0 && static_cast<std::uint32_t>(m->ReadLong()) == type)
-                return true;
-        }
-        return false;
-    });
-}
 
 TEST(DirectPlaySession, ConnectionTypesAreListedAsDirectX7Does) {
     auto play = dp::DirectX7(TestOptions()).DirectPlayCreate("");
@@ -438,7 +338,7 @@ TEST(DirectPlaySession, ASecondBlockingCallDuringAJoinIsTurnedAway) {
     play->Open(*sessions->GetItem(1), dp::kOpenJoin);
     ASSERT_EQ(codes.size(), 3u) << "the second calls came while the join waited";
     for (std::int32_t code : codes)
-        EXPECT_EQ(code, dp::hresult::kConnecting);
+        EXPECT_EQ(static_cast<std::uint32_t>(code), 0x8877015Eu);  // DPERR_CONNECTING
     EXPECT_TRUE(play->Engine().IsOpen());
     const std::int32_t me = play->CreatePlayer("ATC Controller", "Player", 0, 0);
     EXPECT_EQ(play->GetPlayerFriendlyName(me), "ATC Controller");
@@ -678,23 +578,26 @@ TEST(DirectPlaySession, AFloodOfConnectionsAndAHugeClaimLeaveTheJoinerUsable) {
     EXPECT_EQ(still->second, Bytes({4100, 0}));
 }
 
+// The queue keeps the newest within its count; a message larger than its whole byte bound is
+// refused on its own, leaving what is queued.
 TEST(DirectPlaySession, QueueKeepsTheNewestWhenFull) {
     dp::SessionOptions small = TestOptions();
     small.maxQueuedMessages = 5;
+    small.maxQueuedBytes = 1000;
     Hosted host = StartHost();
     Joined joiner = Join(host.enumPort, "Slow Reader", small);
     for (std::int32_t i = 0; i < 20; ++i)
         host.play->Send(host.player, 0, 1, dp::DirectPlayMessage(Bytes({4120, i})));
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        std::int32_t from = 0, to = 0;
-        if (joiner.play->GetMessageCount(joiner.player) < 5)
-            return false;
-        // the last one queued is the last one sent
-        std::vector<dp::wire::Bytes> all;
-        while (joiner.play->GetMessageCount(joiner.player) > 0)
-            all.push_back(joiner.play->Receive(from, to, 1)->Bytes());
-        return all.size() == 5 && all.back() == Bytes({4120, 19});
-    }));
+    dp::wire::Bytes huge(2000, 7);
+    host.play->Send(host.player, 0, 1, dp::DirectPlayMessage(huge));
+    auto& engine = joiner.play->Engine();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine.RefusedMessages() > 0; }));
+    std::int32_t from = 0, to = 0;
+    std::vector<dp::wire::Bytes> all;
+    while (joiner.play->GetMessageCount(joiner.player) > 0)
+        all.push_back(joiner.play->Receive(from, to, 1)->Bytes());
+    ASSERT_EQ(all.size(), 5u);
+    EXPECT_EQ(all.back(), Bytes({4120, 19}));  // the last one queued is the last one sent
 }
 
 }  // namespace

@@ -66,13 +66,29 @@ std::vector<std::int32_t> VerifiedIds(const WindowsHost& host) {
 
 TEST(WindowsHost, NegativeIdsAndAPlayerCreatedDuringTheJoin) {
     WindowsHost host(0xF00D0000);
-    // A pilot on the host's machine appears between our ADDFORWARDREQUEST and the name table.
+    // A pilot on the host's machine appears between our ADDFORWARDREQUEST and the name table;
+    // another appears and leaves again; then a flood of creations, more than a join keeps.
     const std::int32_t early = host.Id(9);
+    const std::int32_t gone = host.Id(10);
     host.beforeNameTable = [&] {
         host.Send(wire::Command::CreatePlayer, CreateBody(early, host.systemId, u"N456"));
+        host.Send(wire::Command::CreatePlayer, CreateBody(gone, host.systemId, u"GONE"));
+        host.Send(wire::Command::DeletePlayer, wire::EncodeDeletePlayer(gone));
+        for (std::uint32_t i = 0; i < 100; ++i)
+            host.Send(wire::Command::CreatePlayer,
+                      CreateBody(host.Id(100 + i), host.systemId, std::u16string(2000, u'x')));
     };
-    auto play = JoinHost(host);
+    dp::SessionOptions options = Options();
+    auto play = JoinHost(host, options);
     ASSERT_TRUE(play);
+    EXPECT_FALSE(HasName(*play, gone, "GONE"));  // no ghost row
+    // What a join keeps is bounded: the first creations in count and bytes, the rest refused.
+    std::size_t flood = 0;
+    for (std::uint32_t i = 0; i < 100; ++i)
+        flood += HasName(*play, host.Id(100 + i), std::string(2000, 'x'));
+    EXPECT_GT(flood, 0u);
+    EXPECT_LT(flood * 2 * 2000, options.maxEarlyBytes);
+    EXPECT_GT(play->Engine().RefusedMessages(), 0u);
     const std::int32_t me = play->CreatePlayer("ATC Controller", "Player", 0, 0);
     EXPECT_LT(me, 0);
     EXPECT_LT(host.joinerSystemId, 0);
@@ -152,6 +168,24 @@ TEST(WindowsHost, TheHostCanLetUsGo) {
             host.Send(wire::Command::DeletePlayer, wire::EncodeDeletePlayer(host.joinerSystemId));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !play->Engine().IsOpen(); }, 5000));
     }
+}
+
+// Leaving, our players' deletions are in the system's hands when Close returns, so a program
+// that ends right after (tarvolo-tool watch) still says goodbye.
+TEST(WindowsHost, OurGoodbyeIsOnTheWireWhenCloseReturns) {
+    WindowsHost host(0x80000000);
+    auto play = JoinHost(host);
+    ASSERT_TRUE(play);
+    const std::int32_t me = play->CreatePlayer("ATC Controller", "Player", 0, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.Got(wire::Command::CreatePlayer); }));
+    play->Close();
+    for (int i = 0; i < 10 && host.Count(wire::Command::DeletePlayer) < 2; ++i)
+        host.ReadNow(200);
+    std::vector<std::int32_t> deleted;
+    for (const auto& f : host.received)
+        if (f.isSystem && f.command == wire::Command::DeletePlayer)
+            deleted.push_back(*wire::DecodeDeletePlayer(f.body));
+    EXPECT_EQ(deleted, (std::vector<std::int32_t>{me, host.joinerSystemId}));
 }
 
 // A host that stops reading what we send is cut off once our unsent bytes pass the limit,

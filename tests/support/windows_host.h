@@ -69,6 +69,18 @@ public:
             socket->setReadBufferSize(1);
         }
     }
+    // Reads what has arrived, waiting up to `timeoutMs` on the sockets alone: no event loop
+    // runs, so nothing the other side has not yet handed to the system arrives.
+    void ReadNow(int timeoutMs) {
+        for (QTcpSocket* socket : m_accepted)
+            socket->waitForReadyRead(timeoutMs);
+    }
+    int Count(Command command) const {
+        int n = 0;
+        for (const auto& f : received)
+            n += f.isSystem && f.command == command;
+        return n;
+    }
     bool Got(Command command) const {
         for (const auto& f : received)
             if (f.isSystem && f.command == command)
