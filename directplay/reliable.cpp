@@ -310,11 +310,10 @@ void Link::OnData(const Frame& frame, std::int64_t nowMs) {
         m_started = true;
         // Numbering starts at 1; a first frame further on (one before it lost, or a peer that
         // counts from 0) starts the count where it stands.
-        m_cumulative = frame.sequence >= 1 && frame.sequence <= kWindow
-                           ? 0
-                           : static_cast<std::uint8_t>(frame.sequence - 1);
+        const bool fromOne = frame.sequence >= 1 && frame.sequence <= kWindow;
+        m_cumulative = fromOne ? 0 : static_cast<std::uint8_t>(frame.sequence - 1);
         m_cumulativeFrame = Frame{};
-        m_cumulativeFrame.messageId = static_cast<std::uint8_t>(frame.messageId - 1);
+        m_cumulativeFrame.messageId = fromOne ? 0 : static_cast<std::uint8_t>(frame.messageId - 1);
     }
     const std::uint8_t ahead = Distance(m_cumulative, frame.sequence);
     const bool wantsAck = frame.flags & (flag::kSak | flag::kEom);

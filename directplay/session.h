@@ -243,6 +243,7 @@ private:
     bool m_requestOutstanding = false;  // a REQUESTPLAYERID waits for its reply
     // Creations and deletions that arrive before the name table, applied after it in order.
     std::vector<std::pair<wire::Frame, std::uint32_t>> m_early;
+    std::vector<std::pair<wire::Bytes, std::uint32_t>> m_earlyDatagrams;  // reliable frames
     std::size_t m_earlyBytes = 0;
     std::vector<FoundSession> m_found;
     std::optional<wire::RequestPlayerReply> m_playerReply;

@@ -113,11 +113,13 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
         m_phase = Phase::Closed;
         m_requestOutstanding = false;
         m_early.clear();
+        m_earlyDatagrams.clear();
         m_earlyBytes = 0;
         Fail(code, text);
     };
     m_phase = Phase::Joining;
     m_early.clear();
+    m_earlyDatagrams.clear();
     m_earlyBytes = 0;
     m_playerReply.reset();
     m_requestOutstanding = true;
@@ -179,10 +181,14 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
     // Players created and deleted while the name table was on its way: applied now, in the
     // order they came.
     auto early = std::move(m_early);
+    auto earlyDatagrams = std::move(m_earlyDatagrams);
     m_early.clear();
+    m_earlyDatagrams.clear();
     m_earlyBytes = 0;
     for (const auto& [frame, peerIp] : early)
         HandleShared(frame, peerIp, nullptr);
+    for (const auto& [bytes, peerIp] : earlyDatagrams)
+        HandleDatagram(bytes, peerIp, true);
     m_pingTimer.start();
 }
 

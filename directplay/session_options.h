@@ -23,7 +23,10 @@ struct SessionOptions {
     int requestTimeoutMs = 5000;
     int joinTimeoutMs = 10000;
     int pingIntervalMs = 35000;
-    int nameTableTimeoutMs = 15000;
+    // Hosting: how long an admission waits for the others' acknowledgements before the joiner
+    // gets the name table all the same: well inside the joiner's own wait for it, so a machine
+    // that is slow to answer (or in an outage) does not keep newcomers out.
+    int nameTableTimeoutMs = 2500;
     // Every bound on what a peer can make this layer hold. Beyond them: the oldest queued
     // message goes, a connection or a peer's frame is refused (and counted against its
     // connection like malformed input), a peer that does not read is cut off. The framer holds
@@ -59,6 +62,10 @@ struct SessionOptions {
     std::optional<std::uint32_t> idMask;
     // A stand-in for a bad network on every datagram this session sends (tests, benchmark).
     reliable::Impairment impairment;
+    // A stand-in for a link that fails for a while (the soak harness): while it answers true,
+    // every datagram this session sends or receives is dropped, as by a relay that passes
+    // nothing.
+    std::function<bool()> blackout;
     // Whom this session may send to (by IPv4 address); unset, anybody. The fuzz target keeps
     // it on the loopback whatever addresses its input names.
     std::function<bool(std::uint32_t)> mayContact;

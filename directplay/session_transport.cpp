@@ -44,6 +44,18 @@ void Session::HandleDatagram(std::span<const std::uint8_t> bytes, std::uint32_t 
         emit progressed();
         return;
     }
+    // Joining a session with the reliable protocol, the host's first frames may come before
+    // its name table: kept (within the early-message bounds) and read once it is here, rather
+    // than dropped and waited for again.
+    if (sessionPort && m_phase == Phase::Joining &&
+        (m_desc.flags & wire::session_flag::kReliableProtocol)) {
+        if (m_earlyDatagrams.size() < m_options.maxEarlyMessages &&
+            m_earlyBytes + bytes.size() <= m_options.maxEarlyBytes) {
+            m_earlyBytes += bytes.size();
+            m_earlyDatagrams.emplace_back(Bytes(bytes.begin(), bytes.end()), peerIp);
+        }
+        return;
+    }
     // With the reliable protocol every other datagram is one of its frames, bare or (read
     // all the same) behind a service-provider prefix.
     // (Closing, the acknowledgements of our goodbyes are still taken.)

@@ -173,6 +173,8 @@ void Transport::OnSocketGone(QTcpSocket* socket) {
 void Transport::OnDatagrams(QUdpSocket* socket) {
     while (socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = socket->receiveDatagram(wire::kMaxFrameSize);
+        if (m_options.blackout && m_options.blackout())
+            continue;
         const QByteArray data = datagram.data();
         m_handlers.datagram({reinterpret_cast<const std::uint8_t*>(data.constData()),
                              static_cast<std::size_t>(data.size())},
@@ -266,7 +268,7 @@ void Transport::SendSearch(const QHostAddress& to, std::uint16_t port, const Byt
 }
 
 void Transport::SendDatagram(std::uint32_t ip, std::uint16_t port, const Bytes& datagram) {
-    if (!m_udp || !MayContact(ip))
+    if (!m_udp || !MayContact(ip) || (m_options.blackout && m_options.blackout()))
         return;
     const QByteArray bytes(reinterpret_cast<const char*>(datagram.data()),
                            static_cast<qsizetype>(datagram.size()));

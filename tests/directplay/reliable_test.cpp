@@ -367,6 +367,19 @@ TEST(ReliableLink, AMessageAWindowPastAGapProvesTheGapUnreliable) {
     EXPECT_EQ(p.a.Outstanding(), 0u);
 }
 
+// The very first frames overtaken by later ones (or lost once): the receiver still starts at 1.
+TEST(ReliableLink, TheFirstFramesMayComeLast) {
+    Pair p;
+    p.net.drop = 100;
+    p.a.Send(1, 2, Hex({1}), true, 0);
+    p.a.Send(1, 2, Hex({2}), true, 0);
+    p.net.drop = 0;
+    p.a.Send(1, 2, Hex({3}), true, 0);
+    p.Run(5000);
+    EXPECT_EQ(p.atB, (std::vector<Bytes>{Hex({1}), Hex({2}), Hex({3})}));
+    EXPECT_EQ(p.a.Outstanding(), 0u);
+}
+
 TEST(ReliableLink, ReceiverTakesAPeerThatCountsFromZero) {
     // The document's own example numbers its first message and frame 0.
     Pair p;
