@@ -24,6 +24,20 @@ NameTable::Machine* NameTable::MachineOf(std::int32_t systemId) {
     return it == m_machines.end() ? nullptr : &it->second;
 }
 
+std::optional<std::int32_t> NameTable::PutMachine(const Machine& machine) {
+    std::optional<std::int32_t> displaced;
+    for (auto& [id, other] : m_machines)
+        if (id != machine.systemId && machine.stream.port != 0 &&
+            other.stream.address == machine.stream.address &&
+            other.stream.port == machine.stream.port) {
+            other.stream = {};
+            other.datagram = {};
+            displaced = id;
+        }
+    m_machines[machine.systemId] = machine;
+    return displaced;
+}
+
 NameTable::Machine* NameTable::MachineAt(std::uint32_t ip, std::uint16_t streamPort) {
     for (auto& [id, machine] : m_machines)
         if (machine.stream.port == streamPort && machine.stream.address == ip)

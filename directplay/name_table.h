@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,10 @@ public:
     // Whether a player not yet listed fits (a system player needs a machine's place).
     bool HasRoomFor(bool system, const Limits& limits) const;
     void Put(Player player) { m_players[player.id] = std::move(player); }
-    void PutMachine(const Machine& machine) { m_machines[machine.systemId] = machine; }
+    // A machine listens where no other can: one already listed at the same address and port
+    // is gone (its process left, and the port was taken again). It is no longer found there
+    // nor sent to, and its system player is returned for the session to remove.
+    std::optional<std::int32_t> PutMachine(const Machine& machine);
     bool Remove(std::int32_t id) { return m_players.erase(id) != 0; }
     // The machine goes; its players' IDs are returned, the system player's first, for the
     // session to remove and tell of.

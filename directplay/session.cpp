@@ -34,7 +34,7 @@ Session::Session(SessionOptions options, QObject* parent)
     m_transport = new Transport(m_options, std::move(handlers), this);
     ReliableLinks::Handlers links;
     links.transmit = [this](std::int32_t systemId, const Bytes& frame) {
-        if (const Machine* to = m_names.MachineOf(systemId))
+        if (const Machine* to = m_names.MachineOf(systemId); to && to->datagram.port != 0)
             m_transport->SendDatagram(to->datagram.address, to->datagram.port, frame);
     };
     links.deliver = [this](std::int32_t systemId, const reliable::Frame& last, Bytes message) {

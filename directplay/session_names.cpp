@@ -92,14 +92,15 @@ bool Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
         machine.stream = {streamIp, info.stream.port};
         machine.datagram = {info.datagram.address ? info.datagram.address : streamIp,
                             info.datagram.port};
-        if (info.flags & wire::player_flag::kNameServer)
+        if ((info.flags & wire::player_flag::kNameServer) && !IsHost())
             m_hostSystemId = info.id;
         // The host is reached where we joined it, whatever its packed player says.
         if (info.id == m_hostSystemId && !IsHost()) {
             if (Machine* known = m_names.MachineOf(info.id))
                 machine.stream = known->stream;
         }
-        m_names.PutMachine(machine);
+        if (const auto displaced = m_names.PutMachine(machine))
+            MachineLost(*displaced);
     }
     m_names.Put(std::move(player));
     if (IsHost())

@@ -123,6 +123,8 @@ void Session::Refuse(Connection* from) {
 }
 
 void Session::SendTo(const Machine& machine, const Bytes& frame) {
+    if (machine.stream.port == 0)
+        return;  // gone: another machine listens where it did
     if (UsesReliable(machine))
         SendReliable(machine, frame);
     else
@@ -141,6 +143,8 @@ void Session::SendToAllMachines(Command command, const Bytes& body) {
 
 void Session::SendDatagram(const Machine& machine, Command command, const Bytes& body) {
     const Bytes frame = wire::EncodeFrame(OwnStream(), command, Version(), body);
+    if (machine.stream.port == 0)
+        return;
     // With the reliable protocol, pings travel in its frames like everything else.
     if (UsesReliable(machine))
         SendReliable(machine, frame);

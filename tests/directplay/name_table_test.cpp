@@ -53,6 +53,20 @@ INSTANTIATE_TEST_SUITE_P(Senders, MayCarryTest,
                                          CarryRow{"UnknownMachine", kPeer + 1, 0x777, false}),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// Two machines cannot listen at one address and port: a machine listed there before is gone
+// (its port taken again by a newcomer), found there no more and named for removal.
+TEST(NameTableTest, ANewcomerAtAnAddressDisplacesTheMachineThatLeftIt) {
+    NameTable table = TwoMachines();
+    NameTable::Machine newcomer{0x400, {0x7F000001, static_cast<std::uint16_t>(kPeer)}, {}};
+    EXPECT_EQ(table.PutMachine(newcomer), kPeer);
+    EXPECT_EQ(table.MachineAt(0x7F000001, static_cast<std::uint16_t>(kPeer))->systemId, 0x400);
+    EXPECT_EQ(table.MachineOf(kPeer)->stream.port, 0);
+    // Listed again at its own address, a machine displaces nobody.
+    EXPECT_EQ(table.PutMachine(newcomer), std::nullopt);
+    EXPECT_EQ(table.PutMachine({0x500, {0x7F000002, static_cast<std::uint16_t>(kPeer)}, {}}),
+              std::nullopt);
+}
+
 TEST(NameTableTest, RoomCountsMachinesAndApplicationPlayersApart) {
     NameTable table = TwoMachines();  // 2 machines, 3 application players
     EXPECT_TRUE(table.HasRoomFor(false, {4, 256, 1024}));
