@@ -127,9 +127,10 @@ int main(int argc, char** argv) {
     frame(kCmd | kSta | kEom, 5, {6});
     Write(dp, "reliable-frames", frames);
 
-    // The session target: the same messages without their prefix, as records of a kind byte
-    // (0: the host by TCP, 1: a stranger by TCP, 2: the host by datagram) and a 16-bit length.
-    std::vector<std::uint8_t> records;
+    // The session target: a byte choosing the world (0: over TCP, 1: the reliable protocol with
+    // migration), then the same messages without their prefix, as records of a kind byte (0:
+    // the host by TCP, 1: a stranger by TCP, 2: the host by datagram) and a 16-bit length.
+    std::vector<std::uint8_t> records{0};
     auto record = [&](std::uint8_t kind, const std::vector<std::uint8_t>& frame) {
         const std::size_t length = frame.size() - wire::kPrefixSize;
         records.push_back(kind);
@@ -149,6 +150,31 @@ int main(int argc, char** argv) {
     }
     record(2, wire::EncodeFrame(from, wire::Command::Ping, 14, wire::EncodePing({5, 99})));
     Write(root / "session", "records", records);
+
+    // The session's life, in both worlds: a machine announced, the loop run, a guaranteed
+    // message sent, reliable frames from the host, the machine claiming to be host, a player
+    // deleted, the host leaving.
+    auto action = [](std::vector<std::uint8_t>& out, std::uint8_t kind,
+                     const std::vector<std::uint8_t>& bytes) {
+        out.push_back(kind);
+        out.push_back(static_cast<std::uint8_t>(bytes.size()));
+        out.push_back(static_cast<std::uint8_t>(bytes.size() >> 8));
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    };
+    for (std::uint8_t world : {std::uint8_t{0}, std::uint8_t{1}}) {
+        std::vector<std::uint8_t> life{world};
+        action(life, 0x80, {0x03, 0x00, 0xA5, 0x80, 0x2A, 0x09, 0, 0});  // 0x80A50003, port 2346
+        action(life, 0x86, {});
+        action(life, 0x85, {0x01, 0x10, 0, 0, 7, 0, 0, 0});
+        action(life, 0x84, {kCmd | kSta | kEom | kRly, 1, 1, 0, 0, 0, 0, 0, 1, 2, 3});
+        action(life, 0x84, {kAck, 1, 1, 0, 0, 0, 0, 0});
+        action(life, 0x82, {0x03, 0x00, 0xA5, 0x80, 0x2A, 0x09, 0, 0});
+        action(life, 0x86, {});
+        action(life, 0x81, {0x03, 0x00, 0xA5, 0x80});
+        action(life, 0x83, {});
+        action(life, 0x86, {});
+        Write(root / "session", world ? "life-reliable" : "life-tcp", life);
+    }
 
     simhost::AircraftState state{47.449, -122.309, 1200, 160};
     std::vector<std::uint8_t> queue;
