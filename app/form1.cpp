@@ -13,12 +13,12 @@
 #include "app/aid_settings.h"
 #include "app/form11.h"
 
+#include "directplay/directplay.h"
 #include "link/link.h"
 #include "loader/airport_area.h"
 #include "loader/form5.h"
 #include "model/own_files.h"
 #include "model/shared_state.h"
-#include "directplay/directplay.h"
 #include "platform/file_system.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/painter_canvas.h"

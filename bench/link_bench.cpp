@@ -17,8 +17,8 @@
 #include <cstdio>
 #include <set>
 
-#include "link/link.h"
 #include "directplay/directplay.h"
+#include "link/link.h"
 #include "tools/simhost/mp_messages.h"
 
 namespace dp = directplay;

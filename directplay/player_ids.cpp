@@ -4,7 +4,8 @@
 
 namespace directplay {
 
-std::optional<std::int32_t> PlayerIdIssuer::Issue(const std::function<bool(std::uint16_t)>& indexInUse) {
+std::optional<std::int32_t> PlayerIdIssuer::Issue(
+    const std::function<bool(std::uint16_t)>& indexInUse) {
     // The n-th ID has index n (mod 2^16) and, for the first 65535, the same uniqueness
     // count; after that the count goes on from the index by the number of times round, so an
     // index used again comes with another ID. An index a player or a reservation holds is

@@ -18,7 +18,9 @@ reliable::Link& ReliableLinks::To(std::int32_t systemId, std::uint16_t localInde
     if (!link) {
         link = std::make_unique<reliable::Link>(
             localIndex, remoteIndex,
-            [this, systemId](const reliable::Bytes& frame) { m_handlers.transmit(systemId, frame); },
+            [this, systemId](const reliable::Bytes& frame) {
+                m_handlers.transmit(systemId, frame);
+            },
             [this, systemId](const reliable::Frame& last, reliable::Bytes message) {
                 m_handlers.deliver(systemId, last, std::move(message));
             });
@@ -35,7 +37,8 @@ const reliable::Link* ReliableLinks::Find(std::int32_t systemId) const {
 
 void ReliableLinks::Retire(std::unique_ptr<reliable::Link> link) {
     if (m_retired.empty())
-        QMetaObject::invokeMethod(this, [this] { m_retired.clear(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_retired.clear(); }, Qt::QueuedConnection);
     m_retired.push_back(std::move(link));
 }
 

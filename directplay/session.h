@@ -101,8 +101,7 @@ public:
     enum class Phase { Closed, Enumerating, Joining, Joined, Migrating, Hosting, Closing, Lost };
     Phase CurrentPhase() const { return m_phase; }
     bool IsOpen() const {
-        return m_phase == Phase::Joined || m_phase == Phase::Migrating ||
-               m_phase == Phase::Hosting;
+        return m_phase == Phase::Joined || m_phase == Phase::Migrating || m_phase == Phase::Hosting;
     }
     bool IsHost() const { return m_phase == Phase::Hosting; }
     std::int32_t HostSystemPlayerId() const { return m_hostSystemId; }
@@ -222,7 +221,7 @@ private:
     Transport* m_transport;  // a child of this object
     NameTable m_names;
     PlayerIdIssuer m_ids;
-    ReliableLinks* m_links;  // a child of this object
+    ReliableLinks* m_links;                  // a child of this object
     std::vector<std::int32_t> m_departures;  // machines that left, removed at the safe point
     std::deque<QueuedMessage> m_queue;
     wire::SessionDesc m_desc;

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <deque>
 
+#include "directplay/errors.h"
 #include "link/link.h"
 #include "model/shared_state.h"
-#include "directplay/errors.h"
 
 namespace {
 
@@ -17,8 +17,7 @@ public:
     }
     mplink::Bytes Receive(std::int32_t& from, std::int32_t& to) override {
         if (queue.empty())
-            throw directplay::DirectPlayError(directplay::hresult::kNoMessages,
-                                                        "empty");
+            throw directplay::DirectPlayError(directplay::hresult::kNoMessages, "empty");
         from = queue.front().first;
         to = 0;
         auto bytes = std::move(queue.front().second);
@@ -27,8 +26,7 @@ public:
     }
     std::string GetPlayerFriendlyName(std::int32_t id) override {
         if (id % 7 == 6)
-            throw directplay::DirectPlayError(
-                directplay::hresult::kInvalidPlayer, "gone");
+            throw directplay::DirectPlayError(directplay::hresult::kInvalidPlayer, "gone");
         return "P" + std::to_string(id % 50);  // up to 50 names: more than the table holds
     }
     void Send(std::int32_t, std::int32_t, const mplink::Bytes&) override {}

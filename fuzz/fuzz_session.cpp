@@ -52,7 +52,8 @@ std::unique_ptr<World> Build(bool reliable) {
         desc->SetSessionName("Fuzz");
         desc->SetMaxPlayers(kMaxPlayers);
         if (reliable)
-            desc->SetFlags(wire::session_flag::kReliableProtocol | wire::session_flag::kMigrateHost);
+            desc->SetFlags(wire::session_flag::kReliableProtocol |
+                           wire::session_flag::kMigrateHost);
         world->host->Open(*desc, dp::kOpenCreate);
         world->host->CreatePlayer("FS Host", "Host", 0, 0);
         world->joiner = dp::DirectX7(Options()).DirectPlayCreate("");
@@ -151,15 +152,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const wire::SockAddr fromHost{0, hostPort};
         switch (kind) {
             case 0x80:
-                session.FeedFrame(wire::EncodeFrame(fromHost, wire::Command::AddForward, 14,
-                                                    Announce(message)),
-                                  kLoopback);
+                session.FeedFrame(
+                    wire::EncodeFrame(fromHost, wire::Command::AddForward, 14, Announce(message)),
+                    kLoopback);
                 break;
             case 0x81:
                 session.FeedFrame(
-                    wire::EncodeFrame(fromHost, wire::Command::DeletePlayer, 14,
-                                      wire::EncodeDeletePlayer(static_cast<std::int32_t>(
-                                          Word(message, 0)))),
+                    wire::EncodeFrame(
+                        fromHost, wire::Command::DeletePlayer, 14,
+                        wire::EncodeDeletePlayer(static_cast<std::int32_t>(Word(message, 0)))),
                     kLoopback);
                 break;
             case 0x82: {
@@ -174,22 +175,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 0x83:
-                session.FeedFrame(wire::EncodeFrame(fromHost, wire::Command::DeletePlayer, 14,
-                                                    wire::EncodeDeletePlayer(
-                                                        session.HostSystemPlayerId())),
-                                  kLoopback);
+                session.FeedFrame(
+                    wire::EncodeFrame(fromHost, wire::Command::DeletePlayer, 14,
+                                      wire::EncodeDeletePlayer(session.HostSystemPlayerId())),
+                    kLoopback);
                 break;
             case 0x84:
-                session.FeedDatagram(
-                    ReliableFrame(message, index(session.HostSystemPlayerId()),
-                                  index(session.SystemPlayerId())),
-                    kLoopback);
+                session.FeedDatagram(ReliableFrame(message, index(session.HostSystemPlayerId()),
+                                                   index(session.SystemPlayerId())),
+                                     kLoopback);
                 break;
             case 0x85:
                 try {
-                    world->joiner->Send(world->player, 0, dp::kSendGuaranteed,
-                                        dp::DirectPlayMessage(
-                                            wire::Bytes(message.begin(), message.end())));
+                    world->joiner->Send(
+                        world->player, 0, dp::kSendGuaranteed,
+                        dp::DirectPlayMessage(wire::Bytes(message.begin(), message.end())));
                 } catch (const dp::DirectPlayError&) {
                 }
                 break;

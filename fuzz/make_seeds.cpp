@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string>
 
-#include "link/link.h"
-#include "model/settings_record.h"
 #include "directplay/reliable.h"
 #include "directplay/wire.h"
+#include "link/link.h"
+#include "model/settings_record.h"
 #include "tools/simhost/mp_messages.h"
 
 namespace wire = directplay::wire;

@@ -6,9 +6,9 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "directplay/directplay.h"
 #include "link/link.h"
 #include "model/shared_state.h"
-#include "directplay/directplay.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/widget_text.h"
 #include "platform/ui/windows.h"

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "directplay/directplay.h"
 #include "model/geodesy.h"
 #include "model/rounding.h"
 #include "model/shared_state.h"
-#include "directplay/directplay.h"
 
 namespace mplink {
 namespace {

@@ -12,10 +12,10 @@
 #include <chrono>
 #include <thread>
 
+#include "directplay/directplay.h"
 #include "link/link.h"
 #include "link/recording.h"
 #include "model/shared_state.h"
-#include "directplay/directplay.h"
 #include "tools/commands.h"
 #include "tools/json_writer.h"
 

@@ -324,8 +324,9 @@ TEST(ReliableLink, ARetryContinuesItsMessagesSerialCount) {
                 p.net.Put(1, f);
         },
         [](const rp::Frame&, Bytes) {});
-    rp::Link b(2, 1, [&](const Bytes& f) { a.OnFrame(*rp::DecodeFrame(f), p.net.now); },
-               [&](const rp::Frame&, Bytes m) { p.atB.push_back(std::move(m)); });
+    rp::Link b(
+        2, 1, [&](const Bytes& f) { a.OnFrame(*rp::DecodeFrame(f), p.net.now); },
+        [&](const rp::Frame&, Bytes m) { p.atB.push_back(std::move(m)); });
     a.Send(1, 2, Bytes(2 * rp::kMaxFrameData + 10, 7), true, 0);
     for (; p.net.now < 5000 && a.Outstanding(); ++p.net.now) {
         for (auto& t : p.net.transit)

@@ -52,9 +52,9 @@ TEST(SessionLife, AMachineThatLeavesLeavesTheOthersTalking) {
         std::uint32_t flags;
         bool vanish;
     };
-    for (const Row& row : {Row{"TCP, goodbye", 0, false}, Row{"TCP, vanished", 0, true},
-                           Row{"reliable, goodbye", kReliable, false},
-                           Row{"reliable, vanished", kReliable, true}}) {
+    for (const Row& row :
+         {Row{"TCP, goodbye", 0, false}, Row{"TCP, vanished", 0, true},
+          Row{"reliable, goodbye", kReliable, false}, Row{"reliable, vanished", kReliable, true}}) {
         SCOPED_TRACE(row.name);
         Hosted host = StartHost(row.flags);
         Joined leaving = Join(host.enumPort, "Leaving");
@@ -275,8 +275,9 @@ TEST(SessionLife, StrangersHoldNoPlaceAndSearchesAreBounded) {
                wire::EncodePing({static_cast<std::int32_t>(0x0BADBAD0), 1})),
          engine.UdpPort());
     const std::uint64_t refused = engine.RefusedMessages();
-    const wire::Bytes search = Frame(answers.serverPort(), wire::Command::EnumSessions,
-                                     wire::EncodeEnumSessions({{}, wire::enum_flag::kAvailable, u""}));
+    const wire::Bytes search =
+        Frame(answers.serverPort(), wire::Command::EnumSessions,
+              wire::EncodeEnumSessions({{}, wire::enum_flag::kAvailable, u""}));
     for (int i = 0; i < 12; ++i)
         send(search, engine.EnumPort());
     // Each search is answered or refused; at most three a second are answered.
@@ -286,12 +287,14 @@ TEST(SessionLife, StrangersHoldNoPlaceAndSearchesAreBounded) {
     EXPECT_LE(connections.size(), 6u);
     // Every connection made to us carried an answer to the search, none a YOUAREDEAD.
     for (QTcpSocket* connection : connections) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return connection->bytesAvailable() > 0 ||
-                                                 connection->state() != QAbstractSocket::ConnectedState; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return connection->bytesAvailable() > 0 ||
+                   connection->state() != QAbstractSocket::ConnectedState;
+        }));
         const QByteArray bytes = connection->readAll();
-        const auto frame = wire::DecodeFrame(
-            {reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-             static_cast<std::size_t>(bytes.size())});
+        const auto frame =
+            wire::DecodeFrame({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                               static_cast<std::size_t>(bytes.size())});
         ASSERT_TRUE(frame);
         EXPECT_EQ(frame->command, wire::Command::EnumSessionsReply);
     }

@@ -42,7 +42,7 @@ struct Hosted {
 };
 
 inline Hosted StartHost(std::uint32_t flags = 0, std::int32_t maxPlayers = 8,
-                 dp::SessionOptions options = TestOptions()) {
+                        dp::SessionOptions options = TestOptions()) {
     Hosted h;
     h.play = dp::DirectX7(options).DirectPlayCreate("");
     auto desc = h.play->CreateSessionData();
@@ -69,7 +69,7 @@ struct Joined {
 };
 
 inline Joined Join(std::uint16_t enumPort, const std::string& nickname,
-            dp::SessionOptions options = TestOptions()) {
+                   dp::SessionOptions options = TestOptions()) {
     Joined j;
     j.play = dp::DirectX7(options).DirectPlayCreate("");
     auto sessions = Enumerate(*j.play, enumPort);
@@ -82,7 +82,7 @@ inline Joined Join(std::uint16_t enumPort, const std::string& nickname,
 
 // Takes messages until one from a player (not a notice) arrives; returns it or nothing.
 inline std::optional<std::pair<std::int32_t, dp::wire::Bytes>> NextFromPlayer(dp::DirectPlay4& play,
-                                                                       std::int32_t local) {
+                                                                              std::int32_t local) {
     std::optional<std::pair<std::int32_t, dp::wire::Bytes>> found;
     (void)QTest::qWaitFor([&] {
         while (play.GetMessageCount(local) > 0) {

@@ -15,9 +15,9 @@
 #include <functional>
 #include <numeric>
 
+#include "directplay/directplay.h"
 #include "link/link.h"
 #include "model/shared_state.h"
-#include "directplay/directplay.h"
 #include "tests/directplay/session_support.h"
 
 namespace dp = directplay;

@@ -5,9 +5,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "directplay/directplay.h"
 #include "link/form2.h"
 #include "model/shared_state.h"
-#include "directplay/directplay.h"
 #include "platform/ui/windows.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/simhost_process.h"

@@ -6,10 +6,10 @@
 #include <deque>
 #include <map>
 
+#include "directplay/errors.h"
 #include "link/link.h"
 #include "model/geodesy.h"
 #include "model/shared_state.h"
-#include "directplay/errors.h"
 
 namespace {
 

@@ -65,7 +65,8 @@ public:
     void Allow(std::initializer_list<int> codes) { m_allowed = codes; }
 
     void Start(const QString& program, const QStringList& args) {
-        m_name = QStringLiteral("%1 %2").arg(program.section('/', -1), args.join(' ')).toStdString();
+        m_name =
+            QStringLiteral("%1 %2").arg(program.section('/', -1), args.join(' ')).toStdString();
         m_process.start(program, args);
     }
     bool WaitForFinished(int timeoutMs) {

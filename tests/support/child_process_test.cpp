@@ -2,8 +2,8 @@
 // did not allow, a sanitizer report on standard error, or a program that ignores SIGTERM each
 // fail the test; a clean run and an allowed status do not.
 
-#include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <functional>

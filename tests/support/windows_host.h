@@ -59,8 +59,7 @@ public:
         Write(directplay::wire::EncodeFrame(Own(), command, m_version, body));
     }
     void SendPlayerMessage(std::int32_t from, std::int32_t to, const Bytes& data) {
-        Write(directplay::wire::EncodePlayerMessage(Own(), m_version, {from, to, data},
-                                                              false));
+        Write(directplay::wire::EncodePlayerMessage(Own(), m_version, {from, to, data}, false));
     }
     // From now on nothing sent to the host is read: its system's buffers fill up.
     void StopReading() {

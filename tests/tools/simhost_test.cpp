@@ -19,8 +19,8 @@
 #include <map>
 #include <set>
 
-#include "link/link.h"
 #include "directplay/directplay.h"
+#include "link/link.h"
 #include "tests/support/child_process.h"
 #include "tests/support/simhost_process.h"
 #include "tools/simhost/mp_messages.h"

@@ -205,11 +205,10 @@ TEST_F(Tool, RenderPaintsTheScopeAsThePictureOfALevel) {
         EXPECT_EQ(cyan, QString(level) == "9") << level;
         EXPECT_TRUE(green) << level;
     }
-    EXPECT_EQ(
-        RunTool({"render", Path("work"), "0", "--zoom", "21", "--out", Path("x.png")}, Path("."),
-                {2})
-            .exitCode,
-        2);
+    EXPECT_EQ(RunTool({"render", Path("work"), "0", "--zoom", "21", "--out", Path("x.png")},
+                      Path("."), {2})
+                  .exitCode,
+              2);
 
     // The aids: an empty list paints the same picture; a conflicting pair with its history
     // turns red; an unknown aid is a usage error.
@@ -244,7 +243,8 @@ TEST_F(Tool, RenderPaintsTheScopeAsThePictureOfALevel) {
 TEST_F(Tool, WrongUseIsRefusedWithAnExitCode) {
     EXPECT_EQ(RunTool({}, Path("."), {1, 2}).exitCode, 2);
     EXPECT_EQ(RunTool({"frobnicate"}, Path("."), {1, 2}).exitCode, 2);
-    EXPECT_EQ(RunTool({"generate", "--preset", "atlantis", "--out", Path("x")}, Path("."), {1, 2}).exitCode,
+    EXPECT_EQ(RunTool({"generate", "--preset", "atlantis", "--out", Path("x")}, Path("."), {1, 2})
+                  .exitCode,
               2);
     EXPECT_EQ(RunTool({"magvar", Path("sim"), "north", "0"}, Path("."), {1, 2}).exitCode, 2);
     EXPECT_EQ(RunTool({"build", Path("no-such-sim")}, Path("work"), {1, 2}).exitCode, 1);

@@ -17,11 +17,11 @@
 #include <set>
 
 #include "builder/database_file.h"
+#include "directplay/directplay.h"
 #include "link/link.h"
 #include "link/recording.h"
 #include "model/own_files.h"
 #include "model/settings_record.h"
-#include "directplay/directplay.h"
 #include "tools/simhost/mp_messages.h"
 #include "tools/simhost/traffic.h"
 

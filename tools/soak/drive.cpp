@@ -22,8 +22,8 @@ namespace soak {
 namespace {
 
 bool HasSanitizerReport(const QByteArray& err) {
-    for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
-                             "ERROR: UndefinedBehaviorSanitizer"})
+    for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                             "runtime error:", "ERROR: UndefinedBehaviorSanitizer"})
         if (err.contains(mark))
             return true;
     return false;
@@ -59,12 +59,13 @@ public:
     int Run() {
         m_clock.start();
         const bool reliable = m_o.row == "reliable";
-        QStringList hostArgs{"--enum-port", "0",  "--aircraft", "4",       "--rate",
-                             "1",           "--max-players", "64", "--ping-ms", "5000",
-                             "--name",      "Soak"};
+        QStringList hostArgs{"--enum-port",   "0",  "--aircraft", "4",    "--rate", "1",
+                             "--max-players", "64", "--ping-ms",  "5000", "--name", "Soak"};
         if (reliable)
-            hostArgs << "--reliable" << "--loss" << "10" << "--loss-seed"
-                     << QString::number(m_o.seed);
+            hostArgs << "--reliable"
+                     << "--loss"
+                     << "10"
+                     << "--loss-seed" << QString::number(m_o.seed);
         Child& host = Start("simhost", m_o.simhost, hostArgs, true);
         m_host = &host;
         QElapsedTimer wait;
@@ -87,11 +88,14 @@ public:
         const QString address = QStringLiteral("127.0.0.1:%1").arg(m_enumPort);
         const int outageAt = std::min(40, m_o.seconds / 4);
         for (int i = 0; i < m_o.residents; ++i) {
-            QStringList args{"peer", "--host", address, "--name", QStringLiteral("R%1").arg(i + 1),
-                             "--seconds", "0"};
+            QStringList args{
+                "peer",      "--host", address, "--name", QStringLiteral("R%1").arg(i + 1),
+                "--seconds", "0"};
             if (reliable)
-                args << "--outage-every" << "120" << "--outage-at"
-                     << QString::number(outageAt + 10 * i) << "--outage-ms" << "15000";
+                args << "--outage-every"
+                     << "120"
+                     << "--outage-at" << QString::number(outageAt + 10 * i) << "--outage-ms"
+                     << "15000";
             Start(QStringLiteral("R%1").arg(i + 1), m_o.self, args, true);
         }
         Start("stranger", m_o.self,
@@ -167,7 +171,8 @@ public:
             if (c->process->state() != QProcess::NotRunning)
                 c->process->terminate();
         for (auto& c : m_children) {
-            if (c->process->state() != QProcess::NotRunning && !c->process->waitForFinished(15000)) {
+            if (c->process->state() != QProcess::NotRunning &&
+                !c->process->waitForFinished(15000)) {
                 std::fprintf(stderr, "soak: %s did not end on SIGTERM\n", qPrintable(c->name));
                 c->process->kill();
                 c->process->waitForFinished(3000);
@@ -299,30 +304,29 @@ private:
         row["badExits"] = static_cast<double>(m_badStatus);
         row["memory"] = memory;
         row["memoryHeld"] = memoryHeld;
-        std::fprintf(stderr,
-                     "%-8s %5ds joins %4llu departures %4llu (vanished %llu) sent %7llu "
-                     "delivered %8llu lost %llu duplicated %llu out-of-order %llu sanitizer "
-                     "reports %llu crashes %llu\n",
-                     qPrintable(m_o.row), m_o.seconds, static_cast<unsigned long long>(joins),
-                     static_cast<unsigned long long>(departures + vanished),
-                     static_cast<unsigned long long>(vanished),
-                     static_cast<unsigned long long>(sent),
-                     static_cast<unsigned long long>(delivered),
-                     static_cast<unsigned long long>(lost),
-                     static_cast<unsigned long long>(duplicated),
-                     static_cast<unsigned long long>(outOfOrder),
-                     static_cast<unsigned long long>(reports),
-                     static_cast<unsigned long long>(m_crashes));
+        std::fprintf(
+            stderr,
+            "%-8s %5ds joins %4llu departures %4llu (vanished %llu) sent %7llu "
+            "delivered %8llu lost %llu duplicated %llu out-of-order %llu sanitizer "
+            "reports %llu crashes %llu\n",
+            qPrintable(m_o.row), m_o.seconds, static_cast<unsigned long long>(joins),
+            static_cast<unsigned long long>(departures + vanished),
+            static_cast<unsigned long long>(vanished), static_cast<unsigned long long>(sent),
+            static_cast<unsigned long long>(delivered), static_cast<unsigned long long>(lost),
+            static_cast<unsigned long long>(duplicated),
+            static_cast<unsigned long long>(outOfOrder), static_cast<unsigned long long>(reports),
+            static_cast<unsigned long long>(m_crashes));
         for (auto& c : m_children)
             if (c->longLived)
-                std::fprintf(stderr, "%-8s   %-8s RSS after 1 min %6ld kB, peak %6ld kB, end %6ld kB\n",
+                std::fprintf(stderr,
+                             "%-8s   %-8s RSS after 1 min %6ld kB, peak %6ld kB, end %6ld kB\n",
                              qPrintable(m_o.row), qPrintable(c->name), c->rssAfterMinute,
                              c->rssPeak, c->rssFinal);
         std::printf("%s\n", QJsonDocument(row).toJson(QJsonDocument::Compact).constData());
         std::fflush(stdout);
-        const bool met = lost == 0 && duplicated == 0 && outOfOrder == 0 && reports == 0 && m_crashes == 0 &&
-                         m_badStatus == 0 && lostSessions == 0 && memoryHeld && joins > 0 &&
-                         delivered > 0;
+        const bool met = lost == 0 && duplicated == 0 && outOfOrder == 0 && reports == 0 &&
+                         m_crashes == 0 && m_badStatus == 0 && lostSessions == 0 && memoryHeld &&
+                         joins > 0 && delivered > 0;
         return met ? 0 : 1;
     }
 

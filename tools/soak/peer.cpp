@@ -16,8 +16,8 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 
 #include "directplay/directplay.h"
 #include "directplay/errors.h"
@@ -45,7 +45,10 @@ long StatusKb(const char* field) {
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ')[0].toLong();
+            return line.mid(static_cast<qsizetype>(std::strlen(field)))
+                .trimmed()
+                .split(' ')[0]
+                .toLong();
     return 0;
 }
 
@@ -57,7 +60,7 @@ struct Streams {
     std::uint64_t outOfOrder = 0;
     struct Stream {
         std::uint32_t first = 0;
-        std::uint32_t last = 0;   // the highest number taken
+        std::uint32_t last = 0;           // the highest number taken
         std::set<std::uint32_t> missing;  // numbers passed over, still welcome late
     };
     std::map<std::int32_t, Stream> streams;  // by sender
@@ -173,7 +176,8 @@ int RunPeer(const PeerOptions& o) {
                 std::int32_t from = 0, to = 0;
                 auto m = play->Receive(from, to, dp::kReceiveAll);
                 const std::int32_t first = m->ReadLong();
-                if (from == 0 && static_cast<std::uint32_t>(first) == dp::system_message::kSessionLost)
+                if (from == 0 &&
+                    static_cast<std::uint32_t>(first) == dp::system_message::kSessionLost)
                     code = kSessionLost;
                 else if (from != 0 && first == kMagic)
                     streams.Take(from, static_cast<std::uint32_t>(m->ReadLong()));
@@ -183,8 +187,8 @@ int RunPeer(const PeerOptions& o) {
         }
         if (play->Engine().IsHost() && !wasHost) {
             wasHost = true;
-            std::printf("{\"event\": \"host\", \"name\": \"%s\", \"enumPort\": %u}\n",
-                        name.c_str(), play->Engine().EnumPort());
+            std::printf("{\"event\": \"host\", \"name\": \"%s\", \"enumPort\": %u}\n", name.c_str(),
+                        play->Engine().EnumPort());
             std::fflush(stdout);
         }
         // Outages: every so often nothing passes for a while.
@@ -193,7 +197,8 @@ int RunPeer(const PeerOptions& o) {
             const qint64 period = static_cast<qint64>(o.outageEverySeconds) * 1000;
             dark = t >= 0 && t % period < o.outageMs;
         }
-        const bool timeUp = o.seconds > 0 && clock.elapsed() >= static_cast<qint64>(o.seconds) * 1000;
+        const bool timeUp =
+            o.seconds > 0 && clock.elapsed() >= static_cast<qint64>(o.seconds) * 1000;
         if (g_stop || timeUp || code != 0)
             QCoreApplication::quit();
     });
@@ -285,7 +290,8 @@ int RunStranger(const StrangerOptions& o) {
                 auto socket = std::make_unique<QTcpSocket>();
                 socket->bind(self, 0);
                 socket->connectToHost(target, o.tcpPort);
-                const wire::Bytes bytes = forged(static_cast<std::uint16_t>(2300 + random->bounded(50)));
+                const wire::Bytes bytes =
+                    forged(static_cast<std::uint16_t>(2300 + random->bounded(50)));
                 QTcpSocket* raw = socket.get();
                 QObject::connect(raw, &QTcpSocket::connected, raw, [raw, bytes] {
                     raw->write(reinterpret_cast<const char*>(bytes.data()),
@@ -298,7 +304,8 @@ int RunStranger(const StrangerOptions& o) {
                 break;
             }
             case 1: {
-                const wire::Bytes bytes = forged(static_cast<std::uint16_t>(2300 + random->bounded(50)));
+                const wire::Bytes bytes =
+                    forged(static_cast<std::uint16_t>(2300 + random->bounded(50)));
                 udp.writeDatagram(reinterpret_cast<const char*>(bytes.data()),
                                   static_cast<qint64>(bytes.size()), target, o.enumPort);
                 ++datagrams;
@@ -306,7 +313,8 @@ int RunStranger(const StrangerOptions& o) {
             }
             default: {
                 // Any of DirectPlay's datagram ports, where the session's machines listen.
-                const wire::Bytes bytes = forged(static_cast<std::uint16_t>(2300 + random->bounded(50)));
+                const wire::Bytes bytes =
+                    forged(static_cast<std::uint16_t>(2300 + random->bounded(50)));
                 udp.writeDatagram(reinterpret_cast<const char*>(bytes.data()),
                                   static_cast<qint64>(bytes.size()), target,
                                   static_cast<quint16>(2350 + random->bounded(50)));
@@ -318,8 +326,9 @@ int RunStranger(const StrangerOptions& o) {
     knock.start(o.everyMs);
     QCoreApplication::exec();
     open.clear();
-    std::printf("{\"event\": \"end\", \"name\": \"stranger\", \"frames\": %llu, \"datagrams\": %llu}\n",
-                static_cast<unsigned long long>(frames), static_cast<unsigned long long>(datagrams));
+    std::printf(
+        "{\"event\": \"end\", \"name\": \"stranger\", \"frames\": %llu, \"datagrams\": %llu}\n",
+        static_cast<unsigned long long>(frames), static_cast<unsigned long long>(datagrams));
     std::fflush(stdout);
     return 0;
 }

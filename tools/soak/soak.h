@@ -37,7 +37,7 @@ struct StrangerOptions {
 
 struct DriveOptions {
     QString simhost;
-    QString self;  // this program, for the peers and the stranger
+    QString self;         // this program, for the peers and the stranger
     QString row = "tcp";  // tcp | reliable (with 10 % of the host's datagrams lost)
     int seconds = 60;
     int residents = 2;
