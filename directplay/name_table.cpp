@@ -26,14 +26,19 @@ NameTable::Machine* NameTable::MachineOf(std::int32_t systemId) {
 
 std::optional<std::int32_t> NameTable::PutMachine(const Machine& machine) {
     std::optional<std::int32_t> displaced;
-    for (auto& [id, other] : m_machines)
-        if (id != machine.systemId && machine.stream.port != 0 &&
-            other.stream.address == machine.stream.address &&
-            other.stream.port == machine.stream.port) {
+    for (auto& [id, other] : m_machines) {
+        const bool sameStream = machine.stream.port != 0 &&
+                                other.stream.address == machine.stream.address &&
+                                other.stream.port == machine.stream.port;
+        const bool sameDatagram = machine.datagram.port != 0 &&
+                                  other.datagram.address == machine.datagram.address &&
+                                  other.datagram.port == machine.datagram.port;
+        if (id != machine.systemId && (sameStream || sameDatagram)) {
             other.stream = {};
             other.datagram = {};
             displaced = id;
         }
+    }
     m_machines[machine.systemId] = machine;
     return displaced;
 }

@@ -57,7 +57,8 @@ public:
     bool HasRoomFor(bool system, const Limits& limits) const;
     void Put(Player player) { m_players[player.id] = std::move(player); }
     // A machine listens where no other can: one already listed at the same address and port
-    // is gone (its process left, and the port was taken again). It is no longer found there
+    // (its stream or its datagram port) is gone (its process left, and the port was taken
+    // again). It is no longer found there
     // nor sent to, and its system player is returned for the session to remove.
     std::optional<std::int32_t> PutMachine(const Machine& machine);
     bool Remove(std::int32_t id) { return m_players.erase(id) != 0; }

@@ -63,10 +63,15 @@ void Session::SendReliable(const Machine& machine, const Bytes& frame) {
 
 void Session::OnReliableDatagram(std::span<const std::uint8_t> bytes, std::uint32_t peerIp) {
     auto frame = reliable::DecodeFrame(bytes);
-    // Only a player of another machine, sending from that machine's address, is heard.
+    // Only a player of another machine, sending from that machine's address to a player of
+    // this one (or to nobody in particular), is heard. A frame for another player comes from
+    // a link to a machine that used this port before (its sender has not heard it left): read
+    // as ours, it would take numbers of another link's count.
     const Player* sender = frame ? PlayerAtIndex(frame->fromIndex) : nullptr;
     Machine* machine = sender && !sender->local ? m_names.MachineOf(sender->systemId) : nullptr;
-    if (!machine || machine->stream.address != peerIp) {
+    const Player* target = frame && frame->toIndex != 0 ? PlayerAtIndex(frame->toIndex) : nullptr;
+    if (!machine || machine->stream.address != peerIp ||
+        (frame->toIndex != 0 && (!target || !target->local))) {
         Malformed(nullptr);
         return;
     }

@@ -61,6 +61,9 @@ TEST(NameTableTest, ANewcomerAtAnAddressDisplacesTheMachineThatLeftIt) {
     EXPECT_EQ(table.PutMachine(newcomer), kPeer);
     EXPECT_EQ(table.MachineAt(0x7F000001, static_cast<std::uint16_t>(kPeer))->systemId, 0x400);
     EXPECT_EQ(table.MachineOf(kPeer)->stream.port, 0);
+    // A datagram port is no more shared than a listening port.
+    EXPECT_EQ(table.PutMachine({0x600, {0x7F000001, 2301}, {0x7F000001, 2350}}), std::nullopt);
+    EXPECT_EQ(table.PutMachine({0x700, {0x7F000001, 2302}, {0x7F000001, 2350}}), 0x600);
     // Listed again at its own address, a machine displaces nobody.
     EXPECT_EQ(table.PutMachine(newcomer), std::nullopt);
     EXPECT_EQ(table.PutMachine({0x500, {0x7F000002, static_cast<std::uint16_t>(kPeer)}, {}}),

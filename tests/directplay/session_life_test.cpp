@@ -14,6 +14,7 @@
 
 #include "directplay/directplay.h"
 #include "directplay/errors.h"
+#include "directplay/reliable.h"
 #include "tests/directplay/session_support.h"
 
 namespace dp = directplay;
@@ -96,6 +97,37 @@ TEST(SessionLife, ForgedSystemDatagramsAreRefused) {
     }
     EXPECT_TRUE(engine.IsOpen());
     EXPECT_TRUE(HasPlayer(*joiner.play, host.player));
+    ExpectTalking(host, joiner);
+}
+
+// A reliable-protocol frame that names another machine's player as its destination was meant
+// for whoever had this port before: it is refused, not taken into the link's count.
+TEST(SessionLife, AReliableFrameForAnotherMachineIsRefused) {
+    Hosted host = StartHost(kReliable);
+    Joined joiner = Join(host.enumPort, "Radar");
+    Joined other = Join(host.enumPort, "Pilot");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return HasPlayer(*joiner.play, other.player); }));
+    ExpectTalking(host, joiner);
+    auto& engine = joiner.play->Engine();
+    const std::uint32_t mask = engine.Desc().reserved1;
+    auto index = [mask](std::int32_t id) {
+        return static_cast<std::uint16_t>((static_cast<std::uint32_t>(id) ^ mask) & 0xFFFF);
+    };
+    dp::reliable::Frame stray;
+    stray.fromIndex = index(host.play->Engine().SystemPlayerId());
+    stray.toIndex = index(other.play->Engine().SystemPlayerId());
+    using namespace dp::reliable::flag;
+    stray.flags = kCmd | kSta | kEom | kRly;
+    stray.messageId = 90;
+    stray.sequence = 90;
+    stray.data = Bytes({4100, 9});
+    const auto* link = engine.LinkOf(host.play->Engine().SystemPlayerId());
+    ASSERT_TRUE(link);
+    const std::uint64_t malformed = engine.MalformedCount();
+    const std::uint64_t duplicates = link->Stats().duplicates;
+    engine.FeedDatagram(dp::reliable::EncodeFrame(stray), 0x7F000001);
+    EXPECT_EQ(engine.MalformedCount(), malformed + 1);
+    EXPECT_EQ(link->Stats().duplicates, duplicates);
     ExpectTalking(host, joiner);
 }
 
