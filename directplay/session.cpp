@@ -79,7 +79,7 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
         case Command::CreatePlayer:
         case Command::CreatePlayerVerify:
             if (m_phase == Phase::Joining)
-                return KeepEarly(frame, peerIp, from);
+                return KeepEarly(frame, peerIp);
             if (IsOpen())
                 CreateFromMessage(frame, peerIp, from);
             return;
@@ -97,7 +97,7 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
             return;
         case Command::DeletePlayer: {
             if (m_phase == Phase::Joining)
-                return KeepEarly(frame, peerIp, from);
+                return KeepEarly(frame, peerIp);
             if (!IsOpen())
                 return;
             auto id = wire::DecodeDeletePlayer(body);

@@ -155,7 +155,7 @@ private:
     void BecomeHost();
     void FollowNewHost(const wire::IAmNameServer& message, std::uint32_t peerIp);
     // Joining: a creation or deletion before the name table, kept to apply after it.
-    void KeepEarly(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
+    void KeepEarly(const wire::Frame& frame, std::uint32_t peerIp);
     void CreateFromMessage(const wire::Frame& frame, std::uint32_t peerIp, Connection* from);
 
     // The reliable protocol (session_reliable.cpp).

@@ -268,10 +268,9 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
     }
 }
 
-void Session::KeepEarly(const wire::Frame& frame, std::uint32_t peerIp, Connection* from) {
+void Session::KeepEarly(const wire::Frame& frame, std::uint32_t peerIp) {
     // Kept until the name table is here, within bounds: beyond them the rest is dropped and
     // counted (not held against the connection, which may be the host's).
-    (void)from;
     if (m_early.size() >= m_options.maxEarlyMessages ||
         m_earlyBytes + frame.body.size() > m_options.maxEarlyBytes) {
         ++m_refusedMessages;

@@ -29,16 +29,6 @@ bool HasSanitizerReport(const QByteArray& err) {
     return false;
 }
 
-long RssKb(qint64 pid) {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ')[0].toLong();
-    return -1;
-}
-
 struct Child {
     QString name;
     std::unique_ptr<QProcess> process;
@@ -210,7 +200,7 @@ private:
                 continue;
             if (c.get() == m_host && m_hostStopped)
                 continue;
-            const long kb = RssKb(c->process->processId());
+            const long kb = StatusKb(c->process->processId(), "VmRSS:");
             if (kb <= 0)
                 continue;
             c->rssPeak = std::max(c->rssPeak, kb);

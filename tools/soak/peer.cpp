@@ -39,19 +39,6 @@ void InstallStop() {
     std::signal(SIGINT, [](int) { g_stop = 1; });
 }
 
-long StatusKb(const char* field) {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field)))
-                .trimmed()
-                .split(' ')[0]
-                .toLong();
-    return 0;
-}
-
 struct Streams {
     std::uint64_t sent = 0;
     std::uint64_t delivered = 0;
@@ -105,12 +92,24 @@ void PrintStats(const char* name, const Streams& s, bool joined, int code) {
         name, joined ? "true" : "false", static_cast<unsigned long long>(s.sent),
         static_cast<unsigned long long>(s.delivered), static_cast<unsigned long long>(s.Lost()),
         static_cast<unsigned long long>(s.duplicated),
-        static_cast<unsigned long long>(s.outOfOrder), s.streams.size(), StatusKb("VmRSS:"),
-        StatusKb("VmHWM:"), code);
+        static_cast<unsigned long long>(s.outOfOrder), s.streams.size(), StatusKb(0, "VmRSS:"),
+        StatusKb(0, "VmHWM:"), code);
     std::fflush(stdout);
 }
 
 }  // namespace
+
+long StatusKb(long long pid, const char* field) {
+    QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid)
+                         : QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key(field);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ')[0].toLong();
+    return -1;
+}
 
 int RunPeer(const PeerOptions& o) {
     InstallStop();

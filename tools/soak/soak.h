@@ -45,6 +45,10 @@ struct DriveOptions {
     QString logs;  // a folder for every process's output ("" : none kept)
 };
 
+// A field of /proc/PID/status in kB (VmRSS:, VmHWM:); -1 when it cannot be read. pid 0: this
+// process.
+long StatusKb(long long pid, const char* field);
+
 int RunPeer(const PeerOptions& options);
 int RunStranger(const StrangerOptions& options);
 // Prints a line per row and returns 0 when the row met every target.
