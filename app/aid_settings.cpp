@@ -13,12 +13,18 @@ constexpr std::pair<const char*, bool AidSettings::*> kFlags[] = {
     {"wheelAndPan", &AidSettings::wheelAndPan}, {"rings", &AidSettings::rings},
     {"trails", &AidSettings::trails},           {"filter", &AidSettings::filter},
     {"conflicts", &AidSettings::conflicts},     {"declutter", &AidSettings::declutter},
-    {"speedLine", &AidSettings::speedLine}};
+    {"speedLine", &AidSettings::speedLine},     {"vectors", &AidSettings::vectors},
+    {"centrelines", &AidSettings::centrelines}, {"rangeBearing", &AidSettings::rangeBearing}};
 constexpr std::pair<const char*, int AidSettings::*> kNumbers[] = {
     {"filterLowFt", &AidSettings::filterLowFt},
     {"filterHighFt", &AidSettings::filterHighFt},
     {"conflictVerticalFt", &AidSettings::conflictVerticalFt},
-    {"airborneSpeedKt", &AidSettings::airborneSpeedKt}};
+    {"airborneSpeedKt", &AidSettings::airborneSpeedKt},
+    {"airborneHeightFt", &AidSettings::airborneHeightFt},
+    {"lookAheadSeconds", &AidSettings::lookAheadSeconds},
+    {"historyDots", &AidSettings::historyDots},
+    {"historySeconds", &AidSettings::historySeconds},
+    {"vectorMinutes", &AidSettings::vectorMinutes}};
 constexpr const char* kLateral = "conflictLateralNm";
 
 QSettings Store() {
@@ -36,6 +42,8 @@ AidSettings Load() {
         aids.*member = store.value(QLatin1String(key), aids.*member).toInt();
     aids.conflictLateralNm =
         store.value(QLatin1String(kLateral), aids.conflictLateralNm).toDouble();
+    // A file edited by hand, or written by another version, cannot ask the impossible.
+    radar::CheckAidSettings(aids);
     return aids;
 }
 

@@ -17,6 +17,7 @@
 #include "link/link.h"
 #include "loader/airport_area.h"
 #include "loader/form5.h"
+#include "model/airfields.h"
 #include "model/own_files.h"
 #include "model/shared_state.h"
 #include "platform/file_system.h"
@@ -59,6 +60,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     RichTextBox1 = platform::Named(new QPlainTextEdit, "RichTextBox1");
     RichTextBox1->setReadOnly(true);
     RichTextBox1->setMaximumHeight(110);
+    ListAlerts = platform::Named(new QListWidget, "ListAlerts");
+    ListAlerts->setMaximumHeight(110);
+    ListAlerts->setToolTip(QStringLiteral("Conflict alerts"));
+    ListAlerts->setVisible(Aids().conflicts);  // shown while the conflict alert is on
     Text3 = platform::Named(new QLineEdit, "Text3");
     Command1 = platform::Named(new QPushButton(QStringLiteral("Send")), "Command1");
     Command3 = platform::Named(new QPushButton(QStringLiteral("> Disconnect")), "Command3");
@@ -87,11 +92,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     controls->addWidget(Command6);
     controls->addWidget(Command2);
     controls->addStretch();
-    controls->addWidget(Label1);
-    controls->addWidget(Text1);
-    controls->addWidget(Label2);
-    controls->addWidget(Text2);
-    controls->addWidget(Label3);
+    // The pointer's coordinates on a line of their own, so that the window can open as narrow
+    // as the scope.
+    auto* coordinates = new QHBoxLayout;
+    coordinates->addWidget(Label1);
+    coordinates->addWidget(Text1);
+    coordinates->addWidget(Label2);
+    coordinates->addWidget(Text2);
+    coordinates->addWidget(Label3);
+    coordinates->addStretch();
     auto* chat = new QHBoxLayout;
     chat->addWidget(Text3, 1);
     chat->addWidget(Command1);
@@ -102,9 +111,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     layout->addLayout(top);
     layout->addWidget(Picture1, 1);
     layout->addLayout(controls);
-    layout->addWidget(RichTextBox1);
+    layout->addLayout(coordinates);
+    auto* logs = new QHBoxLayout;
+    logs->addWidget(RichTextBox1, 2);
+    logs->addWidget(ListAlerts, 1);
+    layout->addLayout(logs);
     layout->addLayout(chat);
-    resize(820, 580);
+    // The window opens with the scope at its design size; the user may make it larger.
+    layout->activate();
+    resize(minimumSizeHint());
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
@@ -147,6 +162,7 @@ void Form1::LoadSequence() {
     // screen yet, so its layout is applied first: before that the scope has Qt's default size
     // for a widget never shown, which is neither its minimum nor what the window gives it.
     layout()->activate();
+    layout()->setGeometry(rect());
     const QSize size = Picture1->minimumSize().expandedTo(Picture1->size());
     m_view.m_scopeWidthPx = size.width();
     m_view.m_scopeHeightPx = size.height();
@@ -278,12 +294,13 @@ void Form1::ProcessMessages() {
     mplink::RecordingPort recording(port, m_recorder, [this] { return m_recordClock.elapsed(); });
     mplink::LinkPort& loopPort =
         m_recorder.IsOpen() ? static_cast<mplink::LinkPort&>(recording) : port;
-    const mplink::TickResult tick = mplink::ProcessMessages(loopPort, m_linkWatchdog);
+    const auto seconds = [this] { return static_cast<double>(m_clock.elapsed()) / 1000.0; };
+    const mplink::TickResult tick = mplink::ProcessMessages(loopPort, m_linkWatchdog, seconds);
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
     if (m_recorder.IsOpen())
         m_recorder.Tick(m_recordClock.elapsed());
-    FollowTraffic(tick.heard, static_cast<double>(m_clock.elapsed()) / 1000.0);
+    FollowTraffic(tick, seconds());
     const char* text = nullptr;
     if (tick.end == mplink::TickEnd::SessionLost)
         text = "The multiplayer connection is lost, Tarvolo closes multiplayer session.";
@@ -299,30 +316,46 @@ void Form1::ProcessMessages() {
     Disconnect();
 }
 
-// Each tick's positions for the trails and speeds, and the conflict alert's new pairs.
-void Form1::FollowTraffic(const std::vector<std::string>& heard, double now) {
-    m_history.Record(model::g_traffic, model::g_trafficCount, now);
-    for (const std::string& name : heard)
-        m_history.MarkHeard(name, now);
+// Each report into its aircraft's track, whatever the table holds; the conflict alert's
+// encounters into the alert list, never into the pilots' chat.
+void Form1::FollowTraffic(const mplink::TickResult& tick, double now) {
+    for (const mplink::PositionReport& report : tick.reports)
+        m_history.Add(report.name, {report.latitude, report.longitude, report.altitude, report.t},
+                      report.player);
+    for (std::int32_t player : tick.departed)
+        m_history.Depart(player);
+    m_history.Expire(now);
+    m_blocks.Retain(m_history.Names());
+    m_now = now;
     if (auto* list = qobject_cast<Form11*>(m_trafficList.data()))
         list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
                                               model::g_airport, now));
     const radar::AidSettings& aids = Aids();
-    if (!aids.conflicts) {
+    if (aids.conflicts) {
+        m_conflicts =
+            radar::FindConflicts(m_history, aids, now, {&model::g_airfields, &model::g_airport});
+        m_alerts.Update(m_conflicts, now);
+    } else {
         m_conflicts.clear();
-        m_alerted.clear();
-        return;
+        m_alerts.Clear();
     }
-    m_conflicts = radar::FindConflicts(model::g_traffic, model::g_trafficCount, m_history, aids,
-                                       model::g_airport.elevation);
-    std::set<std::pair<std::string, std::string>> current;
-    for (const radar::Conflict& conflict : m_conflicts) {
-        const auto pair = std::minmax(conflict.nameA, conflict.nameB);
-        current.emplace(pair.first, pair.second);
-        if (!m_alerted.count({pair.first, pair.second}))
-            AppendChat(radar::ConflictLine(conflict));
+    ShowAlerts();
+}
+
+void Form1::ShowAlerts() {
+    ListAlerts->setVisible(Aids().conflicts);
+    const auto& entries = m_alerts.Entries();
+    // Newest first; encounters that have ended stay, greyed.
+    while (ListAlerts->count() > static_cast<int>(entries.size()))
+        delete ListAlerts->takeItem(ListAlerts->count() - 1);
+    while (ListAlerts->count() < static_cast<int>(entries.size()))
+        ListAlerts->addItem(QString());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const radar::AlertEntry& entry = entries[entries.size() - 1 - i];
+        QListWidgetItem* item = ListAlerts->item(static_cast<int>(i));
+        item->setText(platform::ToQt(radar::AlertText(entry)));
+        item->setForeground(entry.active ? QColor(220, 0, 0) : QColor(128, 128, 128));
     }
-    m_alerted = std::move(current);  // a pair that parted may raise the alert again
 }
 
 void Form1::ShowTrafficList() {
@@ -368,7 +401,12 @@ void Form1::SetRecording(bool on) {
 }
 
 radar::AidScene Form1::Scene() const {
-    return {Aids(), &m_history, m_conflicts};
+    radar::AidScene scene{
+        Aids(),  &m_history, m_conflicts, m_now, {&model::g_airfields, &model::g_airport},
+        m_lines, &m_blocks};
+    if (m_lineStart && m_lineEnd)
+        scene.lines.push_back({*m_lineStart, *m_lineEnd});  // the one being drawn
+    return scene;
 }
 
 void Form1::RollCall() {
@@ -490,6 +528,11 @@ void Form1::Dragged(double dx, double dy) {
 }
 
 void Form1::KeyPressed(int key) {
+    if (key == Qt::Key_Escape && !m_lines.empty()) {
+        m_lines.pop_back();  // the range and bearing line drawn last
+        Repaint();
+        return;
+    }
     if (!Aids().wheelAndPan || model::g_pointerDown)
         return;
     const double stepX = m_view.m_scopeWidthPx / 10.0;
@@ -526,7 +569,12 @@ void Form1::PointerPressed(Qt::MouseButton button, double x, double y) {
     // The pointer's position as the single-precision values pointer events carry.
     x = static_cast<float>(x);
     y = static_cast<float>(y);
+    m_pointerLon = x;
+    m_pointerLat = y;
+    if (button == Qt::LeftButton && AidPressed(x, y))
+        return;
     if (button == Qt::LeftButton) {
+        m_pressedAt = radar::Geo_To_Pixel(m_view, y, x);
         m_measureStartLat = y;
         m_measureStartLon = x;
         model::g_pointerDown = true;
@@ -537,11 +585,29 @@ void Form1::PointerPressed(Qt::MouseButton button, double x, double y) {
 }
 
 void Form1::PointerReleased(Qt::MouseButton button) {
+    // Where the button came up, as the single-precision values pointer events carry.
+    m_pointerLon = static_cast<float>(Picture1->LastPointer().longitude);
+    m_pointerLat = static_cast<float>(Picture1->LastPointer().latitude);
+    if (button == Qt::LeftButton && AidReleased(m_pointerLon, m_pointerLat))
+        return;
     if (button == Qt::LeftButton) {
         m_measureStartLat = 0;
         m_measureStartLon = 0;
         model::g_pointerDown = false;
         Timer2->start();
+        // A click on a range and bearing line takes it away.
+        const radar::Pixel at = radar::Geo_To_Pixel(m_view, m_pointerLat, m_pointerLon);
+        const bool click = m_pressedAt && std::abs(at.x - m_pressedAt->x) <= 2 &&
+                           std::abs(at.y - m_pressedAt->y) <= 2;
+        m_pressedAt.reset();
+        if (click && !m_lines.empty()) {
+            const auto targets =
+                radar::PositionsOf(model::g_traffic, model::g_trafficCount, m_history);
+            if (const auto line = radar::LineNear(m_view, m_lines, targets, at.x, at.y)) {
+                m_lines.erase(m_lines.begin() + static_cast<std::ptrdiff_t>(*line));
+                Repaint();
+            }
+        }
     }
 }
 
@@ -564,6 +630,10 @@ void Form1::PointerMoved(double x, double y) {
     Label2->setText(QString::fromStdString(texts.longitudeLetter));
     Text2->setText(QString::fromStdString(texts.latitude));
     Label3->setText(QString::fromStdString(texts.latitudeLetter));
+    m_pointerLon = x;
+    m_pointerLat = y;
+    if (AidMoved(x, y))
+        return;
 
     if (model::g_pointerDown) {
         {

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/link.h"
 #include "link/recording.h"
 #include "radar/aids.h"
 #include "radar/airspace_painter.h"
@@ -54,6 +56,7 @@ public:
     QPushButton* Command1;         // "Send"
     QPushButton* Command3;         // "> Disconnect"
     QToolBar* Toolbar1;
+    QListWidget* ListAlerts;  // the conflict alert's encounters, beside the chat log
 
     // The toolbar's buttons by index, 1 to 5.
     QAction* ToolbarButton(int index) const;
@@ -65,6 +68,9 @@ public:
     const radar::AirspaceSelection& Selection() const { return m_selection; }
     const radar::TrafficHistory& History() const { return m_history; }
     const std::vector<radar::Conflict>& Conflicts() const { return m_conflicts; }
+    const radar::AlertLog& Alerts() const { return m_alerts; }
+    const radar::BlockMemory& Blocks() const { return m_blocks; }
+    const std::vector<radar::RangeBearingLine>& RangeBearingLines() const { return m_lines; }
     const std::string& Highlighted() const { return m_highlight; }
     bool Recording() const { return m_recorder.IsOpen(); }
 
@@ -107,7 +113,14 @@ private:
     void Dragged(double dx, double dy);
     void KeyPressed(int key);
     radar::AidScene Scene() const;
-    void FollowTraffic(const std::vector<std::string>& heard, double now);
+    void FollowTraffic(const mplink::TickResult& tick, double now);
+    void ShowAlerts();
+    // Range and bearing lines and dragged blocks (form1_aids.cpp): true when the pointer
+    // event was theirs.
+    bool AidPressed(double x, double y);
+    bool AidMoved(double x, double y);
+    bool AidReleased(double x, double y);
+    std::optional<std::string> TargetAt(radar::Pixel at) const;
     // Replay (form1_replay.cpp): one recorded tick through the message loop, and the bar's
     // controls.
     bool ReplayStep();
@@ -120,7 +133,16 @@ private:
     radar::View m_view;
     radar::TrafficHistory m_history;
     std::vector<radar::Conflict> m_conflicts;
-    std::set<std::pair<std::string, std::string>> m_alerted;  // pairs already in the chat log
+    radar::AlertLog m_alerts;
+    mutable radar::BlockMemory m_blocks;  // the blocks' places, kept by each repaint
+    std::vector<radar::RangeBearingLine> m_lines;
+    std::optional<radar::LineEnd> m_lineStart;  // Shift and the left button went down here
+    std::optional<radar::LineEnd> m_lineEnd;    // where the line being drawn ends for now
+    std::optional<std::string> m_blockDragged;  // the block the left button holds
+    std::optional<radar::Pixel> m_pressedAt;    // where the left button went down
+    double m_pointerLon = 0;                    // the pointer's last position
+    double m_pointerLat = 0;
+    double m_now = 0;  // the traffic's clock, seconds
     QElapsedTimer m_clock;
     QPointer<QWidget> m_trafficList;
     std::string m_highlight;  // the callsign selected in the traffic list

@@ -2,8 +2,10 @@
 
 #include <QCloseEvent>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/aid_settings.h"
 #include "loader/form5.h"
@@ -41,10 +43,17 @@ Form10::Form10(QWidget* parent) : QWidget(parent) {
     // The aids change at once like the display flags, and are saved as they change.
     radar::AidSettings& aids = Aids();
     auto* aidFrame = platform::Named(new QGroupBox(QStringLiteral("Controller Aids")), "Frame2");
-    auto* aidRows = new QFormLayout(aidFrame);
+    // Two columns: what is drawn on the left, the filter and the alert on the right.
+    auto* columns = new QGridLayout(aidFrame);
+    auto* drawnRows = new QFormLayout;
+    auto* alertRows = new QFormLayout;
+    columns->addLayout(drawnRows, 0, 0);
+    columns->addLayout(alertRows, 0, 1);
+    QFormLayout* aidRows = drawnRows;
     auto aid = [&](const char* name, const char* caption, bool& flag) {
         auto* box = platform::Named(new QCheckBox(QString::fromLatin1(caption)), name);
         box->setChecked(flag);
+        box->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);  // as wide as its caption
         connect(box, &QCheckBox::toggled, this, [&flag](bool on) {
             flag = on;
             SaveAids();
@@ -52,12 +61,25 @@ Form10::Form10(QWidget* parent) : QWidget(parent) {
         aidRows->addRow(box);
         return box;
     };
-    auto feet = [&](const char* name, const char* caption, int& value, int low, int high) {
+    LabelAidProblem = platform::Named(new QLabel, "LabelAidProblem");
+    LabelAidProblem->setStyleSheet(QStringLiteral("color: #c00000"));
+    LabelAidProblem->setWordWrap(true);
+    // A value that cannot be is refused: the box goes back to what it was and says why.
+    using Refusal = std::function<QString(int)>;
+    auto feet = [&](const char* name, const char* caption, int& value, int low, int high,
+                    Refusal refuse = {}) {
         auto* spin = platform::Named(new QSpinBox, name);
         spin->setRange(low, high);
         spin->setSingleStep(100);
         spin->setValue(value);
-        connect(spin, &QSpinBox::valueChanged, this, [&value](int v) {
+        connect(spin, &QSpinBox::valueChanged, this, [this, spin, &value, refuse](int v) {
+            if (const QString why = refuse ? refuse(v) : QString(); !why.isEmpty()) {
+                const QSignalBlocker quiet(spin);
+                spin->setValue(value);
+                LabelAidProblem->setText(why);
+                return;
+            }
+            LabelAidProblem->clear();
             value = v;
             SaveAids();
         });
@@ -67,9 +89,24 @@ Form10::Form10(QWidget* parent) : QWidget(parent) {
     CheckWheel = aid("CheckWheel", "Wheel Zoom and Panning", aids.wheelAndPan);
     CheckRings = aid("CheckRings", "Range Rings", aids.rings);
     CheckTrails = aid("CheckTrails", "History Trails", aids.trails);
+    aidRows = alertRows;
     CheckFilter = aid("CheckFilter", "Altitude Filter", aids.filter);
-    FilterLow = feet("FilterLow", "Lowest altitude (ft):", aids.filterLowFt, -2000, 99900);
-    FilterHigh = feet("FilterHigh", "Highest altitude (ft):", aids.filterHighFt, -2000, 99900);
+    FilterLow =
+        feet("FilterLow", "Lowest altitude (ft):", aids.filterLowFt, -2000, 99900, [&aids](int v) {
+            return v > aids.filterHighFt ? QStringLiteral(
+                                               "The lowest altitude cannot be above the "
+                                               "highest (%1 ft).")
+                                               .arg(aids.filterHighFt)
+                                         : QString();
+        });
+    FilterHigh = feet(
+        "FilterHigh", "Highest altitude (ft):", aids.filterHighFt, -2000, 99900, [&aids](int v) {
+            return v < aids.filterLowFt ? QStringLiteral(
+                                              "The highest altitude cannot be below the "
+                                              "lowest (%1 ft).")
+                                              .arg(aids.filterLowFt)
+                                        : QString();
+        });
     CheckConflict = aid("CheckConflict", "Conflict Alert", aids.conflicts);
     ConflictLateral = platform::Named(new QDoubleSpinBox, "ConflictLateral");
     ConflictLateral->setRange(0.5, 20);
@@ -85,8 +122,32 @@ Form10::Form10(QWidget* parent) : QWidget(parent) {
         feet("ConflictVertical", "And within (ft):", aids.conflictVerticalFt, 100, 10000);
     AirborneSpeed = feet("AirborneSpeed", "Airborne above (kt):", aids.airborneSpeedKt, 0, 500);
     AirborneSpeed->setSingleStep(5);
+    AirborneHeight =
+        feet("AirborneHeight", "Or above the nearest field (ft):", aids.airborneHeightFt, 0, 5000);
+    LookAhead = feet("LookAhead", "Looking ahead (s):", aids.lookAheadSeconds, 0, 600);
+    LookAhead->setSingleStep(10);
+    aidRows = drawnRows;
     CheckDeclutter = aid("CheckDeclutter", "Uncluttered Data Blocks", aids.declutter);
     CheckSpeed = aid("CheckSpeed", "Speed and Trend Line", aids.speedLine);
+    HistoryDots = feet("HistoryDots", "History dots:", aids.historyDots, 1, 20);
+    HistoryDots->setSingleStep(1);
+    HistorySeconds = feet("HistorySeconds", "Every (s):", aids.historySeconds, 1, 60);
+    HistorySeconds->setSingleStep(1);
+    CheckVectors = aid("CheckVectors", "Predicted Vectors", aids.vectors);
+    VectorMinutes = platform::Named(new QComboBox, "VectorMinutes");
+    const int minutes[] = {1, 2, 5};
+    for (int m : minutes)
+        VectorMinutes->addItem(QStringLiteral("%1 min").arg(m), m);
+    VectorMinutes->setCurrentIndex(std::max(0, VectorMinutes->findData(aids.vectorMinutes)));
+    connect(VectorMinutes, &QComboBox::currentIndexChanged, this, [this, &aids](int) {
+        aids.vectorMinutes = VectorMinutes->currentData().toInt();
+        SaveAids();
+    });
+    aidRows->addRow(QStringLiteral("Vector length:"), VectorMinutes);
+    CheckCentrelines = aid("CheckCentrelines", "Runway Centrelines", aids.centrelines);
+    CheckRangeBearing =
+        aid("CheckRangeBearing", "Range and Bearing Lines (Shift + drag)", aids.rangeBearing);
+    columns->addWidget(LabelAidProblem, 1, 0, 1, 2);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);

@@ -4,7 +4,9 @@
 // controller aids' switches and thresholds, kept in Tarvolo's own settings file.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QWidget>
@@ -37,6 +39,15 @@ public:
     QSpinBox* AirborneSpeed;          // knots
     QCheckBox* CheckDeclutter;        // "Uncluttered Data Blocks"
     QCheckBox* CheckSpeed;            // "Speed and Trend Line"
+    QSpinBox* HistoryDots;            // how many history dots
+    QSpinBox* HistorySeconds;         // seconds between them
+    QSpinBox* LookAhead;              // seconds the conflict alert looks ahead
+    QSpinBox* AirborneHeight;         // feet above the nearest field
+    QCheckBox* CheckVectors;          // "Predicted Vectors"
+    QComboBox* VectorMinutes;         // "1 min", "2 min", "5 min"
+    QCheckBox* CheckCentrelines;      // "Runway Centrelines"
+    QCheckBox* CheckRangeBearing;     // "Range and Bearing Lines (Shift + drag)"
+    QLabel* LabelAidProblem;          // why a value was refused
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -59,11 +59,12 @@ bool Form1::ReplayStep() {
     }
     const mplink::RecordedTick& recorded = m_replay->ticks[m_replayNext++];
     m_replayPort.Load(recorded);
-    const mplink::TickResult tick = mplink::ProcessMessages(m_replayPort, m_linkWatchdog);
+    const mplink::TickResult tick = mplink::ProcessMessages(
+        m_replayPort, m_linkWatchdog, [this] { return m_replayPort.TakenSeconds(); });
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
     // The recording's own clock: speeds come out right at any replay speed.
-    FollowTraffic(tick.heard, static_cast<double>(recorded.ms) / 1000.0);
+    FollowTraffic(tick, static_cast<double>(recorded.ms) / 1000.0);
     if (tick.end != mplink::TickEnd::Normal) {
         AppendChat(tick.end == mplink::TickEnd::Removed ? "(the host removed the recorder here)"
                                                         : "(the session was lost here)");
@@ -84,7 +85,8 @@ void Form1::ReplaySeek(int tick) {
         mplink::ClearTraffic();
         m_history.Clear();
         m_conflicts.clear();
-        m_alerted.clear();
+        m_alerts.Clear();
+        m_lines.clear();
         m_linkWatchdog = mplink::kWatchdogSeconds;
         RichTextBox1->clear();
     }

@@ -113,27 +113,48 @@ void Repaint(benchmark::State& state) {
     }
 }
 
-// The same repaint with every controller aid on: rings, six-point trails, the conflict alert,
-// decluttered blocks with their speed line. The history and conflicts are made per message-loop
-// tick, not per repaint, so they are made once here.
-void RepaintWithAids(benchmark::State& state) {
-    const radar::View view = ViewAt(static_cast<int>(state.range(0)));
+// The same repaint with every controller aid on: rings, centrelines, history dots, vectors,
+// two range and bearing lines, the predictive conflict alert, decluttered blocks with their
+// speed line. Histories and conflicts are made per message-loop tick, not per repaint, so they
+// are made once here: a minute of reports, one a second.
+radar::TrafficHistory MinuteOfReports(int aircraft) {
     radar::TrafficHistory history;
-    for (int tick = 0; tick <= 6; ++tick) {
-        for (int i = 1; i <= 40; ++i) {
-            const model::TrafficEntry& row = model::g_traffic[static_cast<std::size_t>(i)];
-            history.Add(row.name, {row.latitude - 0.002 * (6 - tick), row.longitude,
-                                   row.altitude - 50 * (6 - tick), static_cast<double>(tick)});
+    for (int t = 0; t <= 60; ++t) {
+        for (int i = 1; i <= aircraft; ++i) {
+            const model::TrafficEntry& row = model::g_traffic[static_cast<std::size_t>(
+                (i - 1) % static_cast<int>(model::kTrafficRows - 1) + 1)];
+            const double offset = 0.01 * (i / 40);
+            history.Add(row.name + (i > 40 ? std::to_string(i) : std::string()),
+                        {row.latitude - 0.0006 * (60 - t) + offset, row.longitude + offset,
+                         row.altitude - 15 * (60 - t), static_cast<double>(t)});
         }
     }
+    return history;
+}
+
+radar::AidSettings EveryAid() {
+    radar::AidSettings aids;
+    aids.rings = aids.trails = aids.conflicts = aids.centrelines = aids.vectors = true;
+    aids.declutter = aids.speedLine = true;
+    aids.conflictLateralNm = 15;  // some pairs in alert
+    aids.conflictVerticalFt = 5000;
+    return aids;
+}
+
+void RepaintWithAids(benchmark::State& state) {
+    const radar::View view = ViewAt(static_cast<int>(state.range(0)));
+    const radar::TrafficHistory history = MinuteOfReports(40);
+    radar::BlockMemory blocks;
     radar::AidScene scene;
-    scene.settings.rings = scene.settings.trails = scene.settings.conflicts = true;
-    scene.settings.declutter = scene.settings.speedLine = true;
-    scene.settings.conflictLateralNm = 15;  // some pairs in alert
-    scene.settings.conflictVerticalFt = 5000;
+    scene.settings = EveryAid();
     scene.history = &history;
-    scene.conflicts = radar::FindConflicts(model::g_traffic, 40, history, scene.settings,
-                                           model::g_airport.elevation);
+    scene.now = 60;
+    scene.ground = {&model::g_airfields, &model::g_airport};
+    scene.blocks = &blocks;
+    scene.lines = {{{model::g_traffic[1].name, 0, 0}, {model::g_traffic[2].name, 0, 0}},
+                   {{model::g_traffic[3].name, 0, 0},
+                    {"", model::g_airport.latitude, model::g_airport.longitude}}};
+    scene.conflicts = radar::FindConflicts(history, scene.settings, 60, scene.ground);
     state.counters["conflicts"] = static_cast<double>(scene.conflicts.size());
     QImage picture(kWidth, kHeight, QImage::Format_RGB32);
     for (auto _ : state) {
@@ -143,6 +164,20 @@ void RepaintWithAids(benchmark::State& state) {
         radar::Redraw_Scope(canvas, view, {});
         radar::DrawTrafficLayer(canvas, view, &scene);
     }
+}
+
+// The predictive conflict search of one message-loop tick over 200 aircraft.
+void ConflictSearch(benchmark::State& state) {
+    const radar::TrafficHistory history = MinuteOfReports(static_cast<int>(state.range(0)));
+    const radar::AidSettings aids = EveryAid();
+    std::size_t found = 0;
+    for (auto _ : state) {
+        const auto conflicts =
+            radar::FindConflicts(history, aids, 60, {&model::g_airfields, &model::g_airport});
+        found = conflicts.size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["conflicts"] = static_cast<double>(found);
 }
 
 // The same primitives, recorded once, drawn with QPainter calls and nothing else.
@@ -196,6 +231,13 @@ BENCHMARK(Repaint)
 BENCHMARK(RepaintWithAids)
     ->Arg(9)
     ->Arg(16)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.3)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(ConflictSearch)
+    ->Arg(40)
+    ->Arg(200)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.3)
     ->Repetitions(5)

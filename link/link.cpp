@@ -82,8 +82,8 @@ void Announce(LinkPort& port, std::int32_t playerId) {
     table[static_cast<std::size_t>(model::g_trafficCount)].name = name;
 }
 
-void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t fixAt,
-              std::vector<std::string>& heard) {
+void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t fixAt, double taken,
+              std::vector<PositionReport>& reports) {
     const auto attitude = Long(m, fixAt);
     const auto latitude = Long(m, fixAt + 4);
     const auto longitude = Long(m, fixAt + 8);
@@ -92,10 +92,10 @@ void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t f
     if (!attitude || !latitude || !longitude || !altitude || !Short(m, fixAt + 20))
         return;
     const std::string name = port.GetPlayerFriendlyName(sender);
-    heard.push_back(name);
     const std::vector<model::TrafficEntry*> rows = RowsNamed(name);
     const double lat = LatitudeOfWord(*latitude);
     const double lon = LongitudeOfWord(*longitude);
+    reports.push_back({name, sender, lat, lon, AltitudeOfWord(*altitude), taken});
     const double trueHeading = Attitude_To_Heading(*attitude);
     for (model::TrafficEntry* row : rows) {
         row->latitude = lat;
@@ -198,7 +198,8 @@ std::string ChatText(const Bytes& message) {
                        message.begin() + 8 + static_cast<std::ptrdiff_t>(size - 1));
 }
 
-TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog) {
+TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog,
+                           const std::function<double()>& clock) {
     TickResult result;
     if (watchdog >= 1 && watchdog <= kWatchdogSeconds) {
         --watchdog;
@@ -216,6 +217,7 @@ TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog) {
             std::int32_t from = 0;
             std::int32_t to = 0;
             const Bytes m = port.Receive(from, to);
+            const double taken = clock ? clock() : 0;
             --n;
             const auto type = Long(m, 0);
             if (!type || !Long(m, 4))
@@ -245,11 +247,11 @@ TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog) {
                     return result;
                 case MP_POSITION:
                     if (model::g_sessionJoined)
-                        Position(port, from, m, 20, result.heard);
+                        Position(port, from, m, 20, taken, result.reports);
                     break;
                 case MP_POSITION_LONG:
                     if (model::g_sessionJoined)
-                        Position(port, from, m, 36, result.heard);
+                        Position(port, from, m, 36, taken, result.reports);
                     break;
                 case MP_CHAT: {
                     const std::string text = ChatText(m);
@@ -258,7 +260,11 @@ TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog) {
                     break;
                 }
                 default:
-                    break;  // other types and DirectPlay's own notices
+                    // Other types and DirectPlay's own notices; a departure is noted for the
+                    // aids, the table is left as it is.
+                    if (from == 0 && *type == kPlayerLeftNotice)
+                        result.departed.push_back(*Long(m, 4));
+                    break;
             }
         }
     } catch (const dp::DirectPlayError&) {

@@ -6,6 +6,7 @@
 // `tarvolo-tool watch` drive it from their timers.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -77,14 +78,30 @@ Bytes ChatMessage(std::string_view ansiText);    // 8 + 3n bytes, declared paylo
 // to what arrived; empty when m is at most 1.
 std::string ChatText(const Bytes& message);
 
+// DirectPlay's notice that a player left the session (from player 0: type, then the ID).
+inline constexpr std::int32_t kPlayerLeftNotice = 0x0005;
+
+// A position as the loop read it, whether or not its sender has a row yet.
+struct PositionReport {
+    std::string name;
+    std::int32_t player = 0;
+    double latitude = 0;
+    double longitude = 0;
+    std::int32_t altitude = 0;
+    double t = 0;  // the clock when the message was taken from the queue, seconds
+};
+
 // One tick of the main window's message loop.
 enum class TickEnd { Normal, SessionLost, Removed };
 struct TickResult {
     TickEnd end = TickEnd::Normal;
-    std::vector<std::string> chatLines;  // "name: text", for the chat log in this order
-    std::vector<std::string> heard;      // the senders of the tick's positions, by name
+    std::vector<std::string> chatLines;   // "name: text", for the chat log in this order
+    std::vector<PositionReport> reports;  // the tick's positions, in the order taken
+    std::vector<std::int32_t> departed;   // players DirectPlay told have left
 };
-TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog);
+// `clock` (seconds) stamps each position as its message is taken; without it they read 0.
+TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog,
+                           const std::function<double()>& clock = {});
 
 // The Connection window's wait for the host's answer (one tick).
 enum class JoinAnswer { Waiting, Accepted, Refused };

@@ -280,6 +280,10 @@ Bytes ReplayPort::Receive(std::int32_t& from, std::int32_t& to) {
     return message.data;
 }
 
+double ReplayPort::TakenSeconds() const {
+    return m_next == 0 ? 0 : static_cast<double>(m_messages[m_next - 1].ms) / 1000.0;
+}
+
 std::string ReplayPort::GetPlayerFriendlyName(std::int32_t playerId) {
     // The loop asks for the names it asked for then, in the same order.
     for (std::size_t i = m_nextLookup; i < m_lookups.size(); ++i) {

@@ -103,6 +103,8 @@ public:
     Bytes Receive(std::int32_t& from, std::int32_t& to) override;
     std::string GetPlayerFriendlyName(std::int32_t playerId) override;
     void Send(std::int32_t from, std::int32_t to, const Bytes& message) override;
+    // When the message served last was taken in the recorded session, seconds.
+    double TakenSeconds() const;
 
 private:
     std::vector<RecordedMessage> m_messages;

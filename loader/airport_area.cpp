@@ -1,5 +1,7 @@
 #include "loader/airport_area.h"
 
+#include "model/airfields.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -147,6 +149,17 @@ bool LoadAirport(std::int64_t index, const LoadProgress& progress) {
     }
     model::g_airport = g_airports[static_cast<std::size_t>(index)];
     loadedIndex = index;
+    // Where each field is and how high stays when the database goes: the conflict alert asks
+    // which field an aircraft is over.
+    std::vector<model::Airfield> fields;
+    const std::size_t used =
+        std::min(static_cast<std::size_t>(std::max(g_airportCount, 0)) + 1, g_airports.size());
+    fields.reserve(used);
+    for (std::size_t i = 0; i < used; ++i)
+        if (!g_airports[i].name.empty())
+            fields.push_back(
+                {g_airports[i].latitude, g_airports[i].longitude, g_airports[i].elevation});
+    model::g_airfields = model::AirfieldIndex(std::move(fields));
     ReleaseDatabase();
 
     status("Looking for Airspace...");

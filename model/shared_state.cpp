@@ -1,5 +1,7 @@
 #include "model/shared_state.h"
 
+#include "model/airfields.h"
+
 namespace model {
 
 SettingsRecord g_settings;
@@ -55,6 +57,7 @@ void ResetSharedState() {
     g_magvarTable.fill(0);
 
     g_airport = {};
+    g_airfields = {};
     g_airspaces.clear();
     g_airspaceCount = 0;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
 #include "radar/scope.h"
 #include "radar/scope_style.h"
@@ -13,32 +14,17 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRadians = kPi / 180;
-constexpr platform::Rgb kRingGrey{80, 80, 80};
 constexpr platform::Rgb kAlertRed{255, 40, 40};
-constexpr int kAirborneHeightFt = 300;
-constexpr int kLevelFpm = 200;  // within it either way an aircraft flies level
-constexpr int kMaxRings = 10;
+
+int LastRow(std::int16_t count) {
+    return std::clamp<int>(count, 0, static_cast<int>(model::kTrafficRows) - 1);
+}
 
 std::string Fixed(double value, int decimals) {
     char text[32];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
-
-int LastRow(std::int16_t count) {
-    return std::clamp<int>(count, 0, static_cast<int>(model::kTrafficRows) - 1);
-}
-
-struct Box {
-    int left, top, right, bottom;  // right and bottom outside
-
-    // The area both boxes cover, in square pixels.
-    long Overlap(const Box& other) const {
-        const long w = std::min(right, other.right) - std::max(left, other.left);
-        const long h = std::min(bottom, other.bottom) - std::max(top, other.top);
-        return w > 0 && h > 0 ? w * h : 0;
-    }
-};
 
 platform::Rgb Faded(platform::Rgb colour, int age, int steps) {
     auto part = [&](std::uint8_t c) {
@@ -47,83 +33,51 @@ platform::Rgb Faded(platform::Rgb colour, int age, int steps) {
     return {part(colour.red), part(colour.green), part(colour.blue)};
 }
 
+void Clamp(std::vector<std::string>& fixes, int& value, int low, int high, const char* what) {
+    if (value >= low && value <= high)
+        return;
+    const int taken = std::clamp(value, low, high);
+    fixes.push_back(std::string(what) + " " + std::to_string(value) + " is out of range (" +
+                    std::to_string(low) + " to " + std::to_string(high) +
+                    "): " + std::to_string(taken) + " taken.");
+    value = taken;
+}
+
 }  // namespace
 
-void TrafficHistory::Record(const TrafficRows& rows, std::int16_t count, double t) {
-    std::map<std::string, std::deque<TrackPoint>> seen;
-    std::map<std::string, Heard> heard;
-    for (int i = 1; i <= LastRow(count); ++i) {
-        const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
-        if (row.name.empty() || (row.latitude == 0 && row.longitude == 0))
-            continue;  // no position yet
-        const Heard now{t, row.latitude, row.longitude, row.heading, row.altitude};
-        auto before = m_heard.find(row.name);
-        const bool same = before != m_heard.end() && before->second.latitude == now.latitude &&
-                          before->second.longitude == now.longitude &&
-                          before->second.heading == now.heading &&
-                          before->second.altitude == now.altitude;
-        heard[row.name] = same ? before->second : now;
-        auto track = m_tracks.extract(row.name);
-        std::deque<TrackPoint>& points = seen[row.name];
-        if (!track.empty())
-            points = std::move(track.mapped());
-        points.push_back({row.latitude, row.longitude, row.altitude, t});
-        while (points.size() > kTrailDots + 1)
-            points.pop_front();
+std::vector<std::string> CheckAidSettings(AidSettings& aids) {
+    std::vector<std::string> fixes;
+    Clamp(fixes, aids.historyDots, 1, 20, "History dots");
+    Clamp(fixes, aids.historySeconds, 1, 60, "The history interval (s)");
+    Clamp(fixes, aids.filterLowFt, -2000, 99900, "The lowest altitude (ft)");
+    Clamp(fixes, aids.filterHighFt, -2000, 99900, "The highest altitude (ft)");
+    if (aids.filterLowFt > aids.filterHighFt) {
+        fixes.push_back("The lowest altitude was above the highest: the two exchanged.");
+        std::swap(aids.filterLowFt, aids.filterHighFt);
     }
-    m_tracks = std::move(seen);
-    m_heard = std::move(heard);
-}
-
-void TrafficHistory::MarkHeard(const std::string& name, double t) {
-    if (auto it = m_heard.find(name); it != m_heard.end())
-        it->second.t = std::max(it->second.t, t);
-}
-
-std::optional<double> TrafficHistory::SecondsSinceHeard(const std::string& name, double now) const {
-    auto it = m_heard.find(name);
-    if (it == m_heard.end())
-        return std::nullopt;
-    return now - it->second.t;
-}
-
-void TrafficHistory::Add(const std::string& name, const TrackPoint& point) {
-    std::deque<TrackPoint>& points = m_tracks[name];
-    points.push_back(point);
-    while (points.size() > kTrailDots + 1)
-        points.pop_front();
-}
-
-const std::deque<TrackPoint>& TrafficHistory::Track(const std::string& name) const {
-    static const std::deque<TrackPoint> kNone;
-    auto it = m_tracks.find(name);
-    return it == m_tracks.end() ? kNone : it->second;
-}
-
-std::optional<double> TrafficHistory::GroundSpeedKt(const std::string& name) const {
-    const auto& track = Track(name);
-    if (track.size() < 2 || track.back().t <= track.front().t)
-        return std::nullopt;
-    const double nm = DistanceNm(track.front().latitude, track.front().longitude,
-                                 track.back().latitude, track.back().longitude);
-    return nm / ((track.back().t - track.front().t) / 3600);
-}
-
-std::optional<double> TrafficHistory::VerticalSpeedFpm(const std::string& name) const {
-    const auto& track = Track(name);
-    if (track.size() < 2 || track.back().t <= track.front().t)
-        return std::nullopt;
-    return (track.back().altitude - track.front().altitude) /
-           ((track.back().t - track.front().t) / 60);
-}
-
-Trend TrafficHistory::TrendOf(const std::string& name) const {
-    const auto fpm = VerticalSpeedFpm(name);
-    if (!fpm)
-        return Trend::Unknown;
-    return *fpm > kLevelFpm    ? Trend::Climbing
-           : *fpm < -kLevelFpm ? Trend::Descending
-                               : Trend::Level;
+    if (!std::isfinite(aids.conflictLateralNm) || aids.conflictLateralNm < 0.5 ||
+        aids.conflictLateralNm > 20) {
+        const double taken = std::isfinite(aids.conflictLateralNm) && aids.conflictLateralNm > 0
+                                 ? std::clamp(aids.conflictLateralNm, 0.5, 20.0)
+                                 : AidSettings{}.conflictLateralNm;
+        fixes.push_back("The lateral minimum must be from 0.5 to 20 nm: " + Fixed(taken, 1) +
+                        " nm taken.");
+        aids.conflictLateralNm = taken;
+    }
+    if (aids.conflictVerticalFt <= 0) {
+        fixes.push_back("The vertical minimum must be above 0 ft: 1000 ft taken.");
+        aids.conflictVerticalFt = AidSettings{}.conflictVerticalFt;
+    }
+    Clamp(fixes, aids.conflictVerticalFt, 100, 10000, "The vertical minimum (ft)");
+    Clamp(fixes, aids.lookAheadSeconds, 0, 600, "The look-ahead (s)");
+    Clamp(fixes, aids.airborneSpeedKt, 0, 500, "The airborne speed (kt)");
+    Clamp(fixes, aids.airborneHeightFt, 0, 5000, "The airborne height (ft)");
+    if (aids.vectorMinutes != 1 && aids.vectorMinutes != 2 && aids.vectorMinutes != 5) {
+        const int taken = aids.vectorMinutes < 2 ? 1 : aids.vectorMinutes < 4 ? 2 : 5;
+        fixes.push_back("Vectors are 1, 2 or 5 minutes long: " + std::to_string(taken) + " taken.");
+        aids.vectorMinutes = taken;
+    }
+    return fixes;
 }
 
 double DistanceNm(double lat1, double lon1, double lat2, double lon2) {
@@ -139,146 +93,43 @@ bool PassesFilter(const model::TrafficEntry& row, const AidSettings& aids) {
     return !aids.filter || (row.altitude >= aids.filterLowFt && row.altitude <= aids.filterHighFt);
 }
 
-std::vector<Conflict> FindConflicts(const TrafficRows& rows, std::int16_t count,
-                                    const TrafficHistory& history, const AidSettings& aids,
-                                    std::int32_t fieldElevationFt) {
-    auto airborne = [&](const model::TrafficEntry& row) {
-        const auto speed = history.GroundSpeedKt(row.name);
-        return (speed && *speed > aids.airborneSpeedKt) ||
-               row.altitude > fieldElevationFt + kAirborneHeightFt;
-    };
-    std::vector<int> candidates;
+TargetPositions PositionsOf(const TrafficRows& rows, std::int16_t count,
+                            const TrafficHistory& history) {
+    TargetPositions positions;
+    std::set<std::string> placed;
     for (int i = 1; i <= LastRow(count); ++i) {
         const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
-        if (!row.name.empty() && PassesFilter(row, aids) && airborne(row))
-            candidates.push_back(i);
+        if (row.name.empty() || (row.latitude == 0 && row.longitude == 0))
+            continue;  // no position yet
+        if (placed.insert(row.name).second)
+            positions.emplace_back(row.name,
+                                   TrackPoint{row.latitude, row.longitude, row.altitude, 0});
     }
-    std::vector<Conflict> found;
-    for (std::size_t a = 0; a < candidates.size(); ++a) {
-        for (std::size_t b = a + 1; b < candidates.size(); ++b) {
-            const model::TrafficEntry& one = rows[static_cast<std::size_t>(candidates[a])];
-            const model::TrafficEntry& two = rows[static_cast<std::size_t>(candidates[b])];
-            const double lateral =
-                DistanceNm(one.latitude, one.longitude, two.latitude, two.longitude);
-            const std::int32_t vertical = std::abs(one.altitude - two.altitude);
-            if (lateral < aids.conflictLateralNm && vertical < aids.conflictVerticalFt)
-                found.push_back(
-                    {candidates[a], candidates[b], one.name, two.name, lateral, vertical});
-        }
-    }
-    return found;
-}
-
-std::string ConflictLine(const Conflict& conflict) {
-    return "CONFLICT " + conflict.nameA + " / " + conflict.nameB + " " +
-           Fixed(conflict.lateralNm, 1) + " nm " + std::to_string(conflict.verticalFt) + " ft";
-}
-
-RingPlan PlanRings(const View& view, double latitude) {
-    RingPlan plan;
-    const double spanLon = std::abs(view.m_viewRight - view.m_viewLeft);
-    const double spanLat = std::abs(view.m_viewTop - view.m_viewBottom);
-    if (spanLon <= 0 || spanLat <= 0 || view.m_scopeWidthPx <= 0 || view.m_scopeHeightPx <= 0)
-        return plan;
-    const double perNmX =
-        view.m_scopeWidthPx / spanLon / 60 / std::max(std::cos(latitude * kRadians), 0.01);
-    const double perNmY = view.m_scopeHeightPx / spanLat / 60;
-    // Where a 5 nm ring would reach beyond the scope, rings come every mile.
-    if (5 * perNmX > view.m_scopeWidthPx / 2.0 || 5 * perNmY > view.m_scopeHeightPx / 2.0)
-        plan.spacingNm = 1;
-    for (int ring = 1; ring <= kMaxRings; ++ring) {
-        const int rx = static_cast<int>(std::lround(ring * plan.spacingNm * perNmX));
-        const int ry = static_cast<int>(std::lround(ring * plan.spacingNm * perNmY));
-        if (rx < 4 && ry < 4)
-            continue;  // too small to tell from the airport's own marks
-        if (rx > view.m_scopeWidthPx && ry > view.m_scopeHeightPx)
-            break;
-        plan.radiiPx.emplace_back(rx, ry);
-    }
-    return plan;
-}
-
-void DrawRings(platform::Canvas& canvas, const View& view, const model::AirportRecord& airport) {
-    const RingPlan plan = PlanRings(view, airport.latitude);
-    const Pixel centre = Geo_To_Pixel(view, airport.latitude, airport.longitude);
-    canvas.SetPen(kRingGrey, 1, platform::PenStyle::Solid);
-    canvas.SetFill(kScopeBlack, false);
-    for (std::size_t i = 0; i < plan.radiiPx.size(); ++i) {
-        const auto [rx, ry] = plan.radiiPx[i];
-        canvas.Ellipse(centre.x - rx, centre.y - ry, centre.x + rx, centre.y + ry);
-        const int nm = static_cast<int>(i + 1) * plan.spacingNm;
-        canvas.Text(centre.x + 3, centre.y - ry + 1, std::to_string(nm) + " nm");
-    }
-    SetScopeDefaults(canvas);
-}
-
-std::vector<BlockPlace> PlaceBlocks(const std::vector<Pixel>& dots,
-                                    const std::vector<std::pair<int, int>>& sizes, int dotRadius) {
-    const int r = dotRadius;
-    std::vector<Box> taken;
-    std::vector<Box> dotBoxes;
-    for (const Pixel& dot : dots)
-        dotBoxes.push_back({dot.x - r, dot.y - r, dot.x + r + 1, dot.y + r + 1});
-    std::vector<BlockPlace> places;
-    for (std::size_t i = 0; i < dots.size(); ++i) {
-        const auto [w, h] = sizes[i];
-        const int x = dots[i].x;
-        const int y = dots[i].y;
-        // The default place first, then round the dot: upper right, up, upper left, left,
-        // lower left, down, right.
-        const std::pair<int, int> corners[] = {{x, y},
-                                               {x + r + 2, y - h - r},
-                                               {x - w / 2, y - h - r - 2},
-                                               {x - w - r - 2, y - h - r},
-                                               {x - w - r - 2, y - h / 2},
-                                               {x - w - r - 2, y + r},
-                                               {x - w / 2, y + r + 2},
-                                               {x + r + 2, y - h / 2}};
-        // The first place that overlaps nothing; where every place overlaps something, the
-        // one that covers the least of other blocks, then of other dots.
-        std::size_t chosen = 0;
-        long best = -1;
-        for (std::size_t c = 0; c < std::size(corners); ++c) {
-            const Box box{corners[c].first, corners[c].second, corners[c].first + w,
-                          corners[c].second + h};
-            long cost = 0;
-            for (const Box& other : taken)
-                cost += 16 * box.Overlap(other);
-            for (std::size_t d = 0; d < dotBoxes.size(); ++d)
-                cost += d == i ? 0 : box.Overlap(dotBoxes[d]);
-            if (best < 0 || cost < best) {
-                best = cost;
-                chosen = c;
-            }
-            if (cost == 0)
-                break;
-        }
-        const auto [left, top] = corners[chosen];
-        taken.push_back({left, top, left + w, top + h});
-        places.push_back({left, top, w, h, chosen != 0});
-    }
-    return places;
+    for (const std::string& name : history.Names())
+        if (!placed.count(name))
+            if (const auto latest = history.Latest(name))
+                positions.emplace_back(name, *latest);
+    return positions;
 }
 
 void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
-                         std::int16_t count, const AidSettings& aids, const TrafficHistory& history,
-                         const std::vector<Conflict>& conflicts) {
-    if (count < 1)
-        return;
+                         std::int16_t count, const AidScene& scene) {
+    static const TrafficHistory kNoHistory;
+    const TrafficHistory& history = scene.history ? *scene.history : kNoHistory;
+    const AidSettings& aids = scene.settings;
+    const TargetPositions targets = PositionsOf(rows, count, history);
     SetScopeDefaults(canvas);
-    std::vector<bool> alerted(model::kTrafficRows, false);
-    for (const Conflict& conflict : conflicts) {
-        alerted[static_cast<std::size_t>(conflict.rowA)] = true;
-        alerted[static_cast<std::size_t>(conflict.rowB)] = true;
-        // The line joining the pair, under the targets, labelled with its distance.
-        const auto& one = rows[static_cast<std::size_t>(conflict.rowA)];
-        const auto& two = rows[static_cast<std::size_t>(conflict.rowB)];
-        const Pixel a = Geo_To_Pixel(view, one.latitude, one.longitude);
-        const Pixel b = Geo_To_Pixel(view, two.latitude, two.longitude);
-        canvas.SetPen(kAlertRed, 1, platform::PenStyle::Solid);
-        canvas.MoveTo(a.x, a.y);
-        canvas.LineTo(b.x, b.y);
-        canvas.Text((a.x + b.x) / 2 + 3, (a.y + b.y) / 2, Fixed(conflict.lateralNm, 1) + " nm");
+
+    std::set<std::string> alerted;
+    for (const Conflict& conflict : scene.conflicts) {
+        alerted.insert(conflict.nameA);
+        alerted.insert(conflict.nameB);
+        // The line joining the pair, under the targets, labelled with the least distance.
+        const auto one = Locate({conflict.nameA}, targets);
+        const auto two = Locate({conflict.nameB}, targets);
+        if (one && two)
+            DrawLabelledLine(canvas, view, *one, *two, kAlertRed,
+                             Fixed(conflict.minimumNm, 1) + " nm");
     }
 
     const int r = TargetRadius(view);
@@ -286,38 +137,61 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
     for (int i = 1; i <= LastRow(count); ++i)
         if (PassesFilter(rows[static_cast<std::size_t>(i)], aids))
             shown.push_back(i);
+    auto colourOf = [&](const model::TrafficEntry& row) {
+        return alerted.count(row.name) ? kAlertRed : kScopeGreen;
+    };
 
     if (aids.trails) {
-        const int trailRadius = std::max(1, r / 2);
+        // Where each aircraft was, every so many seconds, fading with age.
+        const int dotRadius = std::max(1, r / 2);
         for (int i : shown) {
             const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
-            const auto& track = history.Track(row.name);
-            const platform::Rgb colour =
-                alerted[static_cast<std::size_t>(i)] ? kAlertRed : kScopeGreen;
-            // The newest point is where the aircraft is; the ones before it fade with age.
-            const int steps = static_cast<int>(TrafficHistory::kTrailDots) + 1;
-            for (std::size_t k = 0; k + 1 < track.size(); ++k) {
-                const int age = static_cast<int>(track.size() - 1 - k);
-                const platform::Rgb dim = Faded(colour, age, steps);
-                const Pixel at = Geo_To_Pixel(view, track[k].latitude, track[k].longitude);
+            const auto dots = history.Dots(row.name, aids.historyDots, aids.historySeconds);
+            for (std::size_t k = 0; k < dots.size(); ++k) {
+                const platform::Rgb dim =
+                    Faded(colourOf(row), static_cast<int>(k) + 1, aids.historyDots + 1);
+                const Pixel at = Geo_To_Pixel(view, dots[k].latitude, dots[k].longitude);
                 canvas.SetPen(dim, 1, platform::PenStyle::Solid);
                 canvas.SetFill(dim, true);
-                canvas.Ellipse(at.x - trailRadius, at.y - trailRadius, at.x + trailRadius,
-                               at.y + trailRadius);
+                canvas.Ellipse(at.x - dotRadius, at.y - dotRadius, at.x + dotRadius,
+                               at.y + dotRadius);
             }
         }
+        SetScopeDefaults(canvas);
     }
 
-    std::vector<Pixel> dots;
+    if (aids.vectors) {
+        // Where each airborne aircraft will be in so many minutes along its track.
+        for (int i : shown) {
+            const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
+            const auto motion = history.MotionOf(row.name, scene.now);
+            const auto latest = history.Latest(row.name);
+            if (!motion || !latest || (row.latitude == 0 && row.longitude == 0))
+                continue;
+            if (!IsAirborne(*latest, motion, aids, scene.ground))
+                continue;
+            const double hours = aids.vectorMinutes / 60.0;
+            const double lat = row.latitude + motion->northKt * hours / 60;
+            const double lon =
+                row.longitude +
+                motion->eastKt * hours / 60 / std::max(std::cos(row.latitude * kRadians), 0.01);
+            const Pixel from = Geo_To_Pixel(view, row.latitude, row.longitude);
+            const Pixel to = Geo_To_Pixel(view, lat, lon);
+            canvas.SetPen(colourOf(row), 1, platform::PenStyle::Solid);
+            canvas.MoveTo(from.x, from.y);
+            canvas.LineTo(to.x, to.y);
+        }
+        SetScopeDefaults(canvas);
+    }
+
+    std::vector<BlockRequest> requests;
     std::vector<std::vector<std::string>> texts;
-    std::vector<std::pair<int, int>> sizes;
     for (int i : shown) {
         const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
-        dots.push_back(Geo_To_Pixel(view, row.latitude, row.longitude));
         std::vector<std::string> lines{DataBlock(row)};
         if (aids.speedLine) {
-            const auto speed = history.GroundSpeedKt(row.name);
-            const Trend trend = history.TrendOf(row.name);
+            const auto speed = history.GroundSpeedKt(row.name, scene.now);
+            const Trend trend = history.TrendOf(row.name, scene.now);
             const char* arrow = trend == Trend::Climbing     ? " ^"
                                 : trend == Trend::Descending ? " v"
                                 : trend == Trend::Level      ? " ="
@@ -328,21 +202,29 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
         int width = 0;
         for (const std::string& line : lines)
             width = std::max(width, canvas.TextWidth(line));
-        sizes.emplace_back(width, canvas.TextHeight() * static_cast<int>(lines.size()));
+        requests.push_back({row.name, Geo_To_Pixel(view, row.latitude, row.longitude), width,
+                            canvas.TextHeight() * static_cast<int>(lines.size())});
         texts.push_back(std::move(lines));
     }
     std::vector<BlockPlace> places;
     if (aids.declutter) {
-        places = PlaceBlocks(dots, sizes, r);
+        std::vector<Box> labels = SceneLabelBoxes(canvas, view, model::g_airport);
+        if (aids.rings) {
+            RingPlan plan = PlanRings(view, model::g_airport.latitude);
+            PlaceRingLabels(canvas, view, model::g_airport, plan, labels);
+            for (const Box& box : RingLabelBoxes(canvas, view, model::g_airport, plan))
+                labels.push_back(box);
+        }
+        places = PlaceBlocks(requests, r, {0, 0, view.m_scopeWidthPx, view.m_scopeHeightPx}, labels,
+                             scene.blocks);
     } else {
-        for (std::size_t k = 0; k < dots.size(); ++k)
-            places.push_back({dots[k].x, dots[k].y, sizes[k].first, sizes[k].second, false});
+        for (const BlockRequest& block : requests)
+            places.push_back({block.dot.x, block.dot.y, block.width, block.height, false, 0});
     }
 
     for (std::size_t k = 0; k < shown.size(); ++k) {
-        const std::size_t row = static_cast<std::size_t>(shown[k]);
-        const platform::Rgb colour = alerted[row] ? kAlertRed : kScopeGreen;
-        const Pixel at = DrawTargetMark(canvas, view, rows[row], colour);
+        const model::TrafficEntry& row = rows[static_cast<std::size_t>(shown[k])];
+        const Pixel at = DrawTargetMark(canvas, view, row, colourOf(row));
         const BlockPlace& place = places[k];
         if (place.moved) {
             // A leader from the dot to the nearest point of its block.
@@ -356,6 +238,8 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
                         texts[k][line]);
     }
     SetScopeDefaults(canvas);
+    if (!scene.lines.empty())
+        DrawRangeBearingLines(canvas, view, scene.lines, targets, history, scene.now);
 }
 
 void DrawHighlight(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
@@ -375,17 +259,31 @@ void DrawHighlight(platform::Canvas& canvas, const View& view, const TrafficRows
 }
 
 void DrawUnderlay(platform::Canvas& canvas, const View& view, const AidScene* scene) {
-    if (scene && scene->settings.rings)
-        DrawRings(canvas, view, model::g_airport);
+    if (!scene)
+        return;
+    if (scene->settings.rings) {
+        // The labels stand where they cover fewest targets and names.
+        std::vector<Box> obstacles = SceneLabelBoxes(canvas, view, model::g_airport);
+        const int r = TargetRadius(view) + 2;
+        for (int i = 1; i <= LastRow(model::g_trafficCount); ++i) {
+            const auto& row = model::g_traffic[static_cast<std::size_t>(i)];
+            const Pixel at = Geo_To_Pixel(view, row.latitude, row.longitude);
+            obstacles.push_back({at.x - r, at.y - r, at.x + 120, at.y + 2 * r + 13});
+        }
+        RingPlan plan = PlanRings(view, model::g_airport.latitude);
+        PlaceRingLabels(canvas, view, model::g_airport, plan, obstacles);
+        DrawRings(canvas, view, model::g_airport, plan);
+    }
+    if (scene->settings.centrelines)
+        DrawCentrelines(canvas, view, model::g_airport);
 }
 
 void DrawTrafficLayer(platform::Canvas& canvas, const View& view, const AidScene* scene) {
-    if (!scene || !scene->settings.DrawsOnScope() || !scene->history) {
+    if (!scene || (!scene->settings.DrawsOnScope() && scene->lines.empty())) {
         Draw_Targets(canvas, view);
         return;
     }
-    DrawTargetsWithAids(canvas, view, model::g_traffic, model::g_trafficCount, scene->settings,
-                        *scene->history, scene->conflicts);
+    DrawTargetsWithAids(canvas, view, model::g_traffic, model::g_trafficCount, *scene);
 }
 
 }  // namespace radar

@@ -32,6 +32,8 @@ GeoPoint ScopeWidget::ToGeo(const QPointF& position) const {
 }
 
 void ScopeWidget::mousePressEvent(QMouseEvent* event) {
+    m_modifiers = event->modifiers();
+    m_lastPointer = ToGeo(event->position());
     if (event->button() == Qt::MiddleButton)
         m_dragFrom = event->position();
     const GeoPoint at = ToGeo(event->position());
@@ -39,6 +41,8 @@ void ScopeWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void ScopeWidget::mouseMoveEvent(QMouseEvent* event) {
+    m_modifiers = event->modifiers();
+    m_lastPointer = ToGeo(event->position());
     if (m_dragFrom && (event->buttons() & Qt::MiddleButton)) {
         const QPointF delta = event->position() - *m_dragFrom;
         m_dragFrom = event->position();
@@ -49,6 +53,8 @@ void ScopeWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ScopeWidget::mouseReleaseEvent(QMouseEvent* event) {
+    m_modifiers = event->modifiers();
+    m_lastPointer = ToGeo(event->position());
     if (event->button() == Qt::MiddleButton)
         m_dragFrom.reset();
     emit PointerReleased(event->button());

@@ -22,6 +22,10 @@ public:
 
     // The view that maps pointer pixels to longitude and latitude.
     void SetView(const View* view) { m_view = view; }
+    // The keyboard modifiers of the last pointer event (Shift draws range and bearing lines).
+    Qt::KeyboardModifiers LastModifiers() const { return m_modifiers; }
+    // Where the last pointer event happened, longitude (x) and latitude (y).
+    GeoPoint LastPointer() const { return m_lastPointer; }
 
 signals:
     void PointerPressed(Qt::MouseButton button, double x, double y);
@@ -48,6 +52,8 @@ private:
     const View* m_view = nullptr;
     std::optional<QPointF> m_dragFrom;  // the middle button is down here
     int m_wheelEighths = 0;             // a notch is 120 eighths of a degree
+    Qt::KeyboardModifiers m_modifiers;
+    GeoPoint m_lastPointer;
 };
 
 }  // namespace radar

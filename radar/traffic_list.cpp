@@ -24,9 +24,9 @@ std::vector<TrafficListRow> BuildTrafficList(const TrafficRows& rows, std::int16
         row.model = entry.model;
         row.altitude = entry.altitude;
         row.heading = model::RoundToInt(entry.heading);
-        if (const auto speed = history.GroundSpeedKt(entry.name))
+        if (const auto speed = history.GroundSpeedKt(entry.name, now))
             row.groundSpeedKt = static_cast<int>(std::lround(*speed));
-        if (const auto climb = history.VerticalSpeedFpm(entry.name))
+        if (const auto climb = history.VerticalSpeedFpm(entry.name, now))
             row.verticalSpeedFpm = static_cast<int>(std::lround(*climb));
         row.distanceNm =
             DistanceNm(airport.latitude, airport.longitude, entry.latitude, entry.longitude);

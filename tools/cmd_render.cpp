@@ -7,9 +7,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <tuple>
 
+#include "model/airfields.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
 #include "platform/ui/painter_canvas.h"
@@ -24,7 +27,7 @@ namespace {
 // Rows of the traffic table from a JSON array, or from the "traffic" of an object. An aircraft
 // may carry a "history" of earlier positions (oldest first, "t" in seconds) for the aids; its
 // own position comes a second after the last of them unless it has a "t" of its own.
-bool ReadTraffic(const QString& path, radar::TrafficHistory& history) {
+bool ReadTraffic(const QString& path, radar::TrafficHistory& history, double& now) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
@@ -54,15 +57,34 @@ bool ReadTraffic(const QString& path, radar::TrafficHistory& history) {
                         {point.value("latitude").toDouble(), point.value("longitude").toDouble(),
                          point.value("altitude").toInt(), last});
         }
-        history.Add(entry.name, {entry.latitude, entry.longitude, entry.altitude,
-                                 row.value("t").toDouble(last + 1)});
+        const double t = row.value("t").toDouble(last + 1);
+        history.Add(entry.name, {entry.latitude, entry.longitude, entry.altitude, t});
+        now = std::max(now, t);  // the picture is of the newest report
     }
     return true;
 }
 
-// "rings,trails,filter=LOW:HIGH,conflicts,declutter,speed"
-std::optional<radar::AidSettings> ParseAids(const QString& list) {
-    radar::AidSettings aids;
+// "rings,trails,filter=LOW:HIGH,conflicts,declutter,speed,history=N:S,vector=MIN,
+// rbl=CALLSIGN:CALLSIGN,centrelines"
+struct RenderAids {
+    radar::AidSettings settings;
+    std::vector<radar::RangeBearingLine> lines;
+};
+
+std::optional<std::pair<int, int>> Pair(const QString& text) {
+    const QStringList parts = text.split(':');
+    bool firstOk = false;
+    bool secondOk = false;
+    const int first = parts.value(0).toInt(&firstOk);
+    const int second = parts.value(1).toInt(&secondOk);
+    if (parts.size() != 2 || !firstOk || !secondOk)
+        return std::nullopt;
+    return std::pair(first, second);
+}
+
+std::optional<RenderAids> ParseAids(const QString& list) {
+    RenderAids render;
+    radar::AidSettings& aids = render.settings;
     for (const QString& item : list.split(',', Qt::SkipEmptyParts)) {
         if (item == "rings") {
             aids.rings = true;
@@ -74,20 +96,41 @@ std::optional<radar::AidSettings> ParseAids(const QString& list) {
             aids.declutter = true;
         } else if (item == "speed") {
             aids.speedLine = true;
+        } else if (item == "centrelines") {
+            aids.centrelines = true;
         } else if (item.startsWith("filter=")) {
-            const QStringList bounds = item.mid(7).split(':');
-            bool lowOk = false;
-            bool highOk = false;
-            aids.filter = true;
-            aids.filterLowFt = bounds.value(0).toInt(&lowOk);
-            aids.filterHighFt = bounds.value(1).toInt(&highOk);
-            if (bounds.size() != 2 || !lowOk || !highOk)
+            const auto bounds = Pair(item.mid(7));
+            if (!bounds)
                 return std::nullopt;
+            aids.filter = true;
+            std::tie(aids.filterLowFt, aids.filterHighFt) = *bounds;
+        } else if (item.startsWith("history=")) {
+            const auto dots = Pair(item.mid(8));
+            if (!dots || dots->first < 1 || dots->first > 20 || dots->second < 1 ||
+                dots->second > 60)
+                return std::nullopt;
+            aids.trails = true;
+            std::tie(aids.historyDots, aids.historySeconds) = *dots;
+        } else if (item.startsWith("vector=")) {
+            bool ok = false;
+            aids.vectors = true;
+            aids.vectorMinutes = item.mid(7).toInt(&ok);
+            if (!ok ||
+                (aids.vectorMinutes != 1 && aids.vectorMinutes != 2 && aids.vectorMinutes != 5))
+                return std::nullopt;
+        } else if (item.startsWith("rbl=")) {
+            const QStringList ends = item.mid(4).split(':');
+            if (ends.size() != 2 || ends[0].isEmpty() || ends[1].isEmpty())
+                return std::nullopt;
+            auto end = [](const QString& callsign) {
+                return radar::LineEnd{platform::Utf8ToAnsi(callsign.toStdString()), 0, 0};
+            };
+            render.lines.push_back({end(ends[0]), end(ends[1])});
         } else {
             return std::nullopt;
         }
     }
-    return aids;
+    return render;
 }
 
 }  // namespace
@@ -98,7 +141,7 @@ int Render(const QStringList& args) {
     int zoom = radar::kStartLevel;
     int width = radar::kDesignWidthPx;
     int height = radar::kDesignHeightPx;
-    std::optional<radar::AidSettings> aids;
+    std::optional<RenderAids> aids;
     bool usage = args.size() < 2;
     for (int i = 2; i + 1 < args.size() + 1 && !usage; i += 2) {
         const QString value = args.value(i + 1);
@@ -132,7 +175,8 @@ int Render(const QStringList& args) {
         std::fputs(
             "usage: tarvolo-tool render DIR INDEX --zoom N [--traffic FILE.json] "
             "[--size WxH] [--sim SIMDIR] [--aids rings,trails,filter=LOW:HIGH,conflicts,"
-            "declutter,speed] --out FILE.png\n",
+            "declutter,speed,history=N:S,vector=MIN,rbl=CALLSIGN:CALLSIGN,centrelines] "
+            "--out FILE.png\n",
             stderr);
         return 2;
     }
@@ -145,7 +189,8 @@ int Render(const QStringList& args) {
         return status;
     }
     radar::TrafficHistory history;
-    if (!trafficPath.isEmpty() && !ReadTraffic(trafficPath, history)) {
+    double now = 0;
+    if (!trafficPath.isEmpty() && !ReadTraffic(trafficPath, history, now)) {
         return 1;
     }
     // As the main window's load: every display option on, the view centred on the airport.
@@ -167,10 +212,14 @@ int Render(const QStringList& args) {
             radar::Redraw_Scope(canvas, view, {});
             radar::Draw_Targets(canvas, view);
         } else {
-            radar::AidScene scene{*aids, &history, {}};
-            if (aids->conflicts)
-                scene.conflicts = radar::FindConflicts(model::g_traffic, model::g_trafficCount,
-                                                       history, *aids, model::g_airport.elevation);
+            radar::AidScene scene;
+            scene.settings = aids->settings;
+            scene.history = &history;
+            scene.now = now;
+            scene.ground = {&model::g_airfields, &model::g_airport};
+            scene.lines = aids->lines;
+            if (aids->settings.conflicts)
+                scene.conflicts = radar::FindConflicts(history, aids->settings, now, scene.ground);
             radar::DrawUnderlay(canvas, view, &scene);
             radar::Redraw_Scope(canvas, view, {});
             radar::DrawTrafficLayer(canvas, view, &scene);

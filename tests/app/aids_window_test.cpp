@@ -45,6 +45,7 @@ private slots:
     void theWheelZoomsAboutThePointer();
     void theMiddleButtonAndTheKeysMoveTheView();
     void theAidsLiveInTheirOwnSettingsFile();
+    void rangeAndBearingLinesAndDraggedBlocks();
 
 private:
     app::Form1* Open();
@@ -105,12 +106,11 @@ void AidsWindowTest::withTheAidsOffTheScopeIsThePartsPicture() {
             radar::Draw_Targets(canvas, form->View());
         }
         QVERIFY2(form->Picture1->Picture() == parts, qPrintable(QString::number(level)));
-        // The aids change the picture, and only while they are on (at level 16 a mile is
-        // wider than the scope: no ring, and no aircraft in view).
+        // The aids change the picture, and only while they are on.
         app::Aids().rings = app::Aids().declutter = true;
         QTest::mouseClick(form->Command6, Qt::LeftButton);
         QTest::mouseClick(form->Command5, Qt::LeftButton);
-        QCOMPARE(form->Picture1->Picture() != parts, level < 16);
+        QVERIFY(form->Picture1->Picture() != parts);
         app::Aids() = radar::AidSettings{};
         QTest::mouseClick(form->Command6, Qt::LeftButton);
         QTest::mouseClick(form->Command5, Qt::LeftButton);
@@ -191,6 +191,17 @@ void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     options->FilterHigh->setValue(12000);
     QVERIFY(app::Aids().rings);
     QCOMPARE(app::Aids().filterHighFt, 12000);
+    // The impossible is refused, with the reason beside it.
+    options->FilterLow->setValue(20000);
+    QCOMPARE(options->FilterLow->value(), 0);
+    QCOMPARE(app::Aids().filterLowFt, 0);
+    QVERIFY(options->LabelAidProblem->isVisible());
+    QVERIFY(options->LabelAidProblem->text().contains("cannot be above the highest"));
+    options->FilterLow->setValue(1000);
+    QVERIFY(options->LabelAidProblem->text().isEmpty());
+    QCOMPARE(app::Aids().filterLowFt, 1000);
+    options->VectorMinutes->setCurrentIndex(2);
+    QCOMPARE(app::Aids().vectorMinutes, 5);
 
     const QString file =
         QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarvolo", "tarvolo").fileName();
@@ -203,9 +214,85 @@ void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     app::Aids() = radar::AidSettings{};
     app::ReloadAids();
     QVERIFY(app::Aids().rings);
+    QCOMPARE(app::Aids().vectorMinutes, 5);
+    // A file spoiled by hand is read within the ranges.
+    stored.setValue("aids/conflictLateralNm", 0);
+    stored.setValue("aids/filterLowFt", 30000);
+    stored.setValue("aids/historyDots", 500);
+    stored.sync();
+    app::ReloadAids();
+    QCOMPARE(app::Aids().conflictLateralNm, 3.0);
+    QCOMPARE(app::Aids().filterLowFt, 12000);
+    QCOMPARE(app::Aids().filterHighFt, 30000);
+    QCOMPARE(app::Aids().historyDots, 20);
     QVERIFY(QDir(work.path()).entryList(QDir::Files).isEmpty());  // atc_settings.tcs untouched
     QFile::remove(file);
     QDir::setCurrent(savedCwd);
+}
+
+void AidsWindowTest::rangeAndBearingLinesAndDraggedBlocks() {
+    app::Aids().rangeBearing = app::Aids().declutter = true;
+    app::Form1* form = Open();
+    QTest::keyClick(form->Picture1, Qt::Key_Plus);  // level 10: the targets a few pixels apart
+    auto dot = [&](int row) {
+        const auto& entry = model::g_traffic[static_cast<std::size_t>(row)];
+        const radar::Pixel at = radar::Geo_To_Pixel(form->View(), entry.latitude, entry.longitude);
+        return QPoint(at.x, at.y);
+    };
+    auto move = [&](QPoint to, Qt::KeyboardModifiers modifiers) {
+        QMouseEvent event(QEvent::MouseMove, QPointF(to), form->Picture1->mapToGlobal(QPointF(to)),
+                          Qt::NoButton, Qt::LeftButton, modifiers);
+        QApplication::sendEvent(form->Picture1, &event);
+    };
+    // Shift and the left button from one target to another: a line between them, no measuring.
+    QTest::mousePress(form->Picture1, Qt::LeftButton, Qt::ShiftModifier, dot(1));
+    QVERIFY(!model::g_pointerDown);
+    move(dot(4), Qt::ShiftModifier);
+    QTest::mouseRelease(form->Picture1, Qt::LeftButton, Qt::ShiftModifier, dot(4));
+    QCOMPARE(form->RangeBearingLines().size(), std::size_t{1});
+    QCOMPARE(form->RangeBearingLines()[0].from.callsign, std::string("TVO1"));
+    QCOMPARE(form->RangeBearingLines()[0].to.callsign, std::string("TVO4"));
+    // From a target to a point; then Escape takes the newest away.
+    const QPoint empty(30, 200);
+    QTest::mousePress(form->Picture1, Qt::LeftButton, Qt::ShiftModifier, dot(6));
+    move(empty, Qt::ShiftModifier);
+    QTest::mouseRelease(form->Picture1, Qt::LeftButton, Qt::ShiftModifier, empty);
+    QCOMPARE(form->RangeBearingLines().size(), std::size_t{2});
+    QVERIFY(form->RangeBearingLines()[1].to.callsign.empty());
+    QTest::keyClick(form->Picture1, Qt::Key_Escape);
+    QCOMPARE(form->RangeBearingLines().size(), std::size_t{1});
+    // A click on the line takes it away; a click beside it measures and leaves it.
+    const QPoint middle = (dot(1) + dot(4)) / 2;
+    QTest::mouseClick(form->Picture1, Qt::LeftButton, {}, middle + QPoint(0, 12));
+    QCOMPARE(form->RangeBearingLines().size(), std::size_t{1});
+    QTest::mouseClick(form->Picture1, Qt::LeftButton, {}, middle);
+    QVERIFY(form->RangeBearingLines().empty());
+    QVERIFY(!model::g_pointerDown);
+
+    // A block dragged to the upper left of its target stays there.
+    const auto placed = form->Blocks().BoxOf("TVO2");
+    QVERIFY(placed.has_value());
+    const QPoint block((placed->left + placed->right) / 2, (placed->top + placed->bottom) / 2);
+    QTest::mousePress(form->Picture1, Qt::LeftButton, {}, block);
+    QVERIFY(!model::g_pointerDown);
+    QTest::mouseRelease(form->Picture1, Qt::LeftButton, {}, dot(2) - QPoint(60, 20));
+    const auto box = form->Blocks().BoxOf("TVO2");
+    QVERIFY(box.has_value());
+    QVERIFY2(box->right <= dot(2).x() && box->bottom <= dot(2).y(),
+             qPrintable(QString("%1 %2 %3 %4 dot %5 %6")
+                            .arg(box->left)
+                            .arg(box->top)
+                            .arg(box->right)
+                            .arg(box->bottom)
+                            .arg(dot(2).x())
+                            .arg(dot(2).y())));
+
+    // The aid off, Shift and the left button measure as ever.
+    app::Aids().rangeBearing = false;
+    QTest::mousePress(form->Picture1, Qt::LeftButton, Qt::ShiftModifier, dot(5) + QPoint(0, 40));
+    QVERIFY(model::g_pointerDown);
+    QTest::mouseRelease(form->Picture1, Qt::LeftButton, Qt::ShiftModifier, dot(5) + QPoint(0, 40));
+    QVERIFY(form->RangeBearingLines().empty());
 }
 
 QTEST_MAIN(AidsWindowTest)

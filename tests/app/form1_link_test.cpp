@@ -26,7 +26,7 @@ private slots:
     void init();
     void cleanup();
     void trafficAndChatThenDisconnect();
-    void aConflictIsLoggedOncePerPair();
+    void conflictsAreListedOncePerEncounterThroughTheRollCall();
     void theTrafficListFollowsTheTableAndRecordsTheSession();
 
 private:
@@ -130,45 +130,51 @@ void Form1LinkTest::trafficAndChatThenDisconnect() {
     QVERIFY(host.LogHas("left the session"));
 }
 
-void Form1LinkTest::aConflictIsLoggedOncePerPair() {
+void Form1LinkTest::conflictsAreListedOncePerEncounterThroughTheRollCall() {
     // Thresholds so wide that the aircraft circling the field are always in conflict.
     radar::AidSettings& aids = app::Aids();
     aids.conflicts = true;
-    aids.conflictLateralNm = 100;
-    aids.conflictVerticalFt = 100000;
+    aids.conflictLateralNm = 20;
+    aids.conflictVerticalFt = 10000;
     SimHostProcess host({"--aircraft", "2", "--rate", "5"});
     QVERIFY(testing_support::JoinSession(host));
     app::Form1* form = Open();
+    QVERIFY(form->ListAlerts->isVisibleTo(form));
     form->Timer1->setInterval(50);
-    auto logged = [&] {
-        return static_cast<int>(
-            form->RichTextBox1->toPlainText().count(QStringLiteral("CONFLICT ")));
-    };
     // The host's player and its two aircraft, all above the field: three pairs.
     const int pairs = 3;
-    QVERIFY(QTest::qWaitFor([&] { return logged() == pairs; }, 10000));
-    QVERIFY(form->RichTextBox1->toPlainText().contains(
-        QRegularExpression("CONFLICT \\S+ / \\S+ [0-9]+\\.[0-9] nm [0-9]+ ft")));
-    // Ticks go on (ten of them), the pairs stay in conflict, and no line is repeated.
-    auto lastTick = [&] {
-        double t = 0;
-        for (int i = 1; i <= model::g_trafficCount; ++i) {
-            const auto& track =
-                form->History().Track(model::g_traffic[static_cast<std::size_t>(i)].name);
-            if (!track.empty())
-                t = std::max(t, track.back().t);
-        }
-        return t;
-    };
-    const double since = lastTick();
-    QVERIFY(QTest::qWaitFor([&] { return lastTick() > since + 0.5; }, 5000));
-    QCOMPARE(logged(), pairs);
-    QCOMPARE(static_cast<int>(form->Conflicts().size()), pairs);
-    // Cleared and raised again, a pair is new once more.
+    QVERIFY(QTest::qWaitFor([&] { return form->ListAlerts->count() == pairs; }, 10000));
+    const QString entry = form->ListAlerts->item(0)->text();
+    QVERIFY2(entry.contains(QRegularExpression("^.+ / .+  [0-9]+\\.[0-9] nm (now|in [0-9]+ s)$")),
+             qPrintable(entry));
+    // Roll calls empty the table three times a second: the tracks and the encounters stay.
+    const std::string name = model::g_traffic[1].name;
+    QVERIFY(!form->History().Track(name).empty());
+    const double first = form->History().Track(name).front().t;
+    int rollCalls = 0;
+    connect(form->Timer3, &QTimer::timeout, form, [&] { ++rollCalls; });
+    form->Timer3->setInterval(300);
+    QVERIFY(QTest::qWaitFor([&] { return rollCalls >= 4; }, 10000));
+    QVERIFY(QTest::qWaitFor([&] { return model::g_trafficCount == 3; }, 5000));
+    QCOMPARE(form->History().Track(name).front().t, first);
+    QCOMPARE(form->ListAlerts->count(), pairs);
+    QCOMPARE(static_cast<int>(form->Alerts().Entries().size()), pairs);
+    // Every aircraft's speed is known through the roll calls, from its own reports.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (const std::string& each : form->History().Names())
+                if (!form->History().GroundSpeedKt(each, form->History().Track(each).back().t))
+                    return false;
+            return form->History().Names().size() == 3;
+        },
+        10000));
+    // The pilots' chat hears nothing of it.
+    QVERIFY(!form->RichTextBox1->toPlainText().contains(QStringLiteral("CONFLICT")));
+    QVERIFY(!form->RichTextBox1->toPlainText().contains(QStringLiteral(" / ")));
+    // Switched off, the list goes.
     aids.conflicts = false;
-    QVERIFY(QTest::qWaitFor([&] { return form->Conflicts().empty(); }, 5000));
-    aids.conflicts = true;
-    QVERIFY(QTest::qWaitFor([&] { return logged() == 2 * pairs; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return !form->ListAlerts->isVisibleTo(form); }, 5000));
+    QVERIFY(form->Conflicts().empty());
 }
 
 void Form1LinkTest::theTrafficListFollowsTheTableAndRecordsTheSession() {

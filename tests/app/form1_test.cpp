@@ -67,6 +67,8 @@ void Form1Test::loadsCentredOnTheAirportAtLevelNine() {
     const radar::View& view = form->View();
     // The picture fills the scope as the window lays it out, airport in the middle.
     QCOMPARE(QSize(view.m_scopeWidthPx, view.m_scopeHeightPx), form->Picture1->size());
+    QCOMPARE(form->Picture1->size(), QSize(573, 249));  // the scope's design size
+    QVERIFY(!form->ListAlerts->isVisible());            // no aid, no alert list
     QCOMPARE(form->Picture1->Picture().size(), form->Picture1->size());
     QCOMPARE(view.m_zoomLevel, std::int16_t{9});
     QVERIFY(std::abs((view.m_viewRight - view.m_viewLeft) - 359.9998 / 256) < 1e-9);  // 1.40625

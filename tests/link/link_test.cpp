@@ -158,6 +158,28 @@ TEST_F(LinkTest, AnnouncementsPositionsAndInformationFillTheTable) {
     EXPECT_TRUE(model::g_traffic[2].name.empty());
 }
 
+// Every position is reported for the aids, with or without a row, stamped when it was taken;
+// DirectPlay's notice of a departure is passed on and the table left alone.
+TEST_F(LinkTest, PositionsAreReportedAsTakenAndDeparturesPassedOn) {
+    Announce(11);
+    port.Push(11, Position(0, 5000875, 0, 1000));
+    port.Push(12, Position(0, 1, 1, 1));  // no row for UAL387
+    port.Push(0, Words({mplink::kPlayerLeftNotice, 12}));
+    port.Push(12, Words({mplink::kPlayerLeftNotice, 11}));  // from a player: not DirectPlay's
+    double clock = 0;
+    const auto tick = mplink::ProcessMessages(port, watchdog, [&clock] { return clock += 0.25; });
+    ASSERT_EQ(tick.reports.size(), 2u);
+    EXPECT_EQ(tick.reports[0].name, "N123AB");
+    EXPECT_EQ(tick.reports[0].player, 11);
+    EXPECT_DOUBLE_EQ(tick.reports[0].latitude, 45.0);
+    EXPECT_EQ(tick.reports[0].altitude, 3281);
+    EXPECT_DOUBLE_EQ(tick.reports[0].t, 0.5);  // the second message taken
+    EXPECT_EQ(tick.reports[1].name, "UAL387");
+    EXPECT_DOUBLE_EQ(tick.reports[1].t, 0.75);
+    EXPECT_EQ(tick.departed, std::vector<std::int32_t>{12});
+    EXPECT_EQ(model::g_trafficCount, 1);
+}
+
 TEST_F(LinkTest, LongPositionsAndInformationLabels) {
     Announce(11);
     Announce(12);

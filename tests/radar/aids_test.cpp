@@ -1,4 +1,4 @@
-// The controller aids' logic and what they draw, on the recording canvas.
+// The controller aids' marks and blocks, and what they draw, on the recording canvas.
 
 #include "radar/aids.h"
 
@@ -7,210 +7,323 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/geodesy.h"
 #include "model/shared_state.h"
 #include "platform/recording_canvas.h"
+#include "radar/scope.h"
+#include "tests/radar/aid_support.h"
 
 namespace radar {
 namespace {
 
+using namespace testing_aids;
 using platform::DrawnItem;
 using platform::RecordingCanvas;
 
-constexpr double kLat = 47.5;
-constexpr double kLon = -122.3;
-
-// A position `nm` miles from (lat, lon) on a true course, as a minute of arc is a mile.
-std::pair<double, double> Along(double lat, double lon, double course, double nm) {
-    const double rad = course * 3.14159265358979323846 / 180;
-    return {lat + nm * std::cos(rad) / 60,
-            lon + nm * std::sin(rad) / 60 / std::cos(lat * 3.14159265358979323846 / 180)};
-}
-
-View ViewAt(int level) {
-    View view;
-    view.m_scopeWidthPx = 1000;
-    view.m_scopeHeightPx = 500;
-    ResetView(view);
-    CenterView(view, kLon, kLat);
-    while (view.m_zoomLevel < level)
-        Zoom_In_Step(view);
-    return view;
-}
-
 class Aids : public ::testing::Test {
 protected:
+    void SetUp() override {
+        model::g_airport.latitude = kLat;
+        model::g_airport.longitude = kLon;
+    }
     void TearDown() override { model::ResetSharedState(); }
 
-    // A row flying `course` at `knots` and `fpm`, seen once a second for `ticks` ticks.
-    void Fly(int row, const std::string& name, double lat, double lon, int altitude, double course,
-             double knots, int fpm, int ticks = 7) {
+    // A row of the table where `flight` is at time `now`, its reports in the history.
+    void Row(int row, const Flight& flight, double now) {
         model::g_trafficCount =
             std::max<std::int16_t>(model::g_trafficCount, static_cast<std::int16_t>(row));
-        model::TrafficEntry& entry = model::g_traffic[static_cast<std::size_t>(row)];
-        entry.name = name;
-        entry.heading = course;
-        for (int tick = 0; tick < ticks; ++tick) {
-            const auto [pLat, pLon] = Along(lat, lon, course, knots * tick / 3600.0);
-            entry.latitude = pLat;
-            entry.longitude = pLon;
-            entry.altitude = altitude + fpm * tick / 60;
-            m_history.Add(name, {pLat, pLon, entry.altitude, static_cast<double>(tick)});
-        }
+        const TrackPoint at = flight.At(now);
+        model::g_traffic[static_cast<std::size_t>(row)] = {
+            flight.name, at.altitude, flight.course, at.longitude, at.latitude, "", ""};
+        flight.Report(m_history, 0, now);
+    }
+
+    std::vector<DrawnItem> Draw(const AidScene& scene, const View& view) {
+        RecordingCanvas canvas(view.m_scopeWidthPx, view.m_scopeHeightPx);
+        DrawTargetsWithAids(canvas, view, model::g_traffic, model::g_trafficCount, scene);
+        return canvas.Items();
     }
 
     TrafficHistory m_history;
 };
 
-TEST_F(Aids, SpeedsAndTrendFromSuccessivePositions) {
-    Fly(1, "N120", kLat, kLon, 3000, 45, 120, 500);
-    EXPECT_NEAR(*m_history.GroundSpeedKt("N120"), 120, 0.5);
-    EXPECT_NEAR(*m_history.VerticalSpeedFpm("N120"), 500, 5);
-    EXPECT_EQ(m_history.TrendOf("N120"), Trend::Climbing);
-    Fly(2, "LEVEL", kLat, kLon, 3000, 90, 300, 0);
-    EXPECT_EQ(m_history.TrendOf("LEVEL"), Trend::Level);
-    Fly(3, "DOWN", kLat, kLon, 3000, 90, 300, -900);
-    EXPECT_EQ(m_history.TrendOf("DOWN"), Trend::Descending);
-    EXPECT_FALSE(m_history.GroundSpeedKt("NOBODY").has_value());
-    // The track keeps the position now and the six before it.
-    EXPECT_EQ(m_history.Track("N120").size(), TrafficHistory::kTrailDots + 1);
-}
-
-TEST_F(Aids, TheTableIsRecordedOncePerTickAndDepartedAircraftAreForgotten) {
-    TrafficHistory history;
-    model::g_traffic[1] = {"ONE", 1000, 90, kLon, kLat, "", ""};
-    model::g_traffic[2] = {"TWO", 1000, 90, kLon + 0.1, kLat, "", ""};
-    model::g_traffic[3] = {"NOPOS", 1000, 90, 0, 0, "", ""};
-    model::g_trafficCount = 3;
-    for (int tick = 0; tick < 9; ++tick)
-        history.Record(model::g_traffic, model::g_trafficCount, tick);
-    EXPECT_EQ(history.Track("ONE").size(), 7u);
-    EXPECT_EQ(history.Track("ONE").front().t, 2);
-    EXPECT_TRUE(history.Track("NOPOS").empty());
-    model::g_trafficCount = 1;
-    history.Record(model::g_traffic, model::g_trafficCount, 9);
-    EXPECT_TRUE(history.Track("TWO").empty());
-}
-
-struct ConflictRow {
-    const char* name;
-    double apartNm;
-    int secondAltitude;
-    double knots;
-    int altitude;
-    std::size_t alerts;
-};
-
-class Conflicts : public Aids, public testing::WithParamInterface<ConflictRow> {};
-
-TEST_P(Conflicts, AirbornePairsCloserThanBothThresholds) {
-    const ConflictRow& row = GetParam();
-    AidSettings aids;
-    aids.conflicts = true;
-    const auto [lat2, lon2] = Along(kLat, kLon, 90, row.apartNm);
-    Fly(1, "DAL123", kLat, kLon, row.altitude, 0, row.knots, 0);
-    Fly(2, "N456", lat2, lon2, row.secondAltitude, 0, row.knots, 0);
-    const auto found = FindConflicts(model::g_traffic, model::g_trafficCount, m_history, aids, 430);
-    ASSERT_EQ(found.size(), row.alerts);
-    if (row.alerts == 1) {
-        EXPECT_EQ(ConflictLine(found[0]).substr(0, 23), "CONFLICT DAL123 / N456 ");
-        EXPECT_NEAR(found[0].lateralNm, row.apartNm, 0.05);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Pairs, Conflicts,
-    testing::Values(ConflictRow{"Converging", 2.4, 4600, 250, 4000, 1},
-                    ConflictRow{"OneAboveTheOther2000Apart", 0.2, 6000, 250, 4000, 0},
-                    ConflictRow{"FarApart", 3.5, 4000, 250, 4000, 0},
-                    ConflictRow{"OnTheGround", 0.05, 430, 10, 430, 0},
-                    ConflictRow{"SlowButHighAboveTheField", 1.0, 1000, 10, 900, 1}),
-    [](const auto& pair) { return std::string(pair.param.name); });
-
-TEST_F(Aids, ConflictLineReadsAsTheLogShowsIt) {
-    EXPECT_EQ(ConflictLine({1, 2, "DAL123", "N456", 2.44, 600}),
-              "CONFLICT DAL123 / N456 2.4 nm 600 ft");
-}
-
-TEST_F(Aids, RingsLieAtTheirDistanceInPixels) {
-    for (int level : {9, 11, 14}) {
+TEST_F(Aids, RingsStandAtLeastFortyPixelsApartAtEveryLevel) {
+    for (int level : {5, 7, 9, 12, 16}) {
         SCOPED_TRACE(level);
         const View view = ViewAt(level);
         const RingPlan plan = PlanRings(view, kLat);
         ASSERT_FALSE(plan.radiiPx.empty());
-        EXPECT_LE(plan.radiiPx.size(), 10u);
-        // The first ring through the points its distance north and east of the centre.
+        int previous = 0;
+        for (const auto& [rx, ry] : plan.radiiPx) {
+            EXPECT_GE(std::min(rx, ry) - previous, kRingGapPx - 1);
+            previous = std::min(rx, ry);
+        }
+        // The spacing is the smallest of 1, 2, 5, 10 … that keeps them apart.
+        const double spacing = plan.spacingNm;
+        const double decade = std::pow(10, std::floor(std::log10(spacing) + 1e-9));
+        EXPECT_TRUE(std::abs(spacing - decade) < 1e-9 || std::abs(spacing - 2 * decade) < 1e-9 ||
+                    std::abs(spacing - 5 * decade) < 1e-9)
+            << spacing;
+        // The first ring passes through the point its distance north of the centre.
         const Pixel centre = Geo_To_Pixel(view, kLat, kLon);
-        const auto north = Along(kLat, kLon, 0, plan.spacingNm);
-        const auto east = Along(kLat, kLon, 90, plan.spacingNm);
+        const auto north = Along(kLat, kLon, 0, spacing);
         EXPECT_NEAR(plan.radiiPx[0].second,
                     centre.y - Geo_To_Pixel(view, north.first, north.second).y, 1);
-        EXPECT_NEAR(plan.radiiPx[0].first, Geo_To_Pixel(view, east.first, east.second).x - centre.x,
-                    1);
-        if (level >= 14) {
-            EXPECT_EQ(plan.spacingNm, 1);  // 5 nm would be off the scope
-        }
     }
-    EXPECT_EQ(PlanRings(ViewAt(9), kLat).spacingNm, 5);
 }
+
+TEST_F(Aids, RingLabelsStandOnceOnAFreeRadial) {
+    const View view = ViewAt(9);
+    RecordingCanvas canvas(view.m_scopeWidthPx, view.m_scopeHeightPx);
+    RingPlan plan = PlanRings(view, kLat);
+    PlaceRingLabels(canvas, view, model::g_airport, plan, {});
+    EXPECT_EQ(plan.labelRadial, 45);
+    // Something over the upper right radial: the labels go elsewhere.
+    const std::vector<Box> busy = RingLabelBoxes(canvas, view, model::g_airport, plan);
+    PlaceRingLabels(canvas, view, model::g_airport, plan, busy);
+    EXPECT_NE(plan.labelRadial, 45);
+    DrawRings(canvas, view, model::g_airport, plan);
+    const auto texts =
+        std::count_if(canvas.Items().begin(), canvas.Items().end(),
+                      [](const DrawnItem& item) { return item.kind == DrawnItem::Kind::Text; });
+    EXPECT_EQ(static_cast<std::size_t>(texts), plan.radiiPx.size());
+}
+
+bool Apart(const BlockPlace& a, const BlockPlace& b) {
+    return a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
+           b.y + b.height <= a.y;
+}
+
+struct EdgeRow {
+    const char* name;
+    Pixel dot;
+    Pixel neighbour;
+};
+
+class BlocksAtTheEdge : public testing::TestWithParam<EdgeRow> {};
+
+TEST_P(BlocksAtTheEdge, StayInsideTheScope) {
+    const EdgeRow& row = GetParam();
+    const Box scope{0, 0, 600, 300};
+    const auto places = PlaceBlocks({{"A", row.neighbour, 120, 13}, {"B", row.dot, 120, 13}}, 4,
+                                    scope, {}, nullptr);
+    for (const BlockPlace& place : places) {
+        EXPECT_GE(place.x, 0);
+        EXPECT_GE(place.y, 0);
+        EXPECT_LE(place.x + place.width, 600);
+        EXPECT_LE(place.y + place.height, 300);
+    }
+    EXPECT_TRUE(Apart(places[0], places[1]));
+}
+
+INSTANTIATE_TEST_SUITE_P(Edges, BlocksAtTheEdge,
+                         testing::Values(EdgeRow{"FourPixelsBelowTheTop", {300, 4}, {300, 16}},
+                                         EdgeRow{"AtTheRightEdge", {595, 150}, {560, 150}},
+                                         EdgeRow{"InTheBottomLeftCorner", {3, 297}, {3, 270}}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Aids, TenBlocksAtTheApronDoNotOverlap) {
-    // Ten aircraft on a few gates, 20 to 30 pixels apart, with blocks of a usual size.
-    std::vector<Pixel> dots;
-    std::vector<std::pair<int, int>> sizes;
-    for (int i = 0; i < 10; ++i) {
-        dots.push_back({400 + (i % 2) * 30, 200 + (i / 2) * 24});
-        sizes.emplace_back(140, 13);
-    }
-    const auto places = PlaceBlocks(dots, sizes, 4);
-    for (std::size_t a = 0; a < places.size(); ++a) {
-        for (std::size_t b = a + 1; b < places.size(); ++b) {
-            const bool apart = places[a].x + places[a].width <= places[b].x ||
-                               places[b].x + places[b].width <= places[a].x ||
-                               places[a].y + places[a].height <= places[b].y ||
-                               places[b].y + places[b].height <= places[a].y;
-            EXPECT_TRUE(apart) << a << " and " << b;
-        }
-    }
-    // A block alone keeps the default place.
-    EXPECT_FALSE(PlaceBlocks({{10, 10}}, {{50, 13}}, 4)[0].moved);
+    std::vector<BlockRequest> blocks;
+    for (int i = 0; i < 10; ++i)
+        blocks.push_back({std::to_string(i), {400 + (i % 2) * 30, 200 + (i / 2) * 24}, 140, 13});
+    const auto places = PlaceBlocks(blocks, 4, {0, 0, 1000, 500}, {}, nullptr);
+    for (std::size_t a = 0; a < places.size(); ++a)
+        for (std::size_t b = a + 1; b < places.size(); ++b)
+            EXPECT_TRUE(Apart(places[a], places[b])) << a << " and " << b;
+    EXPECT_FALSE(
+        PlaceBlocks({{"ALONE", {10, 10}, 50, 13}}, 4, {0, 0, 100, 100}, {}, nullptr)[0].moved);
 }
 
-TEST_F(Aids, TrailsFadeAndTheFilterHidesConflictsTurnRed) {
-    Fly(1, "DAL123", kLat, kLon, 4000, 90, 250, 0);
-    const auto [lat2, lon2] = Along(kLat, kLon, 90, 1);
-    Fly(2, "N456", lat2, lon2, 4500, 270, 250, 0);
-    Fly(3, "HIGH", kLat + 0.05, kLon, 30000, 90, 450, 0);
-    AidSettings aids;
-    aids.trails = aids.conflicts = aids.filter = true;
-    aids.filterHighFt = 20000;
-    const View view = ViewAt(13);
-    const auto conflicts = FindConflicts(model::g_traffic, 3, m_history, aids, 430);
-    ASSERT_EQ(conflicts.size(), 1u);
-    RecordingCanvas canvas(view.m_scopeWidthPx, view.m_scopeHeightPx);
-    DrawTargetsWithAids(canvas, view, model::g_traffic, 3, aids, m_history, conflicts);
-    int trailDots = 0;
+TEST_F(Aids, ABlockKeepsItsPlaceWhileItIsFree) {
+    BlockMemory memory;
+    const Box scope{0, 0, 1000, 500};
+    // B's default place is taken by A's block at first: B moves.
+    auto places = PlaceBlocks({{"A", {300, 190}, 120, 13}, {"B", {250, 185}, 120, 13}}, 4, scope,
+                              {}, &memory);
+    const int moved = places[1].place;
+    ASSERT_NE(moved, 0);
+    // A flies away; over ten repaints B's default place is free, and B stays where it went.
+    for (int repaint = 1; repaint <= 10; ++repaint) {
+        places = PlaceBlocks(
+            {{"A", {300 - 40 * repaint, 100}, 120, 13}, {"B", {250 + repaint, 185}, 120, 13}}, 4,
+            scope, {}, &memory);
+        EXPECT_EQ(places[1].place, moved) << repaint;
+    }
+    // Without memory it would have gone back.
+    EXPECT_EQ(PlaceBlocks({{"B", {330, 200}, 120, 13}}, 4, scope, {}, nullptr)[0].place, 0);
+    // A block the user put somewhere stays there, until its aircraft leaves.
+    memory.Pin("B", 5);
+    EXPECT_EQ(PlaceBlocks({{"B", {330, 200}, 120, 13}}, 4, scope, {}, &memory)[0].place, 5);
+    ASSERT_NE(memory.BlockAt(330 - 60, 210), nullptr);
+    memory.Retain({"A"});
+    EXPECT_EQ(PlaceBlocks({{"B", {330, 200}, 120, 13}}, 4, scope, {}, &memory)[0].place, 0);
+}
+
+TEST_F(Aids, BlocksAvoidTheLabelsOfTheScene) {
+    const Box label{330, 200, 400, 213};  // a runway's name right where the block would go
+    const auto places =
+        PlaceBlocks({{"A", {320, 200}, 60, 13}}, 4, {0, 0, 1000, 500}, {label}, nullptr);
+    EXPECT_EQ(label.Overlap({places[0].x, places[0].y, places[0].x + 60, places[0].y + 13}), 0);
+}
+
+TEST_F(Aids, RangeAndBearingFiguresAreTheGeodesys) {
+    // Head on, 1 nm apart sideways, 20 nm apart, closing at 400 kt.
+    const Flight west{"WEST", kLat, kLon, 5000, 90, 200, 0};
+    const auto [lat, lon] = Along(kLat, kLon, 90, 20);
+    const Flight east{"EAST", lat + 1 / 60.0, lon, 5000, 270, 200, 0};
+    Row(1, west, 30);
+    Row(2, east, 30);
+    const TargetPositions targets = PositionsOf(model::g_traffic, model::g_trafficCount, m_history);
+    const RangeBearingLine line{{"WEST"}, {"EAST"}};
+    const auto figures = Figures(line, targets, m_history, 30);
+    ASSERT_TRUE(figures.has_value());
+    const auto& a = model::g_traffic[1];
+    const auto& b = model::g_traffic[2];
+    EXPECT_DOUBLE_EQ(figures->distanceNm,
+                     DistanceNm(a.latitude, a.longitude, b.latitude, b.longitude));
+    EXPECT_LE(std::abs(figures->distanceNm -
+                       model::Distance_NM(a.latitude, a.longitude, b.latitude, b.longitude)),
+              0.5);
+    EXPECT_EQ(figures->bearingMagnetic,
+              model::Bearing_Magnetic(a.latitude, a.longitude, b.latitude, b.longitude));
+    ASSERT_TRUE(figures->cpaNm.has_value());
+    EXPECT_NEAR(*figures->cpaNm, 1, 0.05);
+    const double apart = 20 - 400 * 30 / 3600.0;
+    EXPECT_NEAR(*figures->cpaSeconds, apart / 400 * 3600, 2);
+    char distance[16];
+    std::snprintf(distance, sizeof distance, "%.1f nm ", figures->distanceNm);
+    EXPECT_EQ(FiguresText(*figures).substr(0, 8), distance);
+    // To a point: no closest approach; to a target no longer seen: no line.
+    const RangeBearingLine toPoint{{"WEST"}, {"", kLat, kLon}};
+    EXPECT_FALSE(Figures(toPoint, targets, m_history, 30)->cpaNm.has_value());
+    EXPECT_FALSE(Figures({{"WEST"}, {"GONE"}}, targets, m_history, 30).has_value());
+    // A click on its middle finds it, ten pixels off does not.
+    const View view = ViewAt(9);
+    const Pixel pa = Geo_To_Pixel(view, a.latitude, a.longitude);
+    const Pixel pb = Geo_To_Pixel(view, b.latitude, b.longitude);
+    const std::vector<RangeBearingLine> lines{line};
+    EXPECT_EQ(LineNear(view, lines, targets, (pa.x + pb.x) / 2, (pa.y + pb.y) / 2), 0u);
+    EXPECT_FALSE(LineNear(view, lines, targets, (pa.x + pb.x) / 2, (pa.y + pb.y) / 2 + 10));
+}
+
+TEST_F(Aids, HistoryDotsVectorsAndConflictsAsDrawn) {
+    const Flight one{"DAL123", kLat, kLon, 4000, 90, 240, 0};
+    const auto [lat, lon] = Along(kLat, kLon, 0, 1);
+    const Flight two{"N456", lat, lon, 4500, 90, 240, 0};
+    const Flight high{"HIGH", kLat + 0.05, kLon, 30000, 90, 450, 0};
+    Row(1, one, 60);
+    Row(2, two, 60);
+    Row(3, high, 60);
+    AidScene scene;
+    scene.history = &m_history;
+    scene.now = 60;
+    scene.settings.trails = scene.settings.vectors = scene.settings.filter = true;
+    scene.settings.filterHighFt = 20000;
+    scene.settings.vectorMinutes = 2;
+    scene.conflicts = FindConflicts(m_history, scene.settings, 60, {});
+    ASSERT_EQ(scene.conflicts.size(), 1u);
+    const View view = ViewAt(11);
+    const auto items = Draw(scene, view);
+    int dots = 0;
     int red = 0;
-    for (const DrawnItem& item : canvas.Items()) {
-        if (item.kind == DrawnItem::Kind::Text) {
-            EXPECT_EQ(item.text.find("HIGH"), std::string::npos);  // filtered out
-        }
+    for (const DrawnItem& item : items) {
+        EXPECT_EQ(item.text.find("HIGH"), std::string::npos);  // filtered out
         if (item.kind == DrawnItem::Kind::Ellipse && item.pen.red > 0 && item.pen.red < 255)
-            ++trailDots;  // red fading towards black
+            ++dots;  // red fading towards black
         if (item.kind == DrawnItem::Kind::Ellipse && item.pen.red == 255)
             ++red;
     }
-    EXPECT_EQ(trailDots, 2 * static_cast<int>(TrafficHistory::kTrailDots));
+    EXPECT_EQ(dots, 2 * scene.settings.historyDots);
     EXPECT_EQ(red, 2);
-
-    // The filter off, the high aircraft is back.
-    aids.filter = false;
-    RecordingCanvas unfiltered(view.m_scopeWidthPx, view.m_scopeHeightPx);
-    DrawTargetsWithAids(unfiltered, view, model::g_traffic, 3, aids, m_history, conflicts);
-    EXPECT_TRUE(
-        std::any_of(unfiltered.Items().begin(), unfiltered.Items().end(), [](const auto& item) {
-            return item.kind == DrawnItem::Kind::Text && item.text.starts_with("HIGH");
-        }));
+    // The vector: two minutes at 240 kt, 8 nm east of the target.
+    const Pixel from =
+        Geo_To_Pixel(view, model::g_traffic[1].latitude, model::g_traffic[1].longitude);
+    const auto ahead = Along(model::g_traffic[1].latitude, model::g_traffic[1].longitude, 90, 8);
+    const Pixel to = Geo_To_Pixel(view, ahead.first, ahead.second);
+    EXPECT_TRUE(std::any_of(items.begin(), items.end(), [&](const DrawnItem& item) {
+        return item.kind == DrawnItem::Kind::Line && item.x1 == from.x && item.y1 == from.y &&
+               std::abs(item.x2 - to.x) <= 2 && std::abs(item.y2 - to.y) <= 2;
+    }));
 }
+
+TEST_F(Aids, WithEveryAidOffTheTargetsAreThePartsTargets) {
+    Row(1, {"ABC1", kLat, kLon, 3500, 270, 120, 0}, 20);
+    Row(2, {"ABC2", kLat + 0.01, kLon, 2500, 90, 120, 0}, 20);
+    const View view = ViewAt(12);
+    RecordingCanvas plain(view.m_scopeWidthPx, view.m_scopeHeightPx);
+    Draw_Targets(plain, view);
+    AidScene scene;
+    scene.history = &m_history;
+    scene.now = 20;
+    RecordingCanvas layered(view.m_scopeWidthPx, view.m_scopeHeightPx);
+    DrawUnderlay(layered, view, &scene);
+    DrawTrafficLayer(layered, view, &scene);
+    ASSERT_EQ(plain.Items().size(), layered.Items().size());
+    for (std::size_t i = 0; i < plain.Items().size(); ++i) {
+        EXPECT_EQ(plain.Items()[i].kind, layered.Items()[i].kind);
+        EXPECT_EQ(plain.Items()[i].text, layered.Items()[i].text);
+        EXPECT_EQ(plain.Items()[i].x1, layered.Items()[i].x1);
+    }
+}
+
+TEST_F(Aids, CentrelinesReachTenMilesWithTicks) {
+    model::RunwayRecord runway;
+    runway.end1Latitude = kLat + 1 / 60.0;
+    runway.end1Longitude = kLon;
+    runway.end2Latitude = kLat - 1 / 60.0;
+    runway.end2Longitude = kLon;
+    model::g_airport.runways = {runway, {}};
+    model::g_airport.runwayCount = 1;
+    const View view = ViewAt(8);
+    RecordingCanvas canvas(view.m_scopeWidthPx, view.m_scopeHeightPx);
+    DrawCentrelines(canvas, view, model::g_airport);
+    std::vector<DrawnItem> lines;
+    for (const DrawnItem& item : canvas.Items())
+        if (item.kind == DrawnItem::Kind::Line)
+            lines.push_back(item);
+    ASSERT_EQ(lines.size(), 2u * (1 + kCentrelineNm));  // each end: the line and its ticks
+    const auto far = Along(runway.end1Latitude, kLon, 0, 10);
+    EXPECT_EQ(lines[0].y2, Geo_To_Pixel(view, far.first, far.second).y);
+    EXPECT_EQ(lines[0].pen.green, 96);
+    // Every fifth tick is the longer one.
+    EXPECT_GT(std::abs(lines[5].x2 - lines[5].x1), std::abs(lines[4].x2 - lines[4].x1));
+}
+
+struct SettingRow {
+    const char* name;
+    void (*spoil)(AidSettings&);
+    bool (*holds)(const AidSettings&);
+};
+
+class CheckedSettings : public testing::TestWithParam<SettingRow> {};
+
+TEST_P(CheckedSettings, ImpossibleValuesAreCorrectedWithAReason) {
+    AidSettings aids;
+    GetParam().spoil(aids);
+    EXPECT_FALSE(CheckAidSettings(aids).empty());
+    EXPECT_TRUE(GetParam().holds(aids));
+    EXPECT_TRUE(CheckAidSettings(aids).empty());  // a second look finds nothing more
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, CheckedSettings,
+    testing::Values(
+        SettingRow{
+            "LowestAboveHighest",
+            [](AidSettings& a) { a.filterLowFt = 9000, a.filterHighFt = 2000; },
+            [](const AidSettings& a) { return a.filterLowFt == 2000 && a.filterHighFt == 9000; }},
+        SettingRow{"LateralMinimumZero", [](AidSettings& a) { a.conflictLateralNm = 0; },
+                   [](const AidSettings& a) { return a.conflictLateralNm == 3.0; }},
+        SettingRow{"LateralMinimumNotANumber",
+                   [](AidSettings& a) { a.conflictLateralNm = std::nan(""); },
+                   [](const AidSettings& a) { return a.conflictLateralNm == 3.0; }},
+        SettingRow{"VerticalMinimumNegative", [](AidSettings& a) { a.conflictVerticalFt = -5; },
+                   [](const AidSettings& a) { return a.conflictVerticalFt == 1000; }},
+        SettingRow{"HundredHistoryDots", [](AidSettings& a) { a.historyDots = 100; },
+                   [](const AidSettings& a) { return a.historyDots == 20; }},
+        SettingRow{"ThreeMinuteVectors", [](AidSettings& a) { a.vectorMinutes = 3; },
+                   [](const AidSettings& a) { return a.vectorMinutes == 2; }}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace radar

@@ -33,22 +33,23 @@ TEST(TrafficList, SpeedsDistanceBearingAndSilence) {
                    "Jet Plane",
                    "B737"};
         rows[2] = {"PARKED", 430, 270, kLon - 2.0 / 60 / std::cos(kLat * kRad), kLat, "", ""};
-        history.Record(rows, 2, tick);
-        // Heard every tick until tick 25, though it never moves; then silent.
+        history.Add("N120", {rows[1].latitude, rows[1].longitude, rows[1].altitude, 1.0 * tick});
+        // Heard every second until 25 s, though it never moves; then silent.
         if (tick <= 25)
-            history.MarkHeard("PARKED", tick);
+            history.Add("PARKED", {rows[2].latitude, rows[2].longitude, 430, 1.0 * tick});
     }
     const auto list = BuildTrafficList(rows, 2, history, airport, 40);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].callsign, "N120");
     EXPECT_EQ(list[0].groundSpeedKt, 120);
-    EXPECT_EQ(list[0].verticalSpeedFpm, 500);
+    EXPECT_NEAR(*list[0].verticalSpeedFpm, 500, 5);  // altitudes whole feet
     EXPECT_NEAR(list[0].distanceNm, 10 + 120.0 * 40 / 3600, 0.05);
     EXPECT_NEAR(list[0].bearing, 45, 1);  // no variation in an empty grid
     EXPECT_FALSE(list[0].silent);
     EXPECT_NEAR(list[1].bearing, 270, 1);
     EXPECT_NEAR(list[1].distanceNm, 2, 0.01);
-    EXPECT_EQ(list[1].groundSpeedKt, 0);
+    EXPECT_FALSE(list[1].groundSpeedKt.has_value());  // not heard for 15 s: unknown
+    EXPECT_EQ(BuildTrafficList(rows, 2, history, airport, 26)[1].groundSpeedKt, 0);
     EXPECT_EQ(list[1].silentSeconds, 15);
     EXPECT_FALSE(list[1].silent);
     EXPECT_TRUE(BuildTrafficList(rows, 2, history, airport, 55)[1].silent);

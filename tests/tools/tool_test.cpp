@@ -236,8 +236,17 @@ TEST_F(Tool, RenderPaintsTheScopeAsThePictureOfALevel) {
         for (int x = 0; x < on.width() && !red; ++x)
             red = on.pixelColor(x, y) == QColor(255, 40, 40);
     EXPECT_TRUE(red);
-    EXPECT_EQ(render("bad.png", {"--aids", "rings,radar"}), 2);
-    EXPECT_EQ(render("bad.png", {"--aids", "filter=low:high"}), 2);
+    // A range and bearing line in its own colour, centrelines in the runways' dim green.
+    ASSERT_EQ(render("lines.png", {"--aids", "rbl=A1:B2,centrelines,history=3:1,vector=2"}), 0);
+    const QImage lines(Path("lines.png"));
+    bool line = false;
+    for (int y = 0; y < lines.height() && !line; ++y)
+        for (int x = 0; x < lines.width() && !line; ++x)
+            line = lines.pixelColor(x, y) == QColor(0, 200, 255);
+    EXPECT_TRUE(line);
+    for (const char* bad : {"rings,radar", "filter=low:high", "history=0:5", "history=5",
+                            "vector=3", "rbl=A1", "rbl=:B2"})
+        EXPECT_EQ(render("bad.png", {"--aids", bad}), 2) << bad;
 }
 
 TEST_F(Tool, WrongUseIsRefusedWithAnExitCode) {
