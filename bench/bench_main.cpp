@@ -133,6 +133,9 @@ int main(int argc, char** argv) {
                  "ReadAirspaceFiles", 1.5);
     bench::Figure("one repaint at level 9, 1920 x 1080, 40 aircraft", "Repaint/9", 10);
     bench::Figure("one repaint at level 16", "Repaint/16", 10);
+    bench::Figure("one repaint with every aid on, level 9", "RepaintWithAids/9", 5);
+    bench::Figure("one repaint with every aid on, level 16", "RepaintWithAids/16", 5);
+    bench::Figure("predictive conflict search, 200 aircraft", "ConflictSearch/200", 2);
     bench::Ratio("repaint / its primitives straight, level 9", "Repaint/9", "RepaintFloor/9", 1.5);
     bench::Ratio("repaint / its primitives straight, level 16", "Repaint/16", "RepaintFloor/16",
                  1.5);

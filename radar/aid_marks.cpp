@@ -50,7 +50,7 @@ std::string RingLabel(double nm) {
 
 }  // namespace
 
-RingPlan PlanRings(const View& view, double latitude) {
+RingPlan PlanRings(const View& view, double latitude, double longitude) {
     RingPlan plan;
     const auto [perNmX, perNmY] = PixelsPerNm(view, latitude);
     if (perNmX <= 0 || view.m_scopeWidthPx <= 0 || view.m_scopeHeightPx <= 0)
@@ -66,12 +66,17 @@ RingPlan PlanRings(const View& view, double latitude) {
         if (fits != std::end(steps))
             break;
     }
-    const double reach = std::hypot(view.m_scopeWidthPx, view.m_scopeHeightPx);
+    // The scope's corner farthest from the centre, each way.
+    const Pixel centre = Geo_To_Pixel(view, latitude, longitude);
+    const double farX = std::max(std::abs(centre.x), std::abs(view.m_scopeWidthPx - centre.x));
+    const double farY = std::max(std::abs(centre.y), std::abs(view.m_scopeHeightPx - centre.y));
     for (int ring = 1; ring <= kMaxRings; ++ring) {
         const int rx = static_cast<int>(std::lround(ring * plan.spacingNm * perNmX));
         const int ry = static_cast<int>(std::lround(ring * plan.spacingNm * perNmY));
-        if (std::min(rx, ry) > reach)
-            break;  // beyond every corner wherever the airport is on the scope
+        if (rx <= 0 || ry <= 0)
+            continue;
+        if (std::pow(farX / rx, 2) + std::pow(farY / ry, 2) <= 1)
+            break;  // round the whole scope: nothing of it shows
         plan.radiiPx.emplace_back(rx, ry);
     }
     return plan;

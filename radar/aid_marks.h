@@ -26,7 +26,8 @@ struct RingPlan {
     std::vector<std::pair<int, int>> radiiPx;
     int labelRadial = 45;
 };
-RingPlan PlanRings(const View& view, double latitude);
+// Rings round (latitude, longitude) up to the first that lies wholly beyond the scope.
+RingPlan PlanRings(const View& view, double latitude, double longitude);
 // Chooses the radial whose labels cover least of `obstacles` (dots, names) and stay on the
 // scope.
 void PlaceRingLabels(const platform::Canvas& canvas, const View& view,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "radar/scope.h"
@@ -137,6 +138,14 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
     for (int i = 1; i <= LastRow(count); ++i)
         if (PassesFilter(rows[static_cast<std::size_t>(i)], aids))
             shown.push_back(i);
+    // Each shown aircraft's motion, fitted once for this picture.
+    std::map<std::string, std::optional<Motion>> motions;
+    auto motionOf = [&](const std::string& name) -> const std::optional<Motion>& {
+        auto it = motions.find(name);
+        if (it == motions.end())
+            it = motions.emplace(name, history.MotionOf(name, scene.now)).first;
+        return it->second;
+    };
     auto colourOf = [&](const model::TrafficEntry& row) {
         return alerted.count(row.name) ? kAlertRed : kScopeGreen;
     };
@@ -164,7 +173,7 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
         // Where each airborne aircraft will be in so many minutes along its track.
         for (int i : shown) {
             const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
-            const auto motion = history.MotionOf(row.name, scene.now);
+            const auto& motion = motionOf(row.name);
             const auto latest = history.Latest(row.name);
             if (!motion || !latest || (row.latitude == 0 && row.longitude == 0))
                 continue;
@@ -190,14 +199,15 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
         const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
         std::vector<std::string> lines{DataBlock(row)};
         if (aids.speedLine) {
-            const auto speed = history.GroundSpeedKt(row.name, scene.now);
-            const Trend trend = history.TrendOf(row.name, scene.now);
+            const auto& motion = motionOf(row.name);
+            const Trend trend = TrendOf(motion);
             const char* arrow = trend == Trend::Climbing     ? " ^"
                                 : trend == Trend::Descending ? " v"
                                 : trend == Trend::Level      ? " ="
                                                              : "";
-            lines.push_back((speed ? std::to_string(std::lround(*speed)) : std::string("--")) +
-                            " kt" + arrow);
+            lines.push_back(
+                (motion ? std::to_string(std::lround(motion->groundSpeedKt)) : std::string("--")) +
+                " kt" + arrow);
         }
         int width = 0;
         for (const std::string& line : lines)
@@ -210,7 +220,7 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
     if (aids.declutter) {
         std::vector<Box> labels = SceneLabelBoxes(canvas, view, model::g_airport);
         if (aids.rings) {
-            RingPlan plan = PlanRings(view, model::g_airport.latitude);
+            RingPlan plan = PlanRings(view, model::g_airport.latitude, model::g_airport.longitude);
             PlaceRingLabels(canvas, view, model::g_airport, plan, labels);
             for (const Box& box : RingLabelBoxes(canvas, view, model::g_airport, plan))
                 labels.push_back(box);
@@ -270,7 +280,7 @@ void DrawUnderlay(platform::Canvas& canvas, const View& view, const AidScene* sc
             const Pixel at = Geo_To_Pixel(view, row.latitude, row.longitude);
             obstacles.push_back({at.x - r, at.y - r, at.x + 120, at.y + 2 * r + 13});
         }
-        RingPlan plan = PlanRings(view, model::g_airport.latitude);
+        RingPlan plan = PlanRings(view, model::g_airport.latitude, model::g_airport.longitude);
         PlaceRingLabels(canvas, view, model::g_airport, plan, obstacles);
         DrawRings(canvas, view, model::g_airport, plan);
     }

@@ -1,6 +1,7 @@
 #include "radar/track_history.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace radar {
@@ -14,42 +15,37 @@ constexpr double kShortestFit = 2;  // seconds the fitted reports must span
 constexpr double kRateDisagreement = 0.12;
 constexpr double kRateSlackKt = 5;
 
-// The slope of the least-squares line through (x, y); none when x does not vary.
-std::optional<double> Slope(const std::vector<double>& x, const std::vector<double>& y) {
-    const double n = static_cast<double>(x.size());
-    if (x.size() < 2)
-        return std::nullopt;
-    double mx = 0, my = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        mx += x[i];
-        my += y[i];
-    }
-    mx /= n;
-    my /= n;
-    double sxx = 0, sxy = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        sxx += (x[i] - mx) * (x[i] - mx);
-        sxy += (x[i] - mx) * (y[i] - my);
-    }
-    if (sxx <= 1e-12)
-        return std::nullopt;
-    return sxy / sxx;
-}
-
 struct Velocity {
     double east = 0, north = 0, up = 0;  // nm/s, nm/s, ft/s
     double Knots() const { return std::hypot(east, north) * 3600; }
 };
 
-std::optional<Velocity> Fit(const std::vector<double>& time, const std::vector<double>& east,
-                            const std::vector<double>& north, const std::vector<double>& up) {
-    const auto ve = Slope(time, east);
-    const auto vn = Slope(time, north);
-    const auto vu = Slope(time, up);
-    if (!ve || !vn || !vu)
-        return std::nullopt;
-    return Velocity{*ve, *vn, *vu};
-}
+// A least-squares line through points added one by one, for three quantities against one
+// variable: east, north (miles) and up (feet) against time.
+struct LineFit {
+    double n = 0, sx = 0, sxx = 0;
+    double sy[3] = {0, 0, 0};
+    double sxy[3] = {0, 0, 0};
+
+    void Add(double x, double east, double north, double up) {
+        const double y[3] = {east, north, up};
+        n += 1;
+        sx += x;
+        sxx += x * x;
+        for (int k = 0; k < 3; ++k) {
+            sy[k] += y[k];
+            sxy[k] += x * y[k];
+        }
+    }
+    // The three slopes; none when x does not vary.
+    std::optional<Velocity> Slopes() const {
+        const double spread = n * sxx - sx * sx;
+        if (n < 2 || spread <= 1e-9 * std::max(1.0, n * sxx))
+            return std::nullopt;
+        auto slope = [&](int k) { return (n * sxy[k] - sx * sy[k]) / spread; };
+        return Velocity{slope(0), slope(1), slope(2)};
+    }
+};
 
 }  // namespace
 
@@ -132,16 +128,18 @@ std::optional<Motion> TrafficHistory::MotionOf(const std::string& name, double n
 
     // Positions in miles east and north of the newest, heights in feet.
     const double across = 60 * std::cos(last.latitude * kRadians);
-    std::vector<double> stamps, east, north, up, steady;
-    for (std::size_t i = first; i < n; ++i) {
-        double dLon = points[i].longitude - last.longitude;
+    auto offsets = [&](const TrackPoint& p) {
+        double dLon = p.longitude - last.longitude;
         dLon -= 360 * std::round(dLon / 360);  // across the date line
-        stamps.push_back(points[i].t);
-        east.push_back(dLon * across);
-        north.push_back((points[i].latitude - last.latitude) * 60);
-        up.push_back(points[i].altitude);
+        return std::array<double, 3>{dLon * across, (p.latitude - last.latitude) * 60,
+                                     static_cast<double>(p.altitude - last.altitude)};
+    };
+    LineFit byStamp;
+    for (std::size_t i = first; i < n; ++i) {
+        const auto [east, north, up] = offsets(points[i]);
+        byStamp.Add(points[i].t - last.t, east, north, up);
     }
-    std::optional<Velocity> velocity = Fit(stamps, east, north, up);
+    std::optional<Velocity> velocity = byStamp.Slopes();
     if (!velocity)
         return std::nullopt;
 
@@ -151,15 +149,16 @@ std::optional<Motion> TrafficHistory::MotionOf(const std::string& name, double n
     std::size_t rateFirst = n - 1;
     while (rateFirst > 0 && points[rateFirst - 1].t > last.t - kRateSeconds)
         --rateFirst;
-    std::vector<double> index, times;
-    for (std::size_t i = rateFirst; i < n; ++i) {
-        index.push_back(static_cast<double>(i));
-        times.push_back(points[i].t);
-    }
-    if (const auto interval = Slope(index, times); interval && *interval > 0) {
-        for (std::size_t i = first; i < n; ++i)
-            steady.push_back(static_cast<double>(i) * *interval);
-        if (const auto even = Fit(steady, east, north, up)) {
+    LineFit rate;  // stamps against the reports' order
+    for (std::size_t i = rateFirst; i < n; ++i)
+        rate.Add(static_cast<double>(i - rateFirst), points[i].t - last.t, 0, 0);
+    if (const auto interval = rate.Slopes(); interval && interval->east > 0) {
+        LineFit steady;
+        for (std::size_t i = first; i < n; ++i) {
+            const auto [east, north, up] = offsets(points[i]);
+            steady.Add(static_cast<double>(i - first) * interval->east, east, north, up);
+        }
+        if (const auto even = steady.Slopes()) {
             const double a = velocity->Knots();
             if (std::abs(even->Knots() - a) <= kRateDisagreement * a + kRateSlackKt)
                 velocity = even;
@@ -186,13 +185,15 @@ std::optional<double> TrafficHistory::VerticalSpeedFpm(const std::string& name, 
     return motion ? std::optional(motion->verticalSpeedFpm) : std::nullopt;
 }
 
-Trend TrafficHistory::TrendOf(const std::string& name, double now) const {
-    const auto fpm = VerticalSpeedFpm(name, now);
-    if (!fpm)
+Trend TrendOf(const std::optional<Motion>& motion) {
+    if (!motion)
         return Trend::Unknown;
-    return *fpm > kLevelFpm    ? Trend::Climbing
-           : *fpm < -kLevelFpm ? Trend::Descending
-                               : Trend::Level;
+    const double fpm = motion->verticalSpeedFpm;
+    return fpm > kLevelFpm ? Trend::Climbing : fpm < -kLevelFpm ? Trend::Descending : Trend::Level;
+}
+
+Trend TrafficHistory::TrendOf(const std::string& name, double now) const {
+    return radar::TrendOf(MotionOf(name, now));
 }
 
 std::optional<double> TrafficHistory::SecondsSinceHeard(const std::string& name, double now) const {

@@ -33,6 +33,7 @@ struct Motion {
 };
 
 enum class Trend { Unknown, Climbing, Level, Descending };
+Trend TrendOf(const std::optional<Motion>& motion);
 
 class TrafficHistory {
 public:

@@ -51,7 +51,7 @@ TEST_F(Aids, RingsStandAtLeastFortyPixelsApartAtEveryLevel) {
     for (int level : {5, 7, 9, 12, 16}) {
         SCOPED_TRACE(level);
         const View view = ViewAt(level);
-        const RingPlan plan = PlanRings(view, kLat);
+        const RingPlan plan = PlanRings(view, kLat, kLon);
         ASSERT_FALSE(plan.radiiPx.empty());
         int previous = 0;
         for (const auto& [rx, ry] : plan.radiiPx) {
@@ -75,7 +75,7 @@ TEST_F(Aids, RingsStandAtLeastFortyPixelsApartAtEveryLevel) {
 TEST_F(Aids, RingLabelsStandOnceOnAFreeRadial) {
     const View view = ViewAt(9);
     RecordingCanvas canvas(view.m_scopeWidthPx, view.m_scopeHeightPx);
-    RingPlan plan = PlanRings(view, kLat);
+    RingPlan plan = PlanRings(view, kLat, kLon);
     PlaceRingLabels(canvas, view, model::g_airport, plan, {});
     EXPECT_EQ(plan.labelRadial, 45);
     // Something over the upper right radial: the labels go elsewhere.
