@@ -64,7 +64,8 @@ std::string Fixed(double value, int decimals) {
 }  // namespace
 
 bool InInhibitionVolume(const TrackPoint& at, const model::AirportRecord& airport) {
-    if (at.altitude >= airport.elevation + kInhibitHeightFt)
+    if (static_cast<double>(at.altitude) >=
+        static_cast<double>(airport.elevation) + kInhibitHeightFt)
         return false;
     const std::size_t runways = std::min<std::size_t>(
         static_cast<std::size_t>(std::max(airport.runwayCount, 0)), airport.runways.size());
@@ -88,7 +89,8 @@ bool IsAirborne(const TrackPoint& at, const std::optional<Motion>& motion, const
         field = ground.airfields->NearestElevation(at.latitude, at.longitude);
     if (!field && ground.airport)
         field = ground.airport->elevation;
-    return at.altitude > field.value_or(0) + aids.airborneHeightFt;
+    return static_cast<double>(at.altitude) >
+           static_cast<double>(field.value_or(0)) + aids.airborneHeightFt;
 }
 
 std::vector<Conflict> FindConflicts(const TrafficHistory& history, const AidSettings& aids,
@@ -150,7 +152,7 @@ std::vector<Conflict> FindConflicts(const TrafficHistory& history, const AidSett
             conflict.nameA = one.name;
             conflict.nameB = two.name;
             conflict.lateralNm = std::hypot(px, py);
-            conflict.verticalFt = static_cast<std::int32_t>(std::lround(std::abs(dz)));
+            conflict.verticalFt = static_cast<std::int32_t>(std::min(std::abs(dz), 2e9));
             conflict.minimumNm = std::hypot(px + vx * closest, py + vy * closest);
             conflict.secondsTo = closest;
             conflict.inside = both.from <= 0;

@@ -131,8 +131,9 @@ std::optional<Motion> TrafficHistory::MotionOf(const std::string& name, double n
     auto offsets = [&](const TrackPoint& p) {
         double dLon = p.longitude - last.longitude;
         dLon -= 360 * std::round(dLon / 360);  // across the date line
-        return std::array<double, 3>{dLon * across, (p.latitude - last.latitude) * 60,
-                                     static_cast<double>(p.altitude - last.altitude)};
+        return std::array<double, 3>{
+            dLon * across, (p.latitude - last.latitude) * 60,
+            static_cast<double>(p.altitude) - static_cast<double>(last.altitude)};
     };
     LineFit byStamp;
     for (std::size_t i = first; i < n; ++i) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "tests/radar/aid_support.h"
@@ -139,6 +140,11 @@ TEST(TrafficHistory, WhatAPeerSendsStaysBounded) {
     EXPECT_FALSE(history.Track("N999").empty());  // the newest stay
     history.Add("NAN", {std::nan(""), kLon, 0, 1});
     EXPECT_TRUE(history.Track("NAN").empty());
+    // Altitudes from one end of the word to the other: a climb, not an overflow.
+    for (int t = 0; t < 4; ++t)
+        history.Add("WILD", {kLat, kLon, t % 2 ? INT32_MAX : INT32_MIN, 1000.0 + t});
+    ASSERT_TRUE(history.MotionOf("WILD", 1003).has_value());
+    EXPECT_TRUE(std::isfinite(history.MotionOf("WILD", 1003)->verticalSpeedFpm));
 }
 
 }  // namespace
