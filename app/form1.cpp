@@ -298,8 +298,11 @@ void Form1::ProcessMessages() {
     const mplink::TickResult tick = mplink::ProcessMessages(loopPort, m_linkWatchdog, seconds);
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
-    if (m_recorder.IsOpen())
+    if (m_recorder.IsOpen()) {
         m_recorder.Tick(m_recordClock.elapsed());
+        if (m_recorder.Failed())
+            RecordingFailed();
+    }
     FollowTraffic(tick, seconds());
     const char* text = nullptr;
     if (tick.end == mplink::TickEnd::SessionLost)
@@ -327,7 +330,8 @@ void Form1::FollowTraffic(const mplink::TickResult& tick, double now) {
     m_history.Expire(now);
     m_blocks.Retain(m_history.Names());
     m_now = now;
-    if (auto* list = qobject_cast<Form11*>(m_trafficList.data()))
+    auto* list = m_replaySeeking ? nullptr : qobject_cast<Form11*>(m_trafficList.data());
+    if (list)
         list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
                                               model::g_airport, now));
     const radar::AidSettings& aids = Aids();
@@ -339,7 +343,8 @@ void Form1::FollowTraffic(const mplink::TickResult& tick, double now) {
         m_conflicts.clear();
         m_alerts.Clear();
     }
-    ShowAlerts();
+    if (!m_replaySeeking)
+        ShowAlerts();
 }
 
 void Form1::ShowAlerts() {
@@ -364,22 +369,24 @@ void Form1::ShowTrafficList() {
         return;
     m_trafficList = list;
     list->Check1->setChecked(m_recorder.IsOpen());
-    list->Check1->setEnabled(!m_replay);  // a replay is a recording already
+    list->Check1->setEnabled(m_replay == nullptr);  // a replay is a recording already
     connect(list, &Form11::highlightChanged, this, [this](const QString& callsign) {
         m_highlight = platform::FromQt(callsign);
         Repaint();
     });
     connect(list, &Form11::centreOn, this, &Form1::Center_Airport);
     connect(list, &Form11::recordToggled, this, &Form1::SetRecording);
+    // The traffic's own clock: the session's, or the recording's in a replay.
     list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
-                                          model::g_airport,
-                                          static_cast<double>(m_clock.elapsed()) / 1000.0));
+                                          model::g_airport, m_now));
 }
 
-// Records the session into the working directory, named after the date and time.
+// Records the session into the working directory, named after the date and time (with a
+// number after it where a recording of that second exists).
 void Form1::SetRecording(bool on) {
     if (!on) {
-        m_recorder.Close();
+        if (m_recorder.IsOpen() && !m_recorder.Close())
+            RecordingFailed();
         return;
     }
     if (m_recorder.IsOpen())
@@ -387,17 +394,31 @@ void Form1::SetRecording(bool on) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const std::string name = mplink::RecordingFileName(local);
-    if (!m_recorder.Open(name, loader::LoadedAirportIndex(),  // in the working directory
-                         model::g_airport.name)) {
-        AppendChat("Cannot record the session into " + name);
-        if (auto* list = qobject_cast<Form11*>(m_trafficList.data())) {
-            const QSignalBlocker quiet(list->Check1);
-            list->Check1->setChecked(false);
-        }
+    mplink::RecordingHeader header;
+    header.airportIndex = loader::LoadedAirportIndex();
+    header.airportName = model::g_airport.name;
+    header.startUnixMs = static_cast<std::int64_t>(now) * 1000;
+    header.localPlayer = model::g_localPlayerId;
+    if (!m_recorder.Open(mplink::RecordingFileName(local), header)) {
+        RecordingFailed(mplink::RecordingFileName(local));
         return;
     }
+    m_recordedAirport = header.airportIndex;
     m_recordClock.start();
+}
+
+void Form1::RecordingFailed(const std::string& path) {
+    const std::string shown = path.empty() ? m_recorder.Path() : path;
+    const std::string why = m_recorder.Error();
+    m_recorder.Close();
+    if (auto* list = qobject_cast<Form11*>(m_trafficList.data())) {
+        const QSignalBlocker quiet(list->Check1);
+        list->Check1->setChecked(false);
+    }
+    platform::ShowMessage(this, platform::MessageIcon::Exclamation,
+                          QStringLiteral("Tarvolo Message"),
+                          platform::ToQt("Tarvolo cannot record the session into " + shown + ": " +
+                                         why + " Recording has stopped."));
 }
 
 radar::AidScene Form1::Scene() const {
@@ -414,14 +435,19 @@ void Form1::RollCall() {
         return;
     auto port = Port();
     mplink::RollCall(port);
+    if (m_recorder.IsOpen())
+        m_recorder.RollCall(m_recordClock.elapsed());  // the table was emptied here
 }
 
 void Form1::SendChat() {
     if (m_replay)
         return;  // a replay speaks to nobody
     auto port = Port();
-    if (const auto line = mplink::SendChat(port, platform::FromQt(Text3->text())))
+    if (const auto line = mplink::SendChat(port, platform::FromQt(Text3->text()))) {
         AppendChat(*line);
+        if (m_recorder.IsOpen())
+            m_recorder.OwnChat(m_recordClock.elapsed(), *line);
+    }
     Text3->clear();
 }
 
@@ -559,6 +585,11 @@ void Form1::KeyPressed(int key) {
 }
 
 void Form1::Center_Airport(double airpt_loc_x, double airpt_loc_y) {
+    // GET AIRPORT in the Airport Area ends here: a recording notes the new airport.
+    if (m_recorder.IsOpen() && !m_replay && loader::LoadedAirportIndex() != m_recordedAirport) {
+        m_recordedAirport = loader::LoadedAirportIndex();
+        m_recorder.Airport(m_recordClock.elapsed(), m_recordedAirport, model::g_airport.name);
+    }
     Timer2->stop();
     radar::CenterView(m_view, airpt_loc_x, airpt_loc_y);
     Repaint();

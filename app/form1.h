@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -77,8 +78,11 @@ public:
     // Replays a recording in place of a session: the message loop takes the recorded ticks,
     // chat and roll calls are not sent, and a bar of controls plays, pauses, sets the speed
     // (1x, 4x, 16x) and the position.
-    void StartReplay(mplink::Recording recording);
-    bool Replaying() const { return m_replay.has_value(); }
+    void StartReplay(std::unique_ptr<mplink::RecordingReader> recording);
+    bool Replaying() const { return m_replay != nullptr; }
+    std::size_t ReplayTicks() const { return m_replayIndex.size(); }
+    // Plays on to the recorded tick `tick`, or from the start again to reach one before.
+    void ReplaySeek(int tick);
     QPushButton* ReplayPlay = nullptr;
     QComboBox* ReplaySpeed = nullptr;
     QSlider* ReplaySlider = nullptr;
@@ -124,11 +128,13 @@ private:
     // Replay (form1_replay.cpp): one recorded tick through the message loop, and the bar's
     // controls.
     bool ReplayStep();
-    void ReplaySeek(int tick);
-    void ShowReplayPosition();
+    void ShowReplayPosition(std::optional<std::size_t> dragged = std::nullopt);
+    void ReplayAirport(const mplink::AirportChange& change);
     // The Traffic List window and what it asks of this one.
     void ShowTrafficList();
     void SetRecording(bool on);
+    // Recording stops: "Record" unchecked and the reason shown.
+    void RecordingFailed(const std::string& path = {});
 
     radar::View m_view;
     radar::TrafficHistory m_history;
@@ -148,8 +154,16 @@ private:
     std::string m_highlight;  // the callsign selected in the traffic list
     mplink::RecordingWriter m_recorder;
     QElapsedTimer m_recordClock;
-    std::optional<mplink::Recording> m_replay;
-    std::size_t m_replayNext = 0;  // the next recorded tick
+    struct ReplayMark {
+        mplink::RecordingReader::Place place;
+        std::int64_t ms = 0;
+    };
+    std::unique_ptr<mplink::RecordingReader> m_replay;
+    std::vector<ReplayMark> m_replayIndex;  // where each recorded tick begins, and when
+    std::size_t m_replayNext = 0;           // the next recorded tick
+    std::size_t m_replayReaderAt = 0;       // the tick the reader reads next
+    bool m_replaySeeking = false;           // playing without showing, to reach a tick
+    std::int64_t m_recordedAirport = -1;    // the airport the recording shows now
     mplink::ReplayPort m_replayPort;
     radar::AirspaceSelection m_selection;
     double m_measureStartLat = 0;

@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 #include "app/app_windows.h"
 #include "app/command_line.h"
@@ -33,6 +36,15 @@ int main(int argc, char* argv[]) {
         std::printf("tarvolo %s\n", TARVOLO_VERSION);
         return 0;
     }
+    // A recording named relative to where the program was started, before the data folder is
+    // entered.
+    std::optional<std::string> replay = line.replay;
+    if (replay) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(*replay, error);
+        if (!error)
+            replay = absolute.string();
+    }
     // The program keeps its files in the folder it runs in: the one asked for, if any.
     if (line.dataDir) {
         if (const auto problem = app::EnterDataDir(*line.dataDir)) {
@@ -47,8 +59,8 @@ int main(int argc, char* argv[]) {
     // is on screen for a moment.
     QApplication::setQuitOnLastWindowClosed(false);
     app::RegisterAppWindows();
-    if (line.replay) {
-        if (const auto problem = app::OpenReplay(QString::fromStdString(*line.replay))) {
+    if (replay) {
+        if (const auto problem = app::OpenReplay(QString::fromStdString(*replay))) {
             platform::ShowMessage(nullptr, platform::MessageIcon::Exclamation,
                                   QStringLiteral("Tarvolo Message"), *problem);
             return 1;

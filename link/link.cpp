@@ -106,6 +106,22 @@ void Position(LinkPort& port, std::int32_t sender, const Bytes& m, std::size_t f
     }
 }
 
+}  // namespace
+
+std::optional<std::pair<double, double>> PositionOfMessage(const Bytes& m) {
+    const auto type = Long(m, 0);
+    const std::size_t fixAt = type == MP_POSITION ? 20 : type == MP_POSITION_LONG ? 36 : 0;
+    if (!fixAt)
+        return std::nullopt;
+    const auto latitude = Long(m, fixAt + 4);
+    const auto longitude = Long(m, fixAt + 8);
+    if (!latitude || !longitude || !Short(m, fixAt + 20))
+        return std::nullopt;
+    return std::pair(LatitudeOfWord(*latitude), LongitudeOfWord(*longitude));
+}
+
+namespace {
+
 void AircraftInfo(LinkPort& port, std::int32_t sender, const Bytes& m, std::string& label) {
     const auto category = Short(m, 8);
     if (!category)

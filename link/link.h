@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace directplay {
@@ -68,6 +69,10 @@ double Attitude_To_Heading(std::int32_t attitude);  // true heading, whole degre
 double LatitudeOfWord(std::int32_t raw);
 double LongitudeOfWord(std::int32_t raw);
 std::int32_t AltitudeOfWord(std::int32_t raw);  // feet, halves to even
+
+// The latitude and longitude an MP_POSITION or MP_POSITION_LONG message carries; none for
+// another message or one cut short.
+std::optional<std::pair<double, double>> PositionOfMessage(const Bytes& message);
 
 // Messages the program sends.
 Bytes EmptyMessage(std::int32_t type);           // type, size 0

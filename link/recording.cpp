@@ -1,7 +1,14 @@
 #include "link/recording.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "directplay/errors.h"
@@ -105,80 +112,239 @@ std::string RecordingFileName(const std::tm& local) {
     return name;
 }
 
-std::optional<Recording> ParseRecording(const std::string& text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    bool cut = false;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            cut = true;  // the last line never ended
+namespace {
+
+bool IsKind(std::string_view field) {
+    if (field.empty() || field.size() > 32 || field[0] < 'A' || field[0] > 'Z')
+        return false;
+    return std::all_of(field.begin(), field.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+}
+
+}  // namespace
+
+RecordingReader::RecordingReader(const std::string& path) : m_file(path, std::ios::binary) {
+    if (!m_file) {
+        m_status = Status::Missing;
+        m_openError = std::strerror(errno);
+        return;
+    }
+    ReadHeader();
+}
+
+RecordingReader::RecordingReader(std::unique_ptr<std::istream> text) : m_text(std::move(text)) {
+    ReadHeader();
+}
+
+std::istream& RecordingReader::Stream() {
+    return m_text ? *m_text : m_file;
+}
+
+void RecordingReader::ReadHeader() {
+    std::string line;
+    if (ReadLine(line) != Line::Read) {
+        m_status = Status::NotARecording;
+        return;
+    }
+    const auto magic = Fields(line);
+    const auto version = magic.size() == 2 ? Number<int>(magic[1]) : std::nullopt;
+    if (magic.size() != 2 || magic[0] != kRecordingMagic || !version || *version < 1) {
+        m_status = Status::NotARecording;
+        return;
+    }
+    m_header.version = *version;
+    if (*version > kRecordingVersion) {
+        m_status = Status::Newer;
+        return;
+    }
+    if (ReadLine(line) != Line::Read) {
+        m_status = Status::NotARecording;
+        return;
+    }
+    const auto airport = Fields(line);
+    const auto index = airport.size() == 3 ? Number<std::int64_t>(airport[1]) : std::nullopt;
+    if (airport.size() != 3 || airport[0] != "AIRPORT" || !index) {
+        m_status = Status::NotARecording;
+        return;
+    }
+    m_header.airportIndex = *index;
+    m_header.airportName = std::string(airport[2]);
+    // When it began and who recorded it, on a line of its own where the recorder wrote it.
+    const Place before{Stream().tellg(), m_line};
+    if (ReadLine(line) == Line::Read) {
+        const auto start = Fields(line);
+        if (start.size() == 3 && start[0] == "START") {
+            m_header.startUnixMs = Number<std::int64_t>(start[1]);
+            m_header.localPlayer = Number<std::int32_t>(start[2]);
+            m_place = {Stream().tellg(), m_line};
+            return;
+        }
+    }
+    Seek(before);
+}
+
+RecordingReader::Line RecordingReader::ReadLine(std::string& line) {
+    std::istream& in = Stream();
+    if (!in.good())
+        return Line::End;
+    m_buffer.resize(kLongestRecord + 2);
+    in.getline(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+    const auto count = static_cast<std::size_t>(in.gcount());
+    if (count == 0 && in.eof())
+        return Line::End;
+    ++m_line;
+    if (in.eof())
+        return Line::Damaged;  // the last line never ended
+    if (in.fail())
+        return Line::Damaged;  // longer than any record
+    line.assign(m_buffer.data(), count - 1);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();  // written on a system that ends lines so
+    return Line::Read;
+}
+
+RecordingReader::Place RecordingReader::Tell() {
+    const std::streamoff at = Stream().tellg();
+    return at < 0 ? m_place : Place{at, m_line};
+}
+
+void RecordingReader::Seek(const Place& place) {
+    std::istream& in = Stream();
+    in.clear();
+    in.seekg(place.offset);
+    m_line = place.line;
+    m_place = place;
+    if (m_status == Status::Ended || m_status == Status::Damaged)
+        m_status = Status::Reading;
+}
+
+std::optional<RecordedTick> RecordingReader::Next() {
+    if (m_status != Status::Reading)
+        return std::nullopt;
+    m_place = {Stream().tellg(), m_line};
+    RecordedTick open;
+    bool any = false;
+    std::int64_t lastMs = 0;
+    std::string line;
+    for (;;) {
+        const Line read = ReadLine(line);
+        if (read == Line::End) {
+            m_status = Status::Ended;
             break;
         }
-        lines.emplace_back(text.data() + start, end - start);
-        start = end + 1;
-    }
-    if (lines.size() < 2)
-        return std::nullopt;
-    const auto magic = Fields(lines[0]);
-    const auto airport = Fields(lines[1]);
-    if (magic.size() != 2 || magic[0] != kRecordingMagic ||
-        Number<int>(magic[1]) != kRecordingVersion || airport.size() != 3 ||
-        airport[0] != "AIRPORT" || !Number<std::int64_t>(airport[1]))
-        return std::nullopt;
-    Recording recording;
-    recording.airportIndex = *Number<std::int64_t>(airport[1]);
-    recording.airportName = std::string(airport[2]);
-    recording.damaged = cut;
-    RecordedTick open;
-    for (std::size_t i = 2; i < lines.size(); ++i) {
-        const auto fields = Fields(lines[i]);
-        bool good = false;
-        if (fields[0] == "M" && fields.size() == 6) {
-            const auto ms = Number<std::int64_t>(fields[1]);
-            const auto from = Number<std::int32_t>(fields[2]);
-            const auto to = Number<std::int32_t>(fields[3]);
-            const auto name = ParseName(fields[4]);
-            auto data = FromHex(fields[5]);
-            if (ms && from && to && name && data) {
+        bool good = read == Line::Read;
+        const auto fields = good ? Fields(line) : std::vector<std::string_view>{};
+        const std::string_view kind = good ? fields[0] : std::string_view();
+        if (!good) {
+        } else if (kind == "M") {
+            const auto ms = fields.size() == 6 ? Number<std::int64_t>(fields[1]) : std::nullopt;
+            const auto from = fields.size() == 6 ? Number<std::int32_t>(fields[2]) : std::nullopt;
+            const auto to = fields.size() == 6 ? Number<std::int32_t>(fields[3]) : std::nullopt;
+            const auto name = fields.size() == 6 ? ParseName(fields[4]) : std::nullopt;
+            auto data = fields.size() == 6 ? FromHex(fields[5]) : std::nullopt;
+            good = ms && from && to && name && data;
+            if (good) {
                 open.messages.push_back({*ms, *from, *to, *name, std::move(*data), {}});
-                good = true;
+                lastMs = *ms;
             }
-        } else if (fields[0] == "N" && fields.size() == 3 && !open.messages.empty()) {
-            const auto id = Number<std::int32_t>(fields[1]);
-            const auto name = ParseName(fields[2]);
-            if (id && name) {
+        } else if (kind == "N") {
+            const auto id = fields.size() == 3 ? Number<std::int32_t>(fields[1]) : std::nullopt;
+            const auto name = fields.size() == 3 ? ParseName(fields[2]) : std::nullopt;
+            good = id && name && !open.messages.empty();
+            if (good)
                 open.messages.back().lookups.emplace_back(*id, *name);
-                good = true;
-            }
-        } else if (fields[0] == "T" && fields.size() == 2) {
-            if (const auto ms = Number<std::int64_t>(fields[1])) {
+        } else if (kind == "T") {
+            const auto ms = fields.size() == 2 ? Number<std::int64_t>(fields[1]) : std::nullopt;
+            if (ms) {
                 open.ms = *ms;
-                recording.ticks.push_back(std::move(open));
-                open = {};
-                good = true;
+                return open;
             }
+            good = false;
+        } else if (kind == "R") {
+            const auto ms = fields.size() == 2 ? Number<std::int64_t>(fields[1]) : std::nullopt;
+            good = ms && open.messages.empty();
+            if (good) {
+                ++open.rollCalls;
+                lastMs = *ms;
+            }
+        } else if (kind == "C") {
+            const auto ms = fields.size() == 3 ? Number<std::int64_t>(fields[1]) : std::nullopt;
+            const auto text = fields.size() == 3 ? ParseName(fields[2]) : std::nullopt;
+            good = ms && text && *text && open.messages.empty();
+            if (good) {
+                open.ownChat.push_back(**text);
+                lastMs = *ms;
+            }
+        } else if (kind == "A") {
+            const auto ms = fields.size() == 4 ? Number<std::int64_t>(fields[1]) : std::nullopt;
+            const auto index = fields.size() == 4 ? Number<std::int64_t>(fields[2]) : std::nullopt;
+            const auto name = fields.size() == 4 ? ParseName(fields[3]) : std::nullopt;
+            good = ms && index && name && *name && open.messages.empty();
+            if (good) {
+                open.airport = AirportChange{*index, **name};
+                lastMs = *ms;
+            }
+        } else {
+            good = IsKind(kind);  // a kind of a later version: passed over
         }
         if (!good) {
-            recording.damaged = true;
-            break;  // a damaged tail: what came before stays
+            m_status = Status::Damaged;
+            m_damagedLine = m_line;
+            break;
         }
+        any = true;
     }
-    // Messages after the last tick mark (the recording stopped inside a tick) make one more.
-    if (!open.messages.empty()) {
-        open.ms = open.messages.back().ms;
-        recording.ticks.push_back(std::move(open));
+    // What came after the last tick mark (the recording stopped inside a tick) makes one more.
+    if (!any || (open.messages.empty() && !open.rollCalls && open.ownChat.empty() && !open.airport))
+        return std::nullopt;
+    open.ms = lastMs;
+    return open;
+}
+
+std::string RecordingReader::Problem(const std::string& shown) const {
+    switch (m_status) {
+        case Status::Missing:
+            return "The file " + shown + " cannot be opened: " + m_openError + ".";
+        case Status::NotARecording:
+            return "The file " + shown + " is not a Tarvolo session recording.";
+        case Status::Newer:
+            return "The file " + shown + " was recorded by a newer Tarvolo (format version " +
+                   std::to_string(m_header.version) + "); this one plays versions up to " +
+                   std::to_string(kRecordingVersion) + ".";
+        case Status::Damaged:
+            return "The file " + shown + " is damaged at line " + std::to_string(m_damagedLine) +
+                   "; what comes before it is replayed.";
+        default:
+            return {};
     }
+}
+
+namespace {
+
+std::optional<Recording> ReadAll(RecordingReader& reader) {
+    if (!reader.Usable())
+        return std::nullopt;
+    Recording recording;
+    recording.header = reader.Header();
+    recording.airportIndex = reader.Header().airportIndex;
+    recording.airportName = reader.Header().airportName;
+    while (auto tick = reader.Next())
+        recording.ticks.push_back(std::move(*tick));
+    recording.damaged = reader.GetStatus() == RecordingReader::Status::Damaged;
     return recording;
 }
 
+}  // namespace
+
+std::optional<Recording> ParseRecording(const std::string& text) {
+    RecordingReader reader(std::make_unique<std::istringstream>(text));
+    return ReadAll(reader);
+}
+
 std::optional<Recording> ReadRecording(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseRecording(text.str());
+    RecordingReader reader(path);
+    return ReadAll(reader);
 }
 
 RecordingWriter::~RecordingWriter() {
@@ -187,45 +353,112 @@ RecordingWriter::~RecordingWriter() {
 
 bool RecordingWriter::Open(const std::string& path, std::int64_t airportIndex,
                            const std::string& airportName) {
+    RecordingHeader header;
+    header.airportIndex = airportIndex;
+    header.airportName = airportName;
+    return Open(path, header);
+}
+
+bool RecordingWriter::Open(const std::string& path, const RecordingHeader& header) {
     Close();
-    m_file = std::fopen(path.c_str(), "wb");
-    if (!m_file)
+    m_failed = false;
+    m_error.clear();
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status)) {
+        // A device or a pipe: nothing there to lose.
+        m_path = path;
+        m_file = std::fopen(path.c_str(), "wb");
+    } else {
+        // Never over an existing recording: the next free "-2", "-3" … instead.
+        const fs::path wanted(path);
+        for (int n = 1; n <= 9999 && !m_file; ++n) {
+            m_path =
+                n == 1 ? path
+                       : (wanted.parent_path() / (wanted.stem().string() + "-" + std::to_string(n) +
+                                                  wanted.extension().string()))
+                             .string();
+            m_file = std::fopen(m_path.c_str(), "wbx");
+            if (!m_file && errno != EEXIST)
+                break;
+        }
+    }
+    if (!m_file) {
+        m_failed = true;
+        m_error = std::strerror(errno);
         return false;
+    }
     std::string name;
-    for (const char c : airportName)
+    for (const char c : header.airportName)
         name += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
-    std::fprintf(m_file, "%s\t%d\nAIRPORT\t%lld\t%s\n", kRecordingMagic, kRecordingVersion,
-                 static_cast<long long>(airportIndex), name.c_str());
-    std::fflush(m_file);
+    Write(std::string(kRecordingMagic) + "\t" + std::to_string(kRecordingVersion) + "\nAIRPORT\t" +
+          std::to_string(header.airportIndex) + "\t" + name + "\n");
+    if (header.startUnixMs || header.localPlayer)
+        Write("START\t" + std::to_string(header.startUnixMs.value_or(0)) + "\t" +
+              std::to_string(header.localPlayer.value_or(0)) + "\n");
+    Write({}, true);
+    if (m_failed) {
+        std::fclose(m_file);
+        m_file = nullptr;
+        return false;
+    }
     return true;
 }
 
-void RecordingWriter::Message(const RecordedMessage& message) {
-    if (!m_file)
+void RecordingWriter::Write(const std::string& text, bool flush) {
+    if (!m_file || m_failed)
         return;
-    std::fprintf(m_file, "M\t%lld\t%d\t%d\t%s\t%s\n", static_cast<long long>(message.ms),
-                 message.from, message.to, NameField(message.senderName).c_str(),
-                 Hex(message.data).c_str());
+    if ((!text.empty() && std::fwrite(text.data(), 1, text.size(), m_file) != text.size()) ||
+        (flush && std::fflush(m_file) != 0)) {
+        m_failed = true;
+        m_error = std::strerror(errno);
+    }
+}
+
+void RecordingWriter::Message(const RecordedMessage& message) {
+    Write("M\t" + std::to_string(message.ms) + "\t" + std::to_string(message.from) + "\t" +
+          std::to_string(message.to) + "\t" + NameField(message.senderName) + "\t" +
+          Hex(message.data) + "\n");
     for (const NameLookup& lookup : message.lookups)
         Lookup(lookup);
 }
 
 void RecordingWriter::Lookup(const NameLookup& lookup) {
-    if (m_file)
-        std::fprintf(m_file, "N\t%d\t%s\n", lookup.first, NameField(lookup.second).c_str());
+    Write("N\t" + std::to_string(lookup.first) + "\t" + NameField(lookup.second) + "\n");
+}
+
+void RecordingWriter::RollCall(std::int64_t ms) {
+    Write("R\t" + std::to_string(ms) + "\n");
+}
+
+void RecordingWriter::OwnChat(std::int64_t ms, const std::string& line) {
+    Write("C\t" + std::to_string(ms) + "\t" + NameField(line) + "\n");
+}
+
+void RecordingWriter::Airport(std::int64_t ms, std::int64_t index, const std::string& name) {
+    Write("A\t" + std::to_string(ms) + "\t" + std::to_string(index) + "\t" + NameField(name) +
+          "\n");
 }
 
 void RecordingWriter::Tick(std::int64_t ms) {
-    if (!m_file)
-        return;
-    std::fprintf(m_file, "T\t%lld\n", static_cast<long long>(ms));
-    std::fflush(m_file);
+    Write("T\t" + std::to_string(ms) + "\n", true);
 }
 
-void RecordingWriter::Close() {
-    if (m_file)
-        std::fclose(m_file);
+bool RecordingWriter::Close() {
+    if (!m_file)
+        return !m_failed;
+    Write({}, true);
+    if (!m_failed && ::fsync(::fileno(m_file)) != 0 && errno != EINVAL && errno != EROFS) {
+        m_failed = true;  // a device or pipe cannot be synced, and need not be
+        m_error = std::strerror(errno);
+    }
+    if (std::fclose(m_file) != 0 && !m_failed) {
+        m_failed = true;
+        m_error = std::strerror(errno);
+    }
     m_file = nullptr;
+    return !m_failed;
 }
 
 std::int32_t RecordingPort::GetMessageCount(std::int32_t playerId) {

@@ -4,12 +4,14 @@
 // runs the same loop on a recording's ticks and prints the same lines.
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <cstdio>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "directplay/directplay.h"
@@ -49,6 +51,13 @@ void PrintSecond(std::int64_t t, const std::vector<std::string>& chat) {
     out.EndArray().EndObject();
     std::printf("%s\n", out.Str().c_str());
     std::fflush(stdout);
+}
+
+const char* EndText(mplink::TickEnd end) {
+    return end == mplink::TickEnd::Removed
+               ? "The host had removed you from the multiplayer session, Tarvolo closes "
+                 "multiplayer session."
+               : "The multiplayer connection is lost, Tarvolo closes multiplayer session.";
 }
 
 void Leave() {
@@ -93,12 +102,7 @@ int Watch(const QStringList& args) {
         Err(kWatchUsage);
         return 2;
     }
-    // A session without an airport of ours: index -1, no name.
     mplink::RecordingWriter recording;
-    if (!recordPath.isEmpty() && !recording.Open(recordPath.toStdString(), -1, "")) {
-        Err("cannot write " + recordPath.toStdString());
-        return 1;
-    }
 
     QElapsedTimer clock;
     clock.start();
@@ -157,6 +161,19 @@ int Watch(const QStringList& args) {
     }
     Err("Connected To FS Session!");
     model::g_sessionJoined = model::g_connected = true;
+    if (!recordPath.isEmpty()) {
+        // A session without an airport of ours: index -1, no name.
+        mplink::RecordingHeader header;
+        header.startUnixMs = QDateTime::currentMSecsSinceEpoch();
+        header.localPlayer = model::g_localPlayerId;
+        if (!recording.Open(recordPath.toStdString(), header)) {
+            Err("cannot record into " + recordPath.toStdString() + ": " + recording.Error());
+            Leave();
+            return 1;
+        }
+        if (recording.Path() != recordPath.toStdString())
+            Err(recordPath.toStdString() + " exists: recording into " + recording.Path());
+    }
 
     std::int16_t watchdog = mplink::kWatchdogSeconds;
     int result = 0;
@@ -176,11 +193,12 @@ int Watch(const QStringList& args) {
         recording.Tick(loopClock.elapsed());
         PrintSecond(++second, r.chatLines);
         if (r.end != mplink::TickEnd::Normal) {
-            Err(r.end == mplink::TickEnd::Removed
-                    ? "The host had removed you from the multiplayer session, Tarvolo closes "
-                      "multiplayer session."
-                    : "The multiplayer connection is lost, Tarvolo closes multiplayer session.");
+            Err(EndText(r.end));
             result = 3;
+            QCoreApplication::quit();
+        } else if (recording.Failed()) {
+            Err("cannot record into " + recording.Path() + ": " + recording.Error());
+            result = 1;
             QCoreApplication::quit();
         } else if (!timeLeft()) {
             QCoreApplication::quit();
@@ -188,10 +206,17 @@ int Watch(const QStringList& args) {
     });
     tick.start(1000);
     QTimer rollCall;
-    QObject::connect(&rollCall, &QTimer::timeout, [&] { mplink::RollCall(port); });
+    QObject::connect(&rollCall, &QTimer::timeout, [&] {
+        mplink::RollCall(port);
+        if (recording.IsOpen())
+            recording.RollCall(loopClock.elapsed());  // the table was emptied here
+    });
     rollCall.start(30000);
     QCoreApplication::exec();
-    recording.Close();
+    if (recording.IsOpen() && !recording.Close() && result == 0) {
+        Err("cannot record into " + recording.Path() + ": " + recording.Error());
+        result = 1;
+    }
     Leave();
     model::g_sessionJoined = model::g_connected = false;
     return result;
@@ -212,33 +237,41 @@ int Replay(const QStringList& args) {
         Err("usage: tarvolo-tool replay FILE.tvr [--speed N]");
         return 2;
     }
-    const auto recording = mplink::ReadRecording(args[0].toStdString());
-    if (!recording) {
-        Err("not a recording: " + args[0].toStdString());
+    // Read as it plays, a tick at a time: a recording of any length in little memory.
+    mplink::RecordingReader reader(args[0].toStdString());
+    if (!reader.Usable()) {
+        Err(reader.Problem(args[0].toStdString()));
         return 1;
     }
-    if (recording->damaged)
-        Err("the recording ends in a damaged record; replaying what comes before it");
     // As watch runs the loop: joined, with a player of our own.
-    model::g_localPlayerId = 1;
+    model::g_localPlayerId = reader.Header().localPlayer.value_or(1);
     model::g_sessionJoined = model::g_connected = true;
     mplink::ReplayPort port;
     std::int16_t watchdog = mplink::kWatchdogSeconds;
     std::int64_t second = 0;
-    std::int64_t previous = recording->ticks.empty() ? 0 : recording->ticks.front().ms;
-    for (const mplink::RecordedTick& tick : recording->ticks) {
-        if (speed > 0 && tick.ms > previous)
+    std::optional<std::int64_t> previous;
+    int result = 0;
+    while (auto tick = reader.Next()) {
+        if (speed > 0 && previous && tick->ms > *previous)
             std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(
-                static_cast<double>(tick.ms - previous) / speed));
-        previous = tick.ms;
-        port.Load(tick);
-        const mplink::TickResult r = mplink::ProcessMessages(port, watchdog);
+                static_cast<double>(tick->ms - *previous) / speed));
+        previous = tick->ms;
+        for (int i = 0; i < tick->rollCalls; ++i)
+            mplink::ClearTraffic();  // the roll call emptied the table here
+        port.Load(*tick);
+        mplink::TickResult r = mplink::ProcessMessages(port, watchdog);
+        r.chatLines.insert(r.chatLines.begin(), tick->ownChat.begin(), tick->ownChat.end());
         PrintSecond(++second, r.chatLines);
-        if (r.end != mplink::TickEnd::Normal)
+        if (r.end != mplink::TickEnd::Normal) {
+            Err(EndText(r.end));
+            result = 3;
             break;
+        }
     }
+    if (reader.GetStatus() == mplink::RecordingReader::Status::Damaged)
+        Err(reader.Problem(args[0].toStdString()));
     model::g_sessionJoined = model::g_connected = false;
-    return 0;
+    return result;
 }
 
 }  // namespace tools

@@ -1,6 +1,7 @@
 #include "platform/ui/dialogs.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -42,6 +43,18 @@ bool AskOkCancel(QWidget* parent, const QString& title, const QString& text, Mes
     }
     QMessageBox box(BoxIcon(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
     return box.exec() == QMessageBox::Ok;
+}
+
+std::optional<int> ChooseItem(QWidget* parent, const QString& title, const QString& text,
+                              const QStringList& items, int current) {
+    if (installedHandler)
+        return installedHandler->Choose(title, text, items, current);
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(parent, title, text, items, current, false, &ok);
+    if (!ok)
+        return std::nullopt;
+    const auto index = items.indexOf(chosen);
+    return index < 0 ? std::nullopt : std::optional<int>(static_cast<int>(index));
 }
 
 void EndProgram() {

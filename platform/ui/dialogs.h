@@ -4,7 +4,9 @@
 // through here, so tests can script the answers and observe what the user would have seen.
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -19,6 +21,14 @@ public:
     virtual void Message(MessageIcon icon, const QString& title, const QString& text) = 0;
     virtual bool OkCancel(MessageIcon icon, const QString& title, const QString& text) = 0;
     virtual void EndProgram() = 0;
+    // The item chosen from `items` (the current one offered first); none when cancelled.
+    virtual std::optional<int> Choose(const QString& title, const QString& text,
+                                      const QStringList& items, int current) {
+        (void)title;
+        (void)text;
+        (void)items;
+        return current;
+    }
 };
 
 // Installs a handler (nullptr: the real dialogs again); the caller keeps ownership.
@@ -30,6 +40,10 @@ void ShowMessage(QWidget* parent, MessageIcon icon, const QString& title, const 
 // True for OK, false for Cancel or a dismissed box. The question shows no icon unless given one.
 bool AskOkCancel(QWidget* parent, const QString& title, const QString& text,
                  MessageIcon icon = MessageIcon::None);
+
+// A choice from a list, `current` selected at first; none when the user cancels.
+std::optional<int> ChooseItem(QWidget* parent, const QString& title, const QString& text,
+                              const QStringList& items, int current);
 
 // Ends the program: every window closes and the event loop stops. The caller returns right
 // after, doing nothing more.

@@ -37,11 +37,23 @@ public:
 
     void EndProgram() override { ++endCount; }
 
+    std::optional<int> Choose(const QString& title, const QString& text, const QStringList& items,
+                              int current) override {
+        choices.append({platform::MessageIcon::None, title, text});
+        offered = items;
+        offeredCurrent = current;
+        return choiceAnswers.isEmpty() ? std::optional<int>(current) : choiceAnswers.takeFirst();
+    }
+
     QList<ShownMessage> messages;
     QList<ShownMessage> questions;
     QList<bool> answers;  // the next OK/Cancel answers, true for OK
     int endCount = 0;
-    std::function<void()> onMessage;  // runs while the message would be on screen
+    QList<ShownMessage> choices;
+    QStringList offered;                      // the items of the last choice
+    int offeredCurrent = -1;                  // and the one selected at first
+    QList<std::optional<int>> choiceAnswers;  // the next choices (none: cancelled)
+    std::function<void()> onMessage;          // runs while the message would be on screen
 };
 
 }  // namespace testing_support
