@@ -77,13 +77,15 @@ void Leave() {
 }  // namespace
 
 constexpr const char* kWatchUsage =
-    "usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S] [--record FILE.tvr]";
+    "usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S] [--record FILE.tvr] "
+    "[--roll-call S]";
 
 int Watch(const QStringList& args) {
     QString address;
     std::string nickname = "ATC Controller";
     double seconds = 0;
     QString recordPath;
+    double rollCallSeconds = 30;  // as the main window's Timer3
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == "--nickname" && i + 1 < args.size())
             nickname = args[++i].toStdString();
@@ -91,6 +93,8 @@ int Watch(const QStringList& args) {
             seconds = args[++i].toDouble();
         else if (args[i] == "--record" && i + 1 < args.size())
             recordPath = args[++i];
+        else if (args[i] == "--roll-call" && i + 1 < args.size() && args[i + 1].toDouble() >= 1)
+            rollCallSeconds = args[++i].toDouble();
         else if (address.isEmpty() && !args[i].startsWith("--"))
             address = args[i];
         else {
@@ -211,7 +215,7 @@ int Watch(const QStringList& args) {
         if (recording.IsOpen())
             recording.RollCall(loopClock.elapsed());  // the table was emptied here
     });
-    rollCall.start(30000);
+    rollCall.start(static_cast<int>(rollCallSeconds * 1000));
     QCoreApplication::exec();
     if (recording.IsOpen() && !recording.Close() && result == 0) {
         Err("cannot record into " + recording.Path() + ": " + recording.Error());

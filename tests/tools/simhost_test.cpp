@@ -364,6 +364,49 @@ TEST(Watch, ARecordedSessionReplaysAsItWasWatchedAndCanBeHostedAgain) {
     EXPECT_TRUE(again.LogHas("REPLAY"));
 }
 
+// Through roll calls and a pilot leaving, a replay prints what watch printed, line for line,
+// whatever its speed; a recording that ends with the removal ends its replay the same way.
+TEST(Watch, AReplayIsTheSessionThroughRollCallsDeparturesAndTheRemoval) {
+    QTemporaryDir folder;
+    const QString recording = folder.filePath("churn.tvr");
+    Program watch;
+    {
+        SimHost host(
+            {"--aircraft", "3", "--rate", "2", "--leave-after", "6", "--remove-after", "13"});
+        watch.Allow({3});
+        watch.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "30", "--record",
+                                        recording, "--roll-call", "4"});
+        ASSERT_TRUE(watch.WaitForFinished(40000));
+        EXPECT_TRUE(host.LogHas("LEAVE"));
+    }
+    ASSERT_EQ(watch.ExitCode(), 3) << watch.Err().toStdString();
+    const QByteArray live = watch.Out();
+    // The table was emptied by the roll calls and the pilot who left is gone from it.
+    const QList<QByteArray> lines = live.trimmed().split('\n');
+    ASSERT_GE(lines.size(), 10);
+    const auto counts = [&] {
+        std::vector<qsizetype> sizes;
+        for (const auto& line : lines)
+            sizes.push_back(QJsonDocument::fromJson(line).object()["traffic"].toArray().size());
+        return sizes;
+    }();
+    EXPECT_EQ(*std::max_element(counts.begin(), counts.end()), 4);  // the host's and three
+    EXPECT_NE(std::find(counts.begin(), counts.end(), 0), counts.end());
+    const auto lastFilled =
+        std::find_if(counts.rbegin(), counts.rend(), [](qsizetype n) { return n > 0; });
+    ASSERT_NE(lastFilled, counts.rend());
+    EXPECT_EQ(*lastFilled, 3);
+    for (const char* speed : {"0", "8"}) {
+        Program replay;
+        replay.Allow({3});
+        replay.Start(TARVOLO_TOOL_PATH, {"replay", recording, "--speed", speed});
+        ASSERT_TRUE(replay.WaitForFinished(40000));
+        EXPECT_EQ(replay.ExitCode(), 3) << speed;
+        EXPECT_EQ(replay.Out(), live) << speed;
+        EXPECT_TRUE(replay.Err().contains("removed you from the multiplayer session"));
+    }
+}
+
 TEST(Watch, ARefusedJoinFails) {
     SimHost host({"--aircraft", "1", "--refuse"});
     Program watch;

@@ -101,6 +101,7 @@ public:
         m_refuse = args.isSet("refuse");
         m_removeAfterMs = args.value("remove-after").toDouble() * 1000.0;
         m_silentAfterMs = args.value("silent-after").toDouble() * 1000.0;
+        m_leaveAfterMs = args.value("leave-after").toDouble() * 1000.0;
         m_rate = std::max(0.1, args.value("rate").toDouble());
         m_chatLines = args.values("chat");
         m_longEvery = std::max(0, args.value("long-every").toInt());
@@ -239,6 +240,18 @@ private:
             Broadcast(m_ids[i], useLong ? simhost::EncodePositionLong(state, stamp, sequence)
                                         : simhost::EncodePosition(state, stamp, sequence));
         }
+        if (m_leaveAfterMs > 0 && static_cast<double>(now) >= m_leaveAfterMs && !m_fleet.empty() &&
+            m_ids.size() == m_fleet.size()) {
+            // The last aircraft leaves the session, as a pilot who quits.
+            m_leaveAfterMs = 0;
+            Log(QString("LEAVE %1").arg(QString::fromStdString(m_fleet.back().Callsign())));
+            try {
+                m_play->DestroyPlayer(m_ids.back());
+            } catch (const dp::DirectPlayError&) {
+            }
+            m_ids.pop_back();
+            m_fleet.pop_back();
+        }
         for (auto& [id, joiner] : m_joiners) {
             if (!joiner.removed && joiner.acceptedAt >= 0 && m_removeAfterMs > 0 &&
                 static_cast<double>(now - joiner.acceptedAt) >= m_removeAfterMs) {
@@ -369,6 +382,7 @@ private:
     bool m_refuse = false;
     bool m_saidSilent = false;
     double m_removeAfterMs = 0;
+    double m_leaveAfterMs = 0;
     double m_silentAfterMs = 0;
     double m_rate = 1;
     int m_longEvery = 0;
@@ -410,6 +424,10 @@ int main(int argc, char** argv) {
         {"remove-after", "Remove a joiner this many seconds after accepting it (0: never).", "s",
          "0"},
         {"silent-after", "Stop sending anything after this many seconds (0: never).", "s", "0"},
+        {"leave-after",
+         "The last AI aircraft leaves the session this many seconds after the start "
+         "(0: never).",
+         "s", "0"},
         {"chat", "A chat line the AI pilots say (repeatable).", "text"},
         {"chat-every", "Seconds between chat lines.", "s", "20"},
         {"seed", "Seed of the fleet.", "n", "7"},
