@@ -28,7 +28,12 @@ inline constexpr const char* kUsage =
     "                   desktop menu starts it\n"
     "  --replay FILE    replay a recorded session on the main window instead of joining one\n"
     "  --help           this text\n"
-    "  --version        the program's version\n";
+    "  --version        the program's version\n"
+    "\n"
+    "Options take their value after a blank or an equals sign (--data-dir=DIR); Qt's own\n"
+    "options (-platform NAME, -style NAME ...) are passed on. Exit status: 0 when the program\n"
+    "ends normally, 1 when it cannot start (a data folder it cannot use, a recording it cannot\n"
+    "replay), 2 for a command line it does not take.\n";
 
 // `environment` looks a variable up (XDG_DATA_HOME, HOME).
 CommandLine ParseCommandLine(const std::vector<std::string>& args,

@@ -37,7 +37,7 @@ public:
 
 QTableWidgetItem* Number(const std::optional<double>& value, int decimals = 0) {
     if (!value)
-        return new NumberItem(QStringLiteral("-"), -1e12);
+        return new NumberItem(QStringLiteral("\u2013"), -1e12);  // not known
     return new NumberItem(QString::number(*value, 'f', decimals), *value);
 }
 
@@ -53,6 +53,7 @@ Form11::Form11(QWidget* parent) : QWidget(parent) {
     Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1->setSortingEnabled(true);
+    Grid1->sortByColumn(kCallsign, Qt::AscendingOrder);  // A to Z
     Grid1->verticalHeader()->hide();
     Grid1->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Check1 = platform::Named(new QCheckBox(QStringLiteral("Record")), "Check1");
@@ -64,9 +65,10 @@ Form11::Form11(QWidget* parent) : QWidget(parent) {
     connect(Grid1, &QTableWidget::itemSelectionChanged, this,
             [this] { emit highlightChanged(SelectedCallsign()); });
     connect(Grid1, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        const QString callsign = Grid1->item(row, kCallsign)->text();
+        // The callsign as the table holds it, in the program's code page.
+        const std::string callsign = platform::FromQt(Grid1->item(row, kCallsign)->text());
         for (const auto& entry : m_rows)
-            if (QString::fromStdString(entry.callsign) == callsign)
+            if (entry.callsign == callsign && (entry.latitude != 0 || entry.longitude != 0))
                 emit centreOn(entry.longitude, entry.latitude);
     });
     connect(Check1, &QCheckBox::toggled, this, &Form11::recordToggled);
@@ -105,7 +107,7 @@ void Form11::Refresh(const std::vector<radar::TrafficListRow>& rows) {
                                              Number(optional(row.groundSpeedKt)),
                                              Number(optional(row.verticalSpeedFpm)),
                                              Number(row.distanceNm, 1),
-                                             Number(row.bearing),
+                                             Number(optional(row.bearing)),
                                              Number(row.silentSeconds)};
         for (int c = 0; c < kColumns; ++c) {
             if (row.silent)

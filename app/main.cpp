@@ -36,15 +36,7 @@ int main(int argc, char* argv[]) {
         std::printf("tarvolo %s\n", TARVOLO_VERSION);
         return 0;
     }
-    // A recording named relative to where the program was started, before the data folder is
-    // entered.
-    std::optional<std::string> replay = line.replay;
-    if (replay) {
-        std::error_code error;
-        const auto absolute = std::filesystem::absolute(*replay, error);
-        if (!error)
-            replay = absolute.string();
-    }
+    const std::optional<std::string> replay = line.replay;  // already absolute
     // The program keeps its files in the folder it runs in: the one asked for, if any.
     if (line.dataDir) {
         if (const auto problem = app::EnterDataDir(*line.dataDir)) {

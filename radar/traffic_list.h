@@ -13,6 +13,7 @@
 namespace radar {
 
 inline constexpr double kSilentAfterSeconds = 30;
+inline constexpr double kOnThePointNm = 0.05;  // nearer the reference point, no bearing
 
 struct TrafficListRow {
     int row = 0;  // in the traffic table
@@ -23,8 +24,10 @@ struct TrafficListRow {
     int heading = 0;  // magnetic, as the table holds it
     std::optional<int> groundSpeedKt;
     std::optional<int> verticalSpeedFpm;
-    double distanceNm = 0;  // from the airport reference point
-    int bearing = 0;        // magnetic, from the airport
+    // From the airport reference point; none before the aircraft's first position. The
+    // bearing is magnetic, to the nearest degree, north read as 360; none on the point itself.
+    std::optional<double> distanceNm;
+    std::optional<int> bearing;
     std::optional<double> silentSeconds;
     bool silent = false;  // not heard for kSilentAfterSeconds
     double latitude = 0;

@@ -77,7 +77,7 @@ void Leave() {
 }  // namespace
 
 constexpr const char* kWatchUsage =
-    "usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--seconds S] [--record FILE.tvr] "
+    "usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--duration S] [--record FILE.tvr] "
     "[--roll-call S]";
 
 int Watch(const QStringList& args) {
@@ -89,7 +89,7 @@ int Watch(const QStringList& args) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == "--nickname" && i + 1 < args.size())
             nickname = args[++i].toStdString();
-        else if (args[i] == "--seconds" && i + 1 < args.size())
+        else if ((args[i] == "--duration" || args[i] == "--seconds") && i + 1 < args.size())
             seconds = args[++i].toDouble();
         else if (args[i] == "--record" && i + 1 < args.size())
             recordPath = args[++i];

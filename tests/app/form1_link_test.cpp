@@ -191,7 +191,7 @@ void Form1LinkTest::theTrafficListFollowsTheTableAndRecordsTheSession() {
     auto* list = qobject_cast<app::Form11*>(platform::ExistingWindow("Form11"));
     QVERIFY(list && form->isEnabled());  // beside the scope, which stays in use
     QVERIFY(QTest::qWaitFor(
-        [&] { return list->Grid1->rowCount() == 4 && list->Grid1->item(3, 5)->text() != "-"; },
+        [&] { return list->Grid1->rowCount() == 4 && list->Grid1->item(3, 5)->text() != QString("\u2013"); },
         10000));
 
     // Sorted by altitude, highest first, with a click on its header (twice: descending).

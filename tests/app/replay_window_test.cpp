@@ -1,10 +1,12 @@
 // `tarvolo --replay`: the main window on a recording, its controls, and the reasons it can
 // refuse.
 
+#include <QHeaderView>
 #include <QtTest>
 
 #include "app/app_windows.h"
 #include "app/form1.h"
+#include "app/form11.h"
 #include "app/replay_start.h"
 #include "link/recording.h"
 #include "model/shared_state.h"
@@ -47,6 +49,42 @@ void WriteRecording(const std::string& path, std::int64_t index, const std::stri
     }
 }
 
+// Two pilots, one with a name beyond ASCII ("N\xC9" in the program's code page); at tick 10 a
+// roll call empties the table and only N123 answers: the other has left.
+void WriteChurn(const std::string& path, std::int64_t index, const std::string& airport) {
+    const std::string accented = std::string("N\xC9") + "77";
+    mplink::RecordingWriter writer;
+    QVERIFY(writer.Open(path, index, airport));
+    const std::pair<std::int32_t, std::string> pilots[] = {{kPilot, "N123"}, {12, accented}};
+    for (const auto& [id, name] : pilots)
+        writer.Message({0, id, 0, name, mplink::PlayerHereMessage(id), {{id, name}}});
+    writer.Tick(1000);
+    for (int tick = 1; tick < kTicks; ++tick) {
+        const std::int64_t ms = 1000 * (tick + 1);
+        if (tick == 10) {
+            writer.RollCall(ms - 500);
+            writer.Message({ms - 20,
+                            kPilot,
+                            0,
+                            "N123",
+                            mplink::PlayerHereMessage(kPilot),
+                            {{kPilot, "N123"}}});
+        }
+        for (const auto& [id, name] : pilots) {
+            if (tick >= 10 && id != kPilot)
+                continue;
+            const double lon = id == kPilot ? 20.0 : 20.05;
+            writer.Message({ms - 10,
+                            id,
+                            0,
+                            name,
+                            simhost::EncodePosition({LatitudeAt(tick), lon, 3000, 0}, 0, tick),
+                            {{id, name}}});
+        }
+        writer.Tick(ms);
+    }
+}
+
 }  // namespace
 
 class ReplayWindowTest : public QObject {
@@ -57,6 +95,8 @@ private slots:
     void cleanup();
     void refusesWhatItCannotReplay();
     void replaysAtItsSpeedAndSeeks();
+    void theTrafficListFollowsTheReplay();
+    void aWatchRecordingPlaysAtTheChosenAirport();
 
 private:
     std::unique_ptr<testing_support::ScratchFolder> m_scratch;
@@ -132,6 +172,66 @@ void ReplayWindowTest::replaysAtItsSpeedAndSeeks() {
     QVERIFY(!form->RichTextBox1->toPlainText().contains("tower"));
     QTest::mouseClick(form->Command3, Qt::LeftButton);
     QCOMPARE(m_dialogs->endCount, 1);
+}
+
+void ReplayWindowTest::theTrafficListFollowsTheReplay() {
+    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
+    QVERIFY(testing_support::BuildDatabase());
+    testing_support::RestartAfterBuild();
+    WriteChurn("churn.tvr", 3, "Alpha Field");
+    QCOMPARE(app::OpenReplay("churn.tvr"), std::nullopt);
+    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    QVERIFY(form);
+    form->Timer1->stop();
+    form->ToolbarButton(6)->trigger();
+    auto* list = qobject_cast<app::Form11*>(platform::ExistingWindow("Form11"));
+    QVERIFY(list);
+    // Opens sorted A to Z.
+    QCOMPARE(list->Grid1->horizontalHeader()->sortIndicatorSection(), 0);
+    QCOMPARE(list->Grid1->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    form->ReplaySeek(6);
+    QCOMPARE(list->Grid1->rowCount(), 2);
+    QCOMPARE(list->Grid1->item(0, 0)->text(), QString("N123"));
+    QCOMPARE(list->Grid1->item(1, 0)->text(), QString::fromUtf8("N\u00C977"));
+    // A double click on the accented callsign centres on its aircraft.
+    const QRect cell = list->Grid1->visualItemRect(list->Grid1->item(1, 0));
+    QTest::mouseClick(list->Grid1->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(list->Grid1->viewport(), Qt::LeftButton, {}, cell.center());
+    const radar::View& view = form->View();
+    QVERIFY(std::abs((view.m_viewLeft + view.m_viewRight) / 2 - 20.05) < 1e-3);
+
+    // Past the roll call the pilot who left is gone from the table and the list.
+    form->ReplaySeek(15);
+    QCOMPARE(model::g_trafficCount, std::int16_t{1});
+    QCOMPARE(list->Grid1->rowCount(), 1);
+    // Back again: both, heard a moment ago by the recording's clock, never in the future.
+    form->ReplaySeek(4);
+    QCOMPARE(list->Grid1->rowCount(), 2);
+    for (int r = 0; r < 2; ++r) {
+        const double heard = list->Grid1->item(r, 9)->data(Qt::UserRole).toDouble();
+        QVERIFY2(heard >= 0 && heard < 2, qPrintable(QString::number(heard)));
+    }
+}
+
+void ReplayWindowTest::aWatchRecordingPlaysAtTheChosenAirport() {
+    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
+    QVERIFY(testing_support::BuildDatabase());
+    testing_support::RestartAfterBuild();
+    // Watched without an airport: index -1, no name. The user is asked, the airport nearest
+    // the recorded traffic offered first.
+    WriteChurn("watched.tvr", -1, "");
+    m_dialogs->choiceAnswers = {std::nullopt};
+    QVERIFY(app::OpenReplay("watched.tvr")->contains("No airport was chosen"));
+    QCOMPARE(m_dialogs->choices.size(), 1);
+    QVERIFY(m_dialogs->offeredCurrent >= 0);
+    const QString offered = m_dialogs->offered[m_dialogs->offeredCurrent];
+    QCOMPARE(app::OpenReplay("watched.tvr"), std::nullopt);
+    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    QVERIFY(form && form->Replaying());
+    QVERIFY(offered.startsWith(QString::fromStdString(model::g_airport.name)));
+    // The nearest: no other airport of the database is nearer the first position.
+    QVERIFY(std::abs(model::g_airport.latitude - LatitudeAt(1)) < 1.0);
 }
 
 QTEST_MAIN(ReplayWindowTest)

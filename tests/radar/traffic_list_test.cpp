@@ -43,17 +43,65 @@ TEST(TrafficList, SpeedsDistanceBearingAndSilence) {
     EXPECT_EQ(list[0].callsign, "N120");
     EXPECT_EQ(list[0].groundSpeedKt, 120);
     EXPECT_NEAR(*list[0].verticalSpeedFpm, 500, 5);  // altitudes whole feet
-    EXPECT_NEAR(list[0].distanceNm, 10 + 120.0 * 40 / 3600, 0.05);
-    EXPECT_NEAR(list[0].bearing, 45, 1);  // no variation in an empty grid
+    EXPECT_NEAR(*list[0].distanceNm, 10 + 120.0 * 40 / 3600, 0.05);
+    EXPECT_NEAR(*list[0].bearing, 45, 1);  // no variation in an empty grid
     EXPECT_FALSE(list[0].silent);
-    EXPECT_NEAR(list[1].bearing, 270, 1);
-    EXPECT_NEAR(list[1].distanceNm, 2, 0.01);
+    EXPECT_NEAR(*list[1].bearing, 270, 1);
+    EXPECT_NEAR(*list[1].distanceNm, 2, 0.01);
     EXPECT_FALSE(list[1].groundSpeedKt.has_value());  // not heard for 15 s: unknown
     EXPECT_EQ(BuildTrafficList(rows, 2, history, airport, 26)[1].groundSpeedKt, 0);
     EXPECT_EQ(list[1].silentSeconds, 15);
     EXPECT_FALSE(list[1].silent);
     EXPECT_TRUE(BuildTrafficList(rows, 2, history, airport, 55)[1].silent);
     model::ResetSharedState();
+}
+
+struct BearingRow {
+    const char* name;
+    double course;  // true, from the airport
+    double nm;
+    std::optional<int> bearing;
+};
+
+class TrafficListBearings : public testing::TestWithParam<BearingRow> {};
+
+// To the nearest degree, north as 360, nothing where there is no direction.
+TEST_P(TrafficListBearings, RoundedToTheNearestDegree) {
+    const BearingRow& row = GetParam();
+    model::AirportRecord airport;
+    airport.latitude = kLat;
+    airport.longitude = kLon;
+    TrafficRows rows{};
+    rows[1] = {"N1",
+               3000,
+               0,
+               kLon + row.nm * std::sin(row.course * kRad) / 60 / std::cos(kLat * kRad),
+               kLat + row.nm * std::cos(row.course * kRad) / 60,
+               "",
+               ""};
+    const auto list = BuildTrafficList(rows, 1, TrafficHistory{}, airport, 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].bearing, row.bearing);
+}
+
+INSTANTIATE_TEST_SUITE_P(Courses, TrafficListBearings,
+                         testing::Values(BearingRow{"DueNorth", 0, 5, 360},
+                                         BearingRow{"JustEastOfNorth", 0.4, 5, 360},
+                                         BearingRow{"JustWestOfNorth", 359.6, 5, 360},
+                                         BearingRow{"EastRoundsDown", 90.4, 5, 90},
+                                         BearingRow{"SouthRoundsUp", 179.6, 5, 180},
+                                         BearingRow{"OnTheReferencePoint", 0, 0, std::nullopt}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(TrafficList, ARowWithoutAPositionHasNoDistanceOrBearing) {
+    TrafficRows rows{};
+    rows[1] = {"NEW", 0, 0, 0, 0, "", ""};
+    model::AirportRecord airport;
+    airport.latitude = kLat;
+    const auto list = BuildTrafficList(rows, 1, TrafficHistory{}, airport, 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_FALSE(list[0].distanceNm.has_value());
+    EXPECT_FALSE(list[0].bearing.has_value());
 }
 
 }  // namespace

@@ -401,9 +401,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
     std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVOLO_VERSION));
     QCommandLineParser args;
-    args.setApplicationDescription("Hosts a simulator multiplayer session with AI traffic.");
+    args.setApplicationDescription(
+        "Hosts a simulator multiplayer session with AI traffic.\n"
+        "Exit status: 0 when it ends (--duration, SIGTERM), 2 for a command line it does not "
+        "take or a database it cannot read, 1 when the session cannot be hosted.");
     args.addHelpOption();
+    args.addVersionOption();
     args.addOptions({
         {"name", "Session name.", "text", "Tarvolo Demo"},
         {"max-players", "Maximum players of the session (0: the aircraft, the host and 8 more).",
@@ -431,7 +436,10 @@ int main(int argc, char** argv) {
         {"chat", "A chat line the AI pilots say (repeatable).", "text"},
         {"chat-every", "Seconds between chat lines.", "s", "20"},
         {"seed", "Seed of the fleet.", "n", "7"},
-        {"duration", "Exit after this many seconds (0: run until stopped).", "s", "0"},
+        {{"duration", "seconds"},
+         "Exit after this many seconds (0: run until stopped); --seconds is the same.",
+         "s",
+         "0"},
         {"ping-ms", "DirectPlay keep-alive interval.", "ms", "35000"},
         {"id-mask",
          "The mask player IDs are XORed with (the session's Reserved1), e.g. 0x9E370000; "
@@ -449,7 +457,22 @@ int main(int argc, char** argv) {
          "recorded, from when the first joiner is accepted (no AI aircraft of its own).",
          "file.tvr"},
     });
-    args.process(app);
+    // Help and version on standard output with status 0; a command line it does not take on
+    // standard error with status 2, as tarvolo and tarvolo-tool do.
+    if (!args.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "simhost: %s\n%s", qPrintable(args.errorText()),
+                     qPrintable(args.helpText()));
+        return 2;
+    }
+    if (args.isSet("help"))
+        args.showHelp(0);
+    if (args.isSet("version"))
+        args.showVersion();
+    if (!args.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "simhost: takes no \"%s\"\n%s",
+                     qPrintable(args.positionalArguments().first()), qPrintable(args.helpText()));
+        return 2;
+    }
 
     simhost::Runway runway;
     QString airport = "position given";
