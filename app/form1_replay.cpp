@@ -28,7 +28,7 @@ void Form1::StartReplay(std::unique_ptr<mplink::RecordingReader> recording) {
         m_replayIndex.push_back({place, tick->ms});
     }
     if (m_replay->GetStatus() == mplink::RecordingReader::Status::Damaged)
-        AppendChat("(" + m_replay->Problem("being replayed") + ")");
+        AppendChat(std::string("(").append(m_replay->Problem("being replayed")).append(")"));
     m_replay->Seek(start);
     m_replayReaderAt = 0;
     m_replayNext = 0;
@@ -92,7 +92,9 @@ void Form1::ReplayAirport(const mplink::AirportChange& change) {
             index = static_cast<std::int64_t>(i);
     if (!index || !loader::LoadAirport(*index)) {
         loader::ReleaseDatabase();
-        AppendChat("(the controller went to " + change.name + ", not in this database)");
+        AppendChat(std::string("(the controller went to ")
+                       .append(change.name)
+                       .append(", not in this database)"));
         return;
     }
     setWindowTitle(QStringLiteral("Tarvolo v1.1 - ") + platform::ToQt(model::g_airport.name) +

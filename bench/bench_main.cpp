@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <chrono>
 #include <cstdio>
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv);  // the replay rows open windows
     std::vector<char*> args(argv, argv + argc);
     char interleave[] = "--benchmark_enable_random_interleaving=true";
     args.push_back(interleave);
@@ -136,6 +136,9 @@ int main(int argc, char** argv) {
     bench::Figure("one repaint with every aid on, level 9", "RepaintWithAids/9", 5);
     bench::Figure("one repaint with every aid on, level 16", "RepaintWithAids/16", 5);
     bench::Figure("predictive conflict search, 200 aircraft", "ConflictSearch/200", 2);
+    bench::Figure("replay: seek from the end of an hour to its start", "ReplaySeekToStart", 200);
+    bench::Ratio("replay: seek back one tick / play it through", "ReplaySeekBackOne",
+                 "ReplayPlayThrough", 1.1);
     bench::Ratio("repaint / its primitives straight, level 9", "Repaint/9", "RepaintFloor/9", 1.5);
     bench::Ratio("repaint / its primitives straight, level 16", "Repaint/16", "RepaintFloor/16",
                  1.5);
