@@ -28,6 +28,7 @@ private slots:
     void trafficAndChatThenDisconnect();
     void conflictsAreListedOncePerEncounterThroughTheRollCall();
     void theTrafficListFollowsTheTableAndRecordsTheSession();
+    void aRecordingThatCannotBeWrittenStopsAndSaysWhy();
 
 private:
     app::Form1* Open();
@@ -191,7 +192,10 @@ void Form1LinkTest::theTrafficListFollowsTheTableAndRecordsTheSession() {
     auto* list = qobject_cast<app::Form11*>(platform::ExistingWindow("Form11"));
     QVERIFY(list && form->isEnabled());  // beside the scope, which stays in use
     QVERIFY(QTest::qWaitFor(
-        [&] { return list->Grid1->rowCount() == 4 && list->Grid1->item(3, 5)->text() != QString("\u2013"); },
+        [&] {
+            return list->Grid1->rowCount() == 4 &&
+                   list->Grid1->item(3, 5)->text() != QString("\u2013");
+        },
         10000));
 
     // Sorted by altitude, highest first, with a click on its header (twice: descending).
@@ -255,6 +259,30 @@ void Form1LinkTest::theTrafficListFollowsTheTableAndRecordsTheSession() {
     QVERIFY(form->Highlighted().empty());
     QVERIFY(form->isVisible() && form->Timer1->isActive());
     QDir::setCurrent(savedCwd);
+}
+
+void Form1LinkTest::aRecordingThatCannotBeWrittenStopsAndSaysWhy() {
+    // The working directory is gone: nothing can be created in it.
+    const QString saved = QDir::currentPath();
+    {
+        QTemporaryDir gone;
+        QDir::setCurrent(gone.path());
+    }
+    platform::RegisterWindow(QStringLiteral("Form11"), [] { return new app::Form11; });
+    auto* form = new app::Form1;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+    form->ToolbarButton(6)->trigger();
+    auto* list = qobject_cast<app::Form11*>(platform::ExistingWindow("Form11"));
+    QVERIFY(list);
+    list->Check1->click();
+    QDir::setCurrent(saved);
+    QVERIFY(!list->Check1->isChecked());
+    QVERIFY(!form->Recording());
+    QCOMPARE(m_dialogs->messages.size(), 1);
+    QCOMPARE(m_dialogs->messages[0].icon, platform::MessageIcon::Exclamation);
+    QVERIFY(m_dialogs->messages[0].text.contains("cannot record the session into session-"));
+    QVERIFY(m_dialogs->messages[0].text.contains("No such file or directory"));
 }
 
 QTEST_MAIN(Form1LinkTest)

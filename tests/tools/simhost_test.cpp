@@ -407,6 +407,19 @@ TEST(Watch, AReplayIsTheSessionThroughRollCallsDeparturesAndTheRemoval) {
     }
 }
 
+// A recording that cannot be written is never a silent success.
+TEST(Watch, ARecordingThatCannotBeWrittenFailsWithTheReason) {
+    SimHost host({"--aircraft", "1"});
+    Program watch;
+    watch.Allow({1});
+    watch.Start(TARVOLO_TOOL_PATH,
+                {"watch", host.Address(), "--duration", "5", "--record", "/dev/full"});
+    ASSERT_TRUE(watch.WaitForFinished(20000));
+    EXPECT_EQ(watch.ExitCode(), 1);
+    EXPECT_TRUE(watch.Err().contains("cannot record into /dev/full: No space left on device"))
+        << watch.Err().toStdString();
+}
+
 TEST(Watch, ARefusedJoinFails) {
     SimHost host({"--aircraft", "1", "--refuse"});
     Program watch;
