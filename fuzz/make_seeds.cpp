@@ -189,6 +189,16 @@ int main(int argc, char** argv) {
     Queue(queue, 3, mplink::EmptyMessage(mplink::MP_REMOVED));
     Write(root / "messages", "session", queue);
     Write(root / "chat", "line", simhost::EncodeChat("Tower, N1 ready"));
+    {
+        // A recording of every record kind.
+        const std::string text =
+            "TARVOLO-RECORDING\t2\nAIRPORT\t4\tTarvolo International\nSTART\t1796634000000\t-12\n"
+            "M\t5\t7\t0\t=N1\t031000000400000007000000\nN\t7\t=N1\nT\t1000\nR\t1500\n"
+            "C\t1600\t=ATC: hello%09there\nA\t1700\t9\t=Renton Valley\nW\t1800\tlater\n"
+            "M\t1900\t0\t0\t?\t0500000007000000\nT\t2000\n";
+        Write(root / "recording", "every-kind",
+              std::vector<std::uint8_t>(text.begin(), text.end()));
+    }
     Write(root / "chat", "sent", mplink::ChatMessage("Hi"));
     return 0;
 }

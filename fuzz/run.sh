@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 bash scripts/install-deps.sh
-targets=(scenery_file airspace_file magdec scenery_cfg settings database messages chat directplay session)
+targets=(scenery_file airspace_file magdec scenery_cfg settings database messages chat directplay session recording)
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target tarvolo-tool fuzz_seeds "${targets[@]/#/fuzz_}"
 bin=build/fuzz
@@ -29,7 +29,7 @@ mkdir -p "$bin/crashes"
 failed=0
 printf '%-14s %12s %8s %8s\n' target executions coverage crashes
 for target in "${targets[@]}"; do
-    mkdir -p "$bin/found/$target"
+    mkdir -p "$bin/found/$target" "$corpus/$target"
     log="$bin/crashes/$target.log"
     status=0
     "$bin/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \

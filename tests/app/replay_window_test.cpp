@@ -9,6 +9,7 @@
 #include "app/form11.h"
 #include "app/replay_start.h"
 #include "link/recording.h"
+#include "loader/airport_area.h"
 #include "model/shared_state.h"
 #include "platform/ui/windows.h"
 #include "tests/support/scratch_folder.h"
@@ -97,6 +98,7 @@ private slots:
     void replaysAtItsSpeedAndSeeks();
     void theTrafficListFollowsTheReplay();
     void aWatchRecordingPlaysAtTheChosenAirport();
+    void theControllersAirportChangesAndChatReplay();
 
 private:
     std::unique_ptr<testing_support::ScratchFolder> m_scratch;
@@ -232,6 +234,40 @@ void ReplayWindowTest::aWatchRecordingPlaysAtTheChosenAirport() {
     QVERIFY(offered.startsWith(QString::fromStdString(model::g_airport.name)));
     // The nearest: no other airport of the database is nearer the first position.
     QVERIFY(std::abs(model::g_airport.latitude - LatitudeAt(1)) < 1.0);
+}
+
+void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
+    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
+    QVERIFY(testing_support::BuildDatabase());
+    testing_support::RestartAfterBuild();
+    QVERIFY(!loader::ReadAirports());
+    std::string other;
+    std::int64_t otherIndex = -1;
+    for (std::size_t i = 0; i + 1 < model::g_airports.size() && other.empty(); ++i)
+        if (!model::g_airports[i].name.empty() && model::g_airports[i].name != "Alpha Field") {
+            other = model::g_airports[i].name;
+            otherIndex = static_cast<std::int64_t>(i);
+        }
+    QVERIFY(!other.empty());
+    {
+        mplink::RecordingWriter writer;
+        QVERIFY(writer.Open("moved.tvr", 3, "Alpha Field"));
+        writer.Tick(1000);
+        writer.OwnChat(1500, "ATC Controller: going over there");
+        writer.Airport(1600, otherIndex, other);
+        writer.Tick(2000);
+        writer.Tick(3000);
+        QVERIFY(writer.Close());
+    }
+    QCOMPARE(app::OpenReplay("moved.tvr"), std::nullopt);
+    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    QVERIFY(form);
+    form->Timer1->stop();
+    QCOMPARE(model::g_airport.name, std::string("Alpha Field"));
+    form->ReplaySeek(3);
+    QCOMPARE(model::g_airport.name, other);
+    QVERIFY(form->windowTitle().contains(QString::fromStdString(other)));
+    QVERIFY(form->RichTextBox1->toPlainText().contains("ATC Controller: going over there"));
 }
 
 QTEST_MAIN(ReplayWindowTest)

@@ -171,6 +171,14 @@ INSTANTIATE_TEST_SUITE_P(
                    RecordingReader::Status::NotARecording, "is not a Tarvolo session recording"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Under AddressSanitizer freed memory waits in a quarantine of up to 256 MB, so the resident
+// size says nothing of what the reader holds; the plain build measures it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kMemorySlackKb = 512 * 1024;
+#else
+constexpr long kMemorySlackKb = 16 * 1024;
+#endif
+
 long ResidentKb() {
     std::ifstream status("/proc/self/status");
     std::string line;
@@ -203,11 +211,11 @@ TEST(Recording, ReadAsAStreamInBoundedMemory) {
     }
     EXPECT_EQ(ticks, 1000u);
     EXPECT_EQ(reader.GetStatus(), RecordingReader::Status::Ended);
-    EXPECT_LT(peak - before, 16 * 1024) << "kB more while reading 100 MB";
+    EXPECT_LT(peak - before, kMemorySlackKb) << "kB more while reading 100 MB";
     // An endless line of zeros is no recording, and costs no more than one line's room.
     RecordingReader zeros("/dev/zero");
     EXPECT_EQ(zeros.GetStatus(), RecordingReader::Status::NotARecording);
-    EXPECT_LT(ResidentKb() - before, 16 * 1024);
+    EXPECT_LT(ResidentKb() - before, kMemorySlackKb);
 }
 
 TEST(Recording, ATickFoundAgainWhereItBegan) {
