@@ -288,6 +288,24 @@ std::int32_t DirectPlay4::CreatePlayer(std::string_view friendlyName, std::strin
     return m_session->CreatePlayer(wire::AnsiToUtf16(friendlyName), wire::AnsiToUtf16(formalName));
 }
 
+std::int32_t DirectPlay4::CreatePlayer(std::string_view friendlyName, std::string_view formalName,
+                                       std::span<const std::uint8_t> data) {
+    auto keep = shared_from_this();
+    return m_session->CreatePlayer(wire::AnsiToUtf16(friendlyName), wire::AnsiToUtf16(formalName),
+                                   wire::Bytes(data.begin(), data.end()));
+}
+
+void DirectPlay4::SetPlayerData(std::int32_t playerId, std::span<const std::uint8_t> data) {
+    m_session->SetPlayerData(playerId, wire::Bytes(data.begin(), data.end()));
+}
+
+std::vector<std::uint8_t> DirectPlay4::GetPlayerData(std::int32_t playerId) {
+    auto data = m_session->PlayerData(playerId);
+    if (!data)
+        throw DirectPlayError(hresult::kInvalidPlayer, "no such player");
+    return *data;
+}
+
 std::shared_ptr<DirectPlayMessage> DirectPlay4::CreateMessage() {
     return std::make_shared<DirectPlayMessage>();
 }

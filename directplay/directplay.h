@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -127,6 +128,12 @@ public:
     void Open(const SessionData& description, std::int32_t flags);
     std::int32_t CreatePlayer(std::string_view friendlyName, std::string_view formalName,
                               std::int64_t receiveEvent, std::int32_t flags);
+    // The same with the player's game data ("remote data"), which every machine receives with
+    // the player.
+    std::int32_t CreatePlayer(std::string_view friendlyName, std::string_view formalName,
+                              std::span<const std::uint8_t> data);
+    void SetPlayerData(std::int32_t playerId, std::span<const std::uint8_t> data);
+    std::vector<std::uint8_t> GetPlayerData(std::int32_t playerId);
     std::shared_ptr<DirectPlayMessage> CreateMessage();
     void Send(std::int32_t from, std::int32_t to, std::int32_t flags,
               const DirectPlayMessage& message);

@@ -25,6 +25,7 @@ public:
         std::u16string shortName;
         std::u16string longName;
         bool local = false;
+        wire::Bytes data;  // the player's game data ("remote data"), as its machine set it
 
         bool IsSystem() const { return flags & wire::player_flag::kSystem; }
     };

@@ -119,6 +119,24 @@ void Session::HandleShared(const wire::Frame& frame, std::uint32_t peerIp, Conne
                 RemovePlayer(*id, true);
             return;
         }
+        case Command::PlayerDataChanged: {
+            if (!IsOpen() || m_phase == Phase::Joining)
+                return;
+            auto change = wire::DecodePlayerDataChanged(body);
+            if (!change || change->data.size() > m_options.maxPlayerData)
+                return Malformed(from);
+            Player* player = m_names.Find(change->playerId);
+            if (!player || player->local)
+                return;
+            // A machine sets its own players' data; the host anybody's.
+            const Machine* sender = SenderOf(frame, peerIp);
+            if (!sender ||
+                (sender->systemId != player->systemId && sender->systemId != m_hostSystemId))
+                return Refuse(from);
+            player->data = std::move(change->data);
+            Notice(system_message::kSetPlayerData, change->playerId);
+            return;
+        }
         case Command::Ping: {
             auto ping = wire::DecodePing(body);
             if (!ping || !IsOpen())
@@ -268,14 +286,17 @@ void Session::RequireOpen() const {
 }
 
 std::int32_t Session::CreatePlayer(const std::u16string& friendlyName,
-                                   const std::u16string& formalName) {
+                                   const std::u16string& formalName, Bytes data) {
     BlockingCall blocking(*this);
     RequireOpen();
+    if (data.size() > m_options.maxPlayerData)
+        Fail(hresult::kInvalidParams, "the player's data is too large");
     Player player;
     player.systemId = m_systemId;
     player.flags = wire::player_flag::kLocal;
     player.shortName = friendlyName;
     player.longName = formalName;
+    player.data = std::move(data);
     player.local = true;
     if (IsHost()) {
         if (m_desc.maxPlayers != 0 && m_desc.currentPlayers >= m_desc.maxPlayers)
@@ -321,6 +342,25 @@ void Session::DestroyPlayer(std::int32_t id) {
     if (IsHost() && m_desc.currentPlayers > 0)
         --m_desc.currentPlayers;
     SendToAllMachines(Command::DeletePlayer, wire::EncodeDeletePlayer(id));
+}
+
+void Session::SetPlayerData(std::int32_t id, Bytes data) {
+    RequireOpen();
+    Player* player = m_names.Find(id);
+    if (!player || !player->local || id == m_systemId)
+        Fail(hresult::kInvalidPlayer, "not a player of this program");
+    if (data.size() > m_options.maxPlayerData)
+        Fail(hresult::kInvalidParams, "the player's data is too large");
+    player->data = data;
+    SendToAllMachines(Command::PlayerDataChanged,
+                      wire::EncodePlayerDataChanged({id, std::move(data)}));
+}
+
+std::optional<Bytes> Session::PlayerData(std::int32_t id) const {
+    const Player* player = m_names.Find(id);
+    if (!player)
+        return std::nullopt;
+    return player->data;
 }
 
 void Session::Send(std::int32_t from, std::int32_t to, std::span<const std::uint8_t> data) {

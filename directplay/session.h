@@ -55,6 +55,7 @@ namespace directplay {
 namespace system_message {
 inline constexpr std::uint32_t kCreatePlayer = 0x0003;
 inline constexpr std::uint32_t kDestroyPlayer = 0x0005;
+inline constexpr std::uint32_t kSetPlayerData = 0x0102;  // DPSYS_SETPLAYERORGROUPDATA
 inline constexpr std::uint32_t kSessionLost = 0x0031;
 }  // namespace system_message
 
@@ -89,7 +90,13 @@ public:
     void Host(const wire::SessionDesc& desc, const std::u16string& name,
               const std::u16string& password);
 
-    std::int32_t CreatePlayer(const std::u16string& friendlyName, const std::u16string& formalName);
+    std::int32_t CreatePlayer(const std::u16string& friendlyName, const std::u16string& formalName,
+                              wire::Bytes data = {});
+    // A local player's game data: every machine of the session is told (DPSP_MSG_PLAYERDATA-
+    // CHANGED) and queues DPSYS_SETPLAYERORGROUPDATA for its players.
+    void SetPlayerData(std::int32_t id, wire::Bytes data);
+    // Any player's game data as this machine knows it; none for a player it does not know.
+    std::optional<wire::Bytes> PlayerData(std::int32_t id) const;
     void DestroyPlayer(std::int32_t id);
     void Send(std::int32_t from, std::int32_t to, std::span<const std::uint8_t> data);
     std::size_t MessageCount(std::int32_t playerId) const;

@@ -84,6 +84,8 @@ bool Session::AddRemotePlayer(const wire::PlayerInfo& info, std::uint32_t peerIp
     player.flags = info.flags;
     player.shortName = info.shortName;
     player.longName = info.longName;
+    if (info.playerData.size() <= m_options.maxPlayerData)
+        player.data = info.playerData;  // more than a player may carry is left out
     if (player.flags & wire::player_flag::kSystem) {
         Machine machine;
         machine.systemId = info.id;
@@ -138,6 +140,7 @@ wire::PlayerInfo Session::InfoOf(const Player& player) const {
     info.version = m_version;
     info.shortName = player.shortName;
     info.longName = player.longName;
+    info.playerData = player.data;
     if (player.systemId == m_systemId) {
         info.hasAddresses = true;
         info.stream = {0, TcpPort()};

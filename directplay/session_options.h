@@ -45,6 +45,8 @@ struct SessionOptions {
     int strangerConnectionMs = 15000;
     std::size_t maxMachines = 256;  // hard ceilings; the session's maximum counts too
     std::size_t maxPlayers = 1024;
+    // A player's game data, as any machine may set it: more is refused.
+    std::size_t maxPlayerData = 4096;
     // Joining: creations and deletions that arrive before the name table, kept to apply after it.
     std::size_t maxEarlyMessages = 64;
     std::size_t maxEarlyBytes = 256u << 10;

@@ -46,6 +46,7 @@ enum class Command : std::uint16_t {
     RequestPlayerReply = 0x07,
     CreatePlayer = 0x08,
     DeletePlayer = 0x0B,
+    PlayerDataChanged = 0x0F,
     AddForwardRequest = 0x13,
     Ping = 0x16,
     PingReply = 0x17,
@@ -219,6 +220,15 @@ Bytes EncodeCreatePlayer(const PlayerCreate& message);
 // Reads any of the three; `withPassword` also reads the password and tick count.
 std::optional<PlayerCreate> DecodePlayerCreate(std::span<const std::uint8_t> body,
                                                bool withPassword);
+// DPSP_MSG_PLAYERDATACHANGED: a player's game data, as set by its machine.
+struct PlayerDataChange {
+    std::int32_t playerId = 0;
+    Bytes data;
+    bool operator==(const PlayerDataChange&) const = default;
+};
+Bytes EncodePlayerDataChanged(const PlayerDataChange& change);
+std::optional<PlayerDataChange> DecodePlayerDataChanged(std::span<const std::uint8_t> body);
+
 Bytes EncodeDeletePlayer(std::int32_t playerId);
 std::optional<std::int32_t> DecodeDeletePlayer(std::span<const std::uint8_t> body);
 Bytes EncodeId(std::int32_t id);  // ADDFORWARDACK, ADDFORWARDREPLY

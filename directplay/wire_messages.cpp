@@ -162,6 +162,35 @@ std::optional<PlayerCreate> DecodePlayerCreate(std::span<const std::uint8_t> bod
     }
 }
 
+Bytes EncodePlayerDataChanged(const PlayerDataChange& change) {
+    Writer w;
+    w.U32(0);  // to everybody
+    w.I32(change.playerId);
+    w.U32(static_cast<std::uint32_t>(change.data.size()));
+    w.U32(static_cast<std::uint32_t>(kBodyAt + 16));  // the data follows at once
+    w.Put(change.data);
+    return w.Take();
+}
+
+std::optional<PlayerDataChange> DecodePlayerDataChanged(std::span<const std::uint8_t> body) {
+    try {
+        Reader r(body, 0);
+        r.U32();  // IDTo
+        PlayerDataChange change;
+        change.playerId = r.I32();
+        const std::uint32_t size = r.U32();
+        const std::uint32_t offset = r.U32();
+        Reader d(body, BodyIndex(offset));
+        if (size > d.Left())
+            return std::nullopt;
+        const auto bytes = d.Take(size);
+        change.data.assign(bytes.begin(), bytes.end());
+        return change;
+    } catch (const Malformed&) {
+        return std::nullopt;
+    }
+}
+
 Bytes EncodeDeletePlayer(std::int32_t playerId) {
     Writer w;
     w.U32(0);

@@ -51,6 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)wire::DecodePlayerCreate(body, true);
         (void)wire::DecodePlayerCreate(body, false);
         (void)wire::DecodeDeletePlayer(body);
+        if (const auto change = wire::DecodePlayerDataChanged(body)) {
+            // What is read writes back to the same bytes it was read from.
+            if (wire::DecodePlayerDataChanged(wire::EncodePlayerDataChanged(*change)) != change)
+                __builtin_trap();
+        }
         (void)wire::DecodeId(body);
         (void)wire::DecodeSuperEnumPlayersReply(body);
         (void)wire::DecodePing(body);

@@ -98,6 +98,9 @@ int main(int argc, char** argv) {
           wire::EncodeFrame(from, wire::Command::SuperEnumPlayersReply, 14,
                             wire::EncodeSuperEnumPlayersReply(super)));
     Write(dp, "ping", wire::EncodeFrame(from, wire::Command::Ping, 14, wire::EncodePing({5, 99})));
+    Write(dp, "player-data",
+          wire::EncodeFrame(from, wire::Command::PlayerDataChanged, 14,
+                            wire::EncodePlayerDataChanged({5, {'T', 'A', 'R', 'V', 1}})));
     Write(dp, "player-message",
           wire::EncodePlayerMessage(from, 14, {5, 0, mplink::ChatMessage("hello")}, false));
     Write(dp, "wrapped",

@@ -15,10 +15,10 @@ NameTable TwoMachines() {
     NameTable table;
     for (std::int32_t machine : {kHost, kPeer}) {
         table.PutMachine({machine, {0x7F000001, static_cast<std::uint16_t>(machine)}, {}});
-        table.Put({machine, machine, dp::wire::player_flag::kSystem, {}, {}, false});
-        table.Put({machine + 1, machine, 0, u"pilot", {}, false});
+        table.Put({machine, machine, dp::wire::player_flag::kSystem, {}, {}, false, {}});
+        table.Put({machine + 1, machine, 0, u"pilot", {}, false, {}});
     }
-    table.Put({0x301, 0x300, dp::wire::player_flag::kLocal, u"radar", {}, true});
+    table.Put({0x301, 0x300, dp::wire::player_flag::kLocal, u"radar", {}, true, {}});
     return table;
 }
 
