@@ -116,6 +116,7 @@ public:
     std::optional<std::int32_t> Owner(const std::string& callsign) const;
     const Ownership* OwnershipOf(const std::string& callsign) const;
     const std::vector<Offer>& Offers() const { return m_offers; }
+    const std::map<std::string, Ownership>& OwnersList() const { return m_owners; }
     std::uint64_t Refused() const { return m_refused; }
 
 private:

@@ -1,5 +1,7 @@
 #include "link/link.h"
 
+#include "link/coordination.h"
+
 #include <algorithm>
 
 #include "directplay/directplay.h"
@@ -280,6 +282,8 @@ TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog,
                     // aids, the table is left as it is.
                     if (from == 0 && *type == kPlayerLeftNotice)
                         result.departed.push_back(*Long(m, 4));
+                    else if (from != 0 && *type == coord::kMessageType)
+                        result.coordination.emplace_back(from, m);
                     break;
             }
         }

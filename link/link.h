@@ -103,6 +103,9 @@ struct TickResult {
     std::vector<std::string> chatLines;   // "name: text", for the chat log in this order
     std::vector<PositionReport> reports;  // the tick's positions, in the order taken
     std::vector<std::int32_t> departed;   // players DirectPlay told have left
+    // Controllers' coordination messages (type coord::kMessageType), with their senders; the
+    // loop itself passes them over like every type it does not know.
+    std::vector<std::pair<std::int32_t, Bytes>> coordination;
 };
 // `clock` (seconds) stamps each position as its message is taken; without it they read 0.
 TickResult ProcessMessages(LinkPort& port, std::int16_t& watchdog,

@@ -7,10 +7,15 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -20,6 +25,7 @@
 #include "model/shared_state.h"
 #include "tools/commands.h"
 #include "tools/json_writer.h"
+#include "tools/watch_coordination.h"
 
 namespace tools {
 namespace {
@@ -30,7 +36,8 @@ void Err(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-void PrintSecond(std::int64_t t, const std::vector<std::string>& chat) {
+void PrintSecond(std::int64_t t, const std::vector<std::string>& chat,
+                 WatchCoordinator* coordinator = nullptr) {
     JsonWriter out;
     out.BeginObject().Field("t", t).Key("traffic").BeginArray();
     for (std::int16_t i = 1; i <= model::g_trafficCount; ++i) {
@@ -48,7 +55,10 @@ void PrintSecond(std::int64_t t, const std::vector<std::string>& chat) {
     out.EndArray().Key("chat").BeginArray();
     for (const auto& line : chat)
         out.Text(line);
-    out.EndArray().EndObject();
+    out.EndArray();
+    if (coordinator)
+        coordinator->Write(out);
+    out.EndObject();
     std::printf("%s\n", out.Str().c_str());
     std::fflush(stdout);
 }
@@ -78,7 +88,7 @@ void Leave() {
 
 constexpr const char* kWatchUsage =
     "usage: tarvolo-tool watch HOST[:PORT] [--nickname NAME] [--duration S] [--record FILE.tvr] "
-    "[--roll-call S]";
+    "[--roll-call S] [--position NAME [--frequency MHZ] [--commands FILE|-]]";
 
 int Watch(const QStringList& args) {
     QString address;
@@ -86,6 +96,9 @@ int Watch(const QStringList& args) {
     double seconds = 0;
     QString recordPath;
     double rollCallSeconds = 30;  // as the main window's Timer3
+    std::string position;
+    std::string frequency;
+    QString commandsPath;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == "--nickname" && i + 1 < args.size())
             nickname = args[++i].toStdString();
@@ -93,6 +106,12 @@ int Watch(const QStringList& args) {
             seconds = args[++i].toDouble();
         else if (args[i] == "--record" && i + 1 < args.size())
             recordPath = args[++i];
+        else if (args[i] == "--position" && i + 1 < args.size())
+            position = args[++i].toStdString();
+        else if (args[i] == "--frequency" && i + 1 < args.size())
+            frequency = args[++i].toStdString();
+        else if (args[i] == "--commands" && i + 1 < args.size())
+            commandsPath = args[++i];
         else if (args[i] == "--roll-call" && i + 1 < args.size() && args[i + 1].toDouble() >= 1)
             rollCallSeconds = args[++i].toDouble();
         else if (address.isEmpty() && !args[i].startsWith("--"))
@@ -102,9 +121,21 @@ int Watch(const QStringList& args) {
             return 2;
         }
     }
-    if (address.isEmpty()) {
+    if (address.isEmpty() ||
+        (position.empty() && (!frequency.empty() || !commandsPath.isEmpty()))) {
         Err(kWatchUsage);
         return 2;
+    }
+    // Commands from a file are read now; from standard input, as they come.
+    std::vector<std::string> fileCommands;
+    if (!commandsPath.isEmpty() && commandsPath != "-") {
+        std::ifstream file(commandsPath.toStdString());
+        if (!file) {
+            Err("cannot read " + commandsPath.toStdString());
+            return 1;
+        }
+        for (std::string line; std::getline(file, line);)
+            fileCommands.push_back(line);
     }
     mplink::RecordingWriter recording;
 
@@ -130,7 +161,10 @@ int Watch(const QStringList& args) {
         const auto session = model::g_sessionList->GetItem(1);
         Err("joining \"" + session->GetSessionName() + "\" as " + nickname);
         play.Open(*session, dp::kOpenJoin);
-        model::g_localPlayerId = play.CreatePlayer(nickname, "Player", 0, 0);
+        // A controller's player carries the coordination mark in its game data.
+        model::g_localPlayerId = position.empty()
+                                     ? play.CreatePlayer(nickname, "Player", 0, 0)
+                                     : play.CreatePlayer(nickname, "Player", coord::PlayerMark());
         if (!model::HasLocalPlayer())
             throw dp::DirectPlayError(dp::hresult::kCantCreatePlayer, "no player ID");
         port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
@@ -186,6 +220,31 @@ int Watch(const QStringList& args) {
         port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_ROLL_CALL));
     } catch (const dp::DirectPlayError&) {
     }
+    std::unique_ptr<WatchCoordinator> coordinator;
+    std::unique_ptr<QSocketNotifier> input;
+    std::string typed;  // standard input not yet a whole line
+    if (!position.empty()) {
+        coordinator = std::make_unique<WatchCoordinator>(
+            *model::g_directPlay, model::g_localPlayerId, position, frequency);
+        for (const std::string& line : fileCommands)
+            coordinator->AddCommand(line);
+        if (commandsPath == "-") {
+            input = std::make_unique<QSocketNotifier>(0, QSocketNotifier::Read);
+            QObject::connect(input.get(), &QSocketNotifier::activated, [&] {
+                char buffer[4096];
+                const ssize_t n = ::read(0, buffer, sizeof buffer);
+                if (n <= 0) {
+                    input->setEnabled(false);  // the end of the commands
+                    return;
+                }
+                typed.append(buffer, static_cast<std::size_t>(n));
+                for (std::size_t end; (end = typed.find('\n')) != std::string::npos;) {
+                    coordinator->AddCommand(typed.substr(0, end));
+                    typed.erase(0, end + 1);
+                }
+            });
+        }
+    }
     QElapsedTimer loopClock;
     loopClock.start();
     mplink::RecordingPort recordingPort(port, recording, [&] { return loopClock.elapsed(); });
@@ -195,7 +254,13 @@ int Watch(const QStringList& args) {
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const mplink::TickResult r = mplink::ProcessMessages(loopPort, watchdog);
         recording.Tick(loopClock.elapsed());
-        PrintSecond(++second, r.chatLines);
+        if (coordinator) {
+            std::vector<std::string> errors;
+            coordinator->Tick(r, QDateTime::currentMSecsSinceEpoch(), errors);
+            for (const std::string& error : errors)
+                Err(error);
+        }
+        PrintSecond(++second, r.chatLines, coordinator.get());
         if (r.end != mplink::TickEnd::Normal) {
             Err(EndText(r.end));
             result = 3;

@@ -1,0 +1,132 @@
+// Two controllers in one session, headless: watch --position on both sides of a handoff, with
+// the session's host (simhost, player IDs negative) hearing none of it.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "link/coordination.h"
+#include "tests/support/child_process.h"
+#include "tests/support/simhost_process.h"
+
+namespace {
+
+using SimHost = testing_support::SimHostProcess;
+using Program = testing_support::ChildProcess;
+
+QString WriteCommands(QTemporaryDir& folder, const QString& name, const QByteArray& lines) {
+    QFile file(folder.filePath(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(lines);
+    return file.fileName();
+}
+
+QList<QJsonObject> Lines(const QByteArray& out) {
+    QList<QJsonObject> lines;
+    for (const QByteArray& line : out.trimmed().split('\n'))
+        lines.append(QJsonDocument::fromJson(line).object());
+    return lines;
+}
+
+TEST(Coordination, TwoControllersHandAnAircraftOffAndTalk) {
+    for (const bool reliable : {false, true}) {
+        SCOPED_TRACE(reliable ? "reliable protocol" : "TCP");
+        QTemporaryDir folder;
+        QStringList hostArgs{"--aircraft", "2"};
+        if (reliable)
+            hostArgs << "--reliable";
+        SimHost host(hostArgs);
+        // Approach claims DAL123, fills its strip and offers it to the tower, then talks.
+        const QString approachCommands =
+            WriteCommands(folder, "app.txt",
+                          "claim DAL123\nstrip DAL123 altitude=4000 runway=16L squawk=4521\n"
+                          "offer DAL123 TVO_TWR\natc tower, DAL123 is yours\npoint N456 TVO_TWR "
+                          "over the field\n");
+        const QString towerCommands =
+            WriteCommands(folder, "twr.txt", "accept DAL123\natc-to TVO_APP thanks\n");
+        Program approach;
+        approach.Start(
+            TARVOLO_TOOL_PATH,
+            {"watch", host.Address(), "--nickname", "Approach Ann", "--duration", "12",
+             "--position", "TVO_APP", "--frequency", "119.20", "--commands", approachCommands});
+        // The tower joins once approach is in (two machines joining in the same instant is a
+        // race of its own, outside this test).
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return approach.Err().contains("Connected To FS Session!"); }, 20000));
+        Program tower;
+        tower.Start(TARVOLO_TOOL_PATH,
+                    {"watch", host.Address(), "--nickname", "Tower Tom", "--duration", "12",
+                     "--position=TVO_TWR", "--frequency=118.70", "--commands", towerCommands});
+        ASSERT_TRUE(approach.WaitForFinished(40000));
+        ASSERT_TRUE(tower.WaitForFinished(40000));
+        EXPECT_EQ(approach.ExitCode(), 0) << approach.Err().toStdString();
+        EXPECT_EQ(tower.ExitCode(), 0) << tower.Err().toStdString();
+        EXPECT_FALSE(approach.Err().contains("command not carried out"))
+            << approach.Err().toStdString();
+        EXPECT_FALSE(tower.Err().contains("command not carried out")) << tower.Err().toStdString();
+
+        const QJsonObject lastApproach = Lines(approach.Out()).back();
+        const QJsonObject lastTower = Lines(tower.Out()).back();
+        // Each sees the other, not itself; approach, gone first, leaves the tower's list.
+        QJsonArray seenByTower;
+        for (const QJsonObject& line : Lines(tower.Out()))
+            if (!line["controllers"].toArray().isEmpty())
+                seenByTower = line["controllers"].toArray();
+        EXPECT_TRUE(lastTower["controllers"].toArray().isEmpty());
+        ASSERT_EQ(seenByTower.size(), 1) << tower.Out().right(400).toStdString();
+        EXPECT_EQ(seenByTower[0].toObject()["position"].toString(), "TVO_APP");
+        EXPECT_EQ(seenByTower[0].toObject()["nickname"].toString(), "Approach Ann");
+        EXPECT_EQ(seenByTower[0].toObject()["frequency"].toString(), "119.20");
+        EXPECT_EQ(lastApproach["controllers"].toArray()[0].toObject()["position"].toString(),
+                  "TVO_TWR");
+        // The handoff ended alike on both sides.
+        EXPECT_EQ(lastTower["owners"].toObject()["DAL123"].toString(), "TVO_TWR");
+        EXPECT_EQ(lastApproach["owners"].toObject()["DAL123"].toString(), "TVO_TWR");
+        EXPECT_TRUE(lastTower["offers"].toArray().isEmpty());
+        // The controllers' channel, and the point-out.
+        QStringList towerAtc;
+        for (const QJsonObject& line : Lines(tower.Out()))
+            for (const auto& text : line["atc"].toArray())
+                towerAtc << text.toString();
+        EXPECT_TRUE(towerAtc.contains("TVO_APP: tower, DAL123 is yours"))
+            << towerAtc.join('|').toStdString();
+        EXPECT_TRUE(towerAtc.contains("TVO_APP points out N456: over the field"));
+        QStringList approachAtc;
+        for (const QJsonObject& line : Lines(approach.Out()))
+            for (const auto& text : line["atc"].toArray())
+                approachAtc << text.toString();
+        EXPECT_TRUE(approachAtc.contains("TVO_TWR: thanks"));
+        // The simulator's side heard nothing it does not know.
+        EXPECT_FALSE(host.LogHas(QString("MESSAGE %1 ").arg(coord::kMessageType)));
+    }
+}
+
+TEST(Coordination, WithoutAPositionTheLinesAreAsBefore) {
+    SimHost host({"--aircraft", "1"});
+    Program watch;
+    watch.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--duration", "3"});
+    ASSERT_TRUE(watch.WaitForFinished(20000));
+    const QJsonObject line = Lines(watch.Out()).back();
+    EXPECT_FALSE(line.contains("controllers"));
+    EXPECT_FALSE(line.contains("owners"));
+    // Commands need a position.
+    Program refused;
+    refused.Allow({2});
+    refused.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--commands", "-"});
+    ASSERT_TRUE(refused.WaitForFinished(20000));
+    EXPECT_EQ(refused.ExitCode(), 2);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
