@@ -178,15 +178,15 @@ void Session::Join(const FoundSession& session, const std::u16string& password) 
         AddRemotePlayer(info, hostIp);
     }
     m_superEnum.reset();
-    // Players created and deleted while the name table was on its way: applied now, in the
-    // order they came.
+    // Machines admitted and players created and deleted while the name table was on its way:
+    // applied now, in the order they came.
     auto early = std::move(m_early);
     auto earlyDatagrams = std::move(m_earlyDatagrams);
     m_early.clear();
     m_earlyDatagrams.clear();
     m_earlyBytes = 0;
     for (const auto& [frame, peerIp] : early)
-        HandleShared(frame, peerIp, nullptr);
+        HandleSystem(frame, peerIp, nullptr);
     for (const auto& [bytes, peerIp] : earlyDatagrams)
         HandleDatagram(bytes, peerIp, true);
     m_pingTimer.start();
@@ -245,11 +245,15 @@ void Session::HandleForJoiner(const wire::Frame& frame, std::uint32_t peerIp, Co
                 Malformed(from);
             return;
         case Command::AddForward: {
-            if (m_phase != Phase::Joined)
-                return;
             // Only the host admits machines.
             if (!FromHost(frame, peerIp))
                 return Refuse(from);
+            // A machine admitted while we are still joining: it may not be in the name table
+            // on its way, and nobody else will tell us of it. Kept, and taken with the table.
+            if (m_phase == Phase::Joining)
+                return KeepEarly(frame, peerIp);
+            if (m_phase != Phase::Joined)
+                return;
             auto message = wire::DecodePlayerCreate(body, false);
             if (!message || !(message->player.flags & wire::player_flag::kSystem))
                 return Malformed(from);

@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include "directplay/directplay.h"
@@ -332,6 +333,41 @@ TEST(SessionLife, StrangersHoldNoPlaceAndSearchesAreBounded) {
     }
     QTest::qWait(1100);  // a search of the joiner's own is answered in a new second
     EXPECT_NO_THROW(Join(host.enumPort, "ATC Controller"));
+}
+
+// The host admits another machine while we are still joining: its word of it is kept and
+// taken with the name table, or the two machines would never learn of each other.
+TEST(SessionLife, AMachineAdmittedWhileWeJoinIsNotMissed) {
+    Hosted host = StartHost();
+    auto joiner = dp::DirectX7(TestOptions()).DirectPlayCreate("");
+    auto sessions = Enumerate(*joiner, host.enumPort);
+    ASSERT_GE(sessions->GetCount(), 1);
+    constexpr std::int32_t kOther = 0x0BADF00D;
+    wire::PlayerCreate forward;
+    forward.playerId = kOther;
+    forward.player.id = kOther;
+    forward.player.systemPlayerId = kOther;
+    forward.player.flags = wire::player_flag::kSystem | wire::player_flag::kInGroup;
+    forward.player.hasAddresses = true;
+    forward.player.stream = {0x7F000001, 2399};
+    forward.player.datagram = {0x7F000001, 2399};
+    bool fed = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto& engine = joiner->Engine();
+        if (fed || engine.CurrentPhase() != dp::Session::Phase::Joining)
+            return;
+        engine.FeedFrame(Frame(host.play->Engine().TcpPort(), wire::Command::AddForward,
+                               wire::EncodeAddForward(forward)),
+                         0x7F000001);
+        fed = true;
+    });
+    poll.start();
+    joiner->Open(*sessions->GetItem(1), dp::kOpenJoin);
+    poll.stop();
+    ASSERT_TRUE(fed);
+    EXPECT_TRUE(HasPlayer(*joiner, kOther));
 }
 
 }  // namespace

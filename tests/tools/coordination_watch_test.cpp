@@ -55,8 +55,7 @@ TEST(Coordination, TwoControllersHandAnAircraftOffAndTalk) {
             TARVOLO_TOOL_PATH,
             {"watch", host.Address(), "--nickname", "Approach Ann", "--duration", "12",
              "--position", "TVO_APP", "--frequency", "119.20", "--commands", approachCommands});
-        // The tower joins once approach is in (two machines joining in the same instant is a
-        // race of its own, outside this test).
+        // The tower joins once approach is in.
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return approach.Err().contains("Connected To FS Session!"); }, 20000));
         Program tower;
