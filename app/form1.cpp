@@ -298,12 +298,12 @@ void Form1::ProcessMessages() {
     const mplink::TickResult tick = mplink::ProcessMessages(loopPort, m_linkWatchdog, seconds);
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
-    if (m_recorder.IsOpen()) {
+    if (m_recorder.IsOpen())
         m_recorder.Tick(m_recordClock.elapsed());
-        if (m_recorder.Failed())
-            RecordingFailed();
-    }
     FollowTraffic(tick, seconds());
+    // The tick's work is done before the box's own event loop can run the next tick.
+    if (m_recorder.IsOpen() && m_recorder.Failed())
+        RecordingFailed();
     const char* text = nullptr;
     if (tick.end == mplink::TickEnd::SessionLost)
         text = "The multiplayer connection is lost, Tarvolo closes multiplayer session.";
