@@ -276,6 +276,16 @@ std::optional<RecordedTick> RecordingReader::Next() {
                 open.ownChat.push_back(**text);
                 lastMs = *ms;
             }
+        } else if (kind == "K") {
+            const auto ms = fields.size() == 5 ? Number<std::int64_t>(fields[1]) : std::nullopt;
+            const auto from = fields.size() == 5 ? Number<std::int32_t>(fields[2]) : std::nullopt;
+            const auto name = fields.size() == 5 ? ParseName(fields[3]) : std::nullopt;
+            auto data = fields.size() == 5 ? FromHex(fields[4]) : std::nullopt;
+            good = ms && from && name && data;
+            if (good) {
+                open.coordination.push_back({*from, name->value_or(""), std::move(*data)});
+                lastMs = *ms;
+            }
         } else if (kind == "A") {
             const auto ms = fields.size() == 4 ? Number<std::int64_t>(fields[1]) : std::nullopt;
             const auto index = fields.size() == 4 ? Number<std::int64_t>(fields[2]) : std::nullopt;
@@ -296,7 +306,8 @@ std::optional<RecordedTick> RecordingReader::Next() {
         any = true;
     }
     // What came after the last tick mark (the recording stopped inside a tick) makes one more.
-    if (!any || (open.messages.empty() && !open.rollCalls && open.ownChat.empty() && !open.airport))
+    if (!any || (open.messages.empty() && !open.rollCalls && open.ownChat.empty() &&
+                 !open.airport && open.coordination.empty()))
         return std::nullopt;
     open.ms = lastMs;
     return open;
@@ -439,6 +450,11 @@ void RecordingWriter::OwnChat(std::int64_t ms, const std::string& line) {
 void RecordingWriter::Airport(std::int64_t ms, std::int64_t index, const std::string& name) {
     Write("A\t" + std::to_string(ms) + "\t" + std::to_string(index) + "\t" + NameField(name) +
           "\n");
+}
+
+void RecordingWriter::Coordination(std::int64_t ms, const coord::Coordinator::Applied& message) {
+    Write("K\t" + std::to_string(ms) + "\t" + std::to_string(message.from) + "\t" +
+          NameField(message.nickname) + "\t" + Hex(message.bytes) + "\n");
 }
 
 void RecordingWriter::Tick(std::int64_t ms) {

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/coordinator.h"
 #include "link/link.h"
 
 namespace mplink {
@@ -56,6 +57,8 @@ struct RecordedTick {
     std::vector<std::string> ownChat;      // the controller's chat lines, as the log showed them
     std::optional<AirportChange> airport;  // the controller loaded another airport
     std::vector<RecordedMessage> messages;
+    // The controllers' messages the board took during the tick, after its messages.
+    std::vector<coord::Coordinator::Applied> coordination;
 };
 
 struct RecordingHeader {
@@ -152,6 +155,7 @@ public:
     void RollCall(std::int64_t ms);
     void OwnChat(std::int64_t ms, const std::string& line);
     void Airport(std::int64_t ms, std::int64_t index, const std::string& name);
+    void Coordination(std::int64_t ms, const coord::Coordinator::Applied& message);
     // The end of a tick: its mark, and everything so far on disk.
     void Tick(std::int64_t ms);
     // Flushes, syncs and closes; false when something could not be written.

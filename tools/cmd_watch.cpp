@@ -225,7 +225,8 @@ int Watch(const QStringList& args) {
     std::string typed;  // standard input not yet a whole line
     if (!position.empty()) {
         coordinator = std::make_unique<WatchCoordinator>(
-            *model::g_directPlay, model::g_localPlayerId, position, frequency);
+            *model::g_directPlay, model::g_localPlayerId, position, frequency,
+            QDateTime::currentMSecsSinceEpoch());
         for (const std::string& line : fileCommands)
             coordinator->AddCommand(line);
         if (commandsPath == "-") {
@@ -253,13 +254,15 @@ int Watch(const QStringList& args) {
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const mplink::TickResult r = mplink::ProcessMessages(loopPort, watchdog);
-        recording.Tick(loopClock.elapsed());
         if (coordinator) {
             std::vector<std::string> errors;
             coordinator->Tick(r, QDateTime::currentMSecsSinceEpoch(), errors);
             for (const std::string& error : errors)
                 Err(error);
+            for (const auto& applied : coordinator->TakeApplied())
+                recording.Coordination(loopClock.elapsed(), applied);
         }
+        recording.Tick(loopClock.elapsed());
         PrintSecond(++second, r.chatLines, coordinator.get());
         if (r.end != mplink::TickEnd::Normal) {
             Err(EndText(r.end));
@@ -320,6 +323,7 @@ int Replay(const QStringList& args) {
     std::int64_t second = 0;
     std::optional<std::int64_t> previous;
     int result = 0;
+    std::unique_ptr<WatchCoordinator> coordinator;
     while (auto tick = reader.Next()) {
         if (speed > 0 && previous && tick->ms > *previous)
             std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(
@@ -330,7 +334,13 @@ int Replay(const QStringList& args) {
         port.Load(*tick);
         mplink::TickResult r = mplink::ProcessMessages(port, watchdog);
         r.chatLines.insert(r.chatLines.begin(), tick->ownChat.begin(), tick->ownChat.end());
-        PrintSecond(++second, r.chatLines);
+        // A controller's recording: the board again from what it took, as watch printed it.
+        if (!tick->coordination.empty() && !coordinator)
+            coordinator = std::make_unique<WatchCoordinator>(model::g_localPlayerId);
+        if (coordinator)
+            coordinator->Replay(tick->coordination, r.departed,
+                                reader.Header().startUnixMs.value_or(0) + tick->ms);
+        PrintSecond(++second, r.chatLines, coordinator.get());
         if (r.end != mplink::TickEnd::Normal) {
             Err(EndText(r.end));
             result = 3;

@@ -14,6 +14,7 @@
 #include "link/coordination.h"
 #include "tests/support/child_process.h"
 #include "tests/support/simhost_process.h"
+#include "tools/simhost/traffic.h"
 
 namespace {
 
@@ -104,6 +105,64 @@ TEST(Coordination, TwoControllersHandAnAircraftOffAndTalk) {
         // The simulator's side heard nothing it does not know.
         EXPECT_FALSE(host.LogHas(QString("MESSAGE %1 ").arg(coord::kMessageType)));
     }
+}
+
+// A fleet seed whose straight-in aircraft is on its final within 9 nm when simhost starts;
+// that aircraft's callsign.
+std::pair<int, std::string> SeedWithAnArrivalOnFinal() {
+    simhost::Runway runway;  // simhost's own runway without a database
+    runway.latitude = 47.4490;
+    runway.longitude = -122.3090;
+    runway.elevationFeet = 433;
+    runway.trueHeading = 160;
+    for (int seed = 1; seed < 1000; ++seed)
+        for (const auto& aircraft : simhost::MakeFleet(4, runway, static_cast<std::uint32_t>(seed)))
+            if (aircraft.Arriving() && aircraft.DistanceNm() < 9 && aircraft.DistanceNm() > 5)
+                return {seed, aircraft.Callsign()};
+    return {0, {}};
+}
+
+TEST(Coordination, SimhostsApproachHandsAnArrivalToTheTowerAndItReplaysAlike) {
+    const auto [seed, callsign] = SeedWithAnArrivalOnFinal();
+    ASSERT_FALSE(callsign.empty());
+    QTemporaryDir folder;
+    SimHost host({"--aircraft", "4", "--seed", QString::number(seed), "--controller", "APP:119.20",
+                  "--id-mask", "0x9E370000"});
+    ASSERT_TRUE(host.LogHas("CONTROLLER APP claims " + QString::fromStdString(callsign)));
+    const QString commands = WriteCommands(
+        folder, "twr.txt", QByteArray("accept ") + callsign.c_str() + "\natc-to APP thanks\n");
+    const QString recording = folder.filePath("tower.tvr");
+    Program tower;
+    tower.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--nickname", "Tower Tom", "--seconds",
+                                    "10", "--position", "TVO_TWR", "--frequency", "118.70",
+                                    "--commands", commands, "--record", recording});
+    ASSERT_TRUE(tower.WaitForFinished(40000));
+    ASSERT_EQ(tower.ExitCode(), 0) << tower.Err().toStdString();
+    EXPECT_FALSE(tower.Err().contains("command not carried out")) << tower.Err().toStdString();
+    EXPECT_TRUE(host.LogHas(
+        QString("CONTROLLER APP handed %1 to TVO_TWR").arg(QString::fromStdString(callsign))));
+    EXPECT_TRUE(host.LogHas("CONTROLLER APP heard TVO_TWR: thanks"));
+    const QList<QJsonObject> lines = Lines(tower.Out());
+    EXPECT_EQ(lines.back()["owners"].toObject()[QString::fromStdString(callsign)].toString(),
+              "TVO_TWR");
+    const QJsonObject app = lines.back()["controllers"].toArray()[0].toObject();
+    EXPECT_EQ(app["position"].toString(), "APP");
+    EXPECT_EQ(app["frequency"].toString(), "119.20");
+    QStringList atc;
+    for (const QJsonObject& line : lines)
+        for (const auto& text : line["atc"].toArray())
+            atc << text.toString();
+    EXPECT_TRUE(atc.contains(
+        QString("APP: %1 10 nm out, offered to TVO_TWR").arg(QString::fromStdString(callsign))))
+        << atc.join('|').toStdString();
+    EXPECT_FALSE(host.LogHas(QString("MESSAGE %1 ").arg(coord::kMessageType), 0));
+
+    // The recording plays back the same lines, coordination and all.
+    Program replay;
+    replay.Start(TARVOLO_TOOL_PATH, {"replay", recording, "--speed", "0"});
+    ASSERT_TRUE(replay.WaitForFinished(20000));
+    EXPECT_EQ(replay.ExitCode(), 0) << replay.Err().toStdString();
+    EXPECT_EQ(replay.Out(), tower.Out());
 }
 
 TEST(Coordination, WithoutAPositionTheLinesAreAsBefore) {

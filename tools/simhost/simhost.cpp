@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
@@ -18,10 +19,12 @@
 
 #include "builder/database_file.h"
 #include "directplay/directplay.h"
+#include "link/coordinator.h"
 #include "link/link.h"
 #include "link/recording.h"
 #include "model/own_files.h"
 #include "model/settings_record.h"
+#include "tools/simhost/controller.h"
 #include "tools/simhost/mp_messages.h"
 #include "tools/simhost/traffic.h"
 
@@ -96,7 +99,7 @@ struct Joiner {
 class Host : public QObject {
 public:
     Host(std::shared_ptr<dp::DirectPlay4> play, std::vector<simhost::Aircraft> fleet,
-         simhost::Aircraft parked, QCommandLineParser& args)
+         simhost::Aircraft parked, QCommandLineParser& args, const std::string& airportIdent)
         : m_play(std::move(play)), m_fleet(std::move(fleet)), m_parked(std::move(parked)) {
         m_refuse = args.isSet("refuse");
         m_removeAfterMs = args.value("remove-after").toDouble() * 1000.0;
@@ -117,6 +120,24 @@ public:
                     .arg(QString::fromStdString(aircraft.Callsign()),
                          QString::fromStdString(aircraft.Model())));
         }
+
+        // The controllers it plays: players carrying the coordination mark.
+        for (const QString& value : args.values("controller")) {
+            const auto [position, frequency] = *simhost::ParseController(value.toStdString());
+            const std::int32_t id =
+                m_play->CreatePlayer(position, "Controller", coord::PlayerMark());
+            auto& controller = m_controllers[id];
+            controller.session = std::make_unique<coord::DirectPlaySession>(*m_play, id);
+            controller.script = std::make_unique<simhost::ScriptedController>(
+                *controller.session, id, coord::Identity{position, frequency, airportIdent},
+                QDateTime::currentMSecsSinceEpoch());
+            Log(QString("CONTROLLER %1 %2 %3")
+                    .arg(id)
+                    .arg(QString::fromStdString(position), QString::fromStdString(frequency)));
+        }
+        connect(&m_controllerTimer, &QTimer::timeout, this, [this] { RunControllers(); });
+        if (!m_controllers.empty())
+            m_controllerTimer.start(1000);
 
         connect(&m_positionTimer, &QTimer::timeout, this, [this] { SendPositions(); });
         m_positionTimer.start(static_cast<int>(std::lround(1000.0 / m_rate)));
@@ -166,6 +187,24 @@ public:
     }
 
 private:
+    void RunControllers() {
+        std::vector<simhost::Flight> flights;
+        for (const auto& aircraft : m_fleet)
+            flights.push_back({aircraft.Callsign(),
+                               aircraft.Arriving()    ? simhost::Phase::Arriving
+                               : aircraft.Departing() ? simhost::Phase::Departing
+                                                      : simhost::Phase::Other,
+                               aircraft.DistanceNm()});
+        const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+        for (auto& [id, controller] : m_controllers) {
+            for (const std::string& line :
+                 controller.script->Tick(controller.inbox, m_departed, flights, now))
+                Log("CONTROLLER " + QString::fromStdString(line));
+            controller.inbox.clear();
+        }
+        m_departed.clear();
+    }
+
     void ReplayDue() {
         qint64 started = -1;
         for (const auto& [id, joiner] : m_joiners)
@@ -274,7 +313,11 @@ private:
     void Poll() {
         std::int32_t count = 0;
         try {
+            // The controllers' players have messages of their own; what goes to all is
+            // counted once for each, and the loop ends when the queue is empty.
             count = m_play->GetMessageCount(m_hostPlayer);
+            for (const auto& [id, controller] : m_controllers)
+                count += m_play->GetMessageCount(id);
         } catch (const dp::DirectPlayError&) {
             return;
         }
@@ -286,6 +329,11 @@ private:
                 message = m_play->Receive(from, to, dp::kReceiveAll);
             } catch (const dp::DirectPlayError&) {
                 return;
+            }
+            if (auto controller = m_controllers.find(to);
+                controller != m_controllers.end() && from != 0) {
+                controller->second.inbox.emplace_back(from, message->Bytes());
+                continue;  // a controller's, not the simulator's
             }
             Handle(from, message->Bytes());
         }
@@ -310,8 +358,11 @@ private:
                 Log(QString("DP player %1 \"%2\" joined the session")
                         .arg(simhost::ReadInt32(bytes, 4))
                         .arg(NameOf(simhost::ReadInt32(bytes, 4))));
-            else if (kind == dp::system_message::kDestroyPlayer)
+            else if (kind == dp::system_message::kDestroyPlayer) {
                 Log(QString("DP player %1 left the session").arg(simhost::ReadInt32(bytes, 4)));
+                if (!m_controllers.empty())
+                    m_departed.push_back(simhost::ReadInt32(bytes, 4));
+            }
             return;
         }
         switch (type) {
@@ -370,6 +421,14 @@ private:
     }
 
     std::shared_ptr<dp::DirectPlay4> m_play;
+    struct Controller {
+        std::unique_ptr<coord::DirectPlaySession> session;
+        std::unique_ptr<simhost::ScriptedController> script;
+        std::vector<std::pair<std::int32_t, coord::Bytes>> inbox;
+    };
+    std::map<std::int32_t, Controller> m_controllers;
+    std::vector<std::int32_t> m_departed;  // players that left since the controllers' tick
+    QTimer m_controllerTimer;
     std::vector<simhost::Aircraft> m_fleet;
     simhost::Aircraft m_parked;
     std::vector<std::int32_t> m_ids;
@@ -452,6 +511,11 @@ int main(int argc, char** argv) {
         {"reorder", "Hold back this share of the datagrams so later ones overtake them.", "percent",
          "0"},
         {"loss-seed", "Seed of --loss, --duplicate and --reorder.", "n", "1"},
+        {"controller",
+         "Play a controller at POSITION on FREQUENCY (repeatable), e.g. APP:119.20: it claims "
+         "the arrivals, offers each to the tower 10 nm out and takes the departures offered "
+         "to it.",
+         "POSITION:FREQUENCY"},
         {"replay",
          "Host a recorded session again: its aircraft are the players, sending what was "
          "recorded, from when the first joiner is accepted (no AI aircraft of its own).",
@@ -474,6 +538,13 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    for (const QString& value : args.values("controller")) {
+        if (!simhost::ParseController(value.toStdString())) {
+            std::fprintf(stderr, "simhost: --controller takes POSITION:FREQUENCY, not \"%s\"\n",
+                         qPrintable(value));
+            return 2;
+        }
+    }
     simhost::Runway runway;
     QString airport = "position given";
     if (args.isSet("database")) {
@@ -550,7 +621,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<Host> host;
     try {
         host = std::make_unique<Host>(
-            play, simhost::MakeFleet(aircraft, runway, args.value("seed").toUInt()), parked, args);
+            play, simhost::MakeFleet(aircraft, runway, args.value("seed").toUInt()), parked, args,
+            args.isSet("database") ? airport.section(QChar(' '), 0, 0).toStdString() : "");
         if (replay)
             host->Replay(std::move(*replay));
     } catch (const dp::DirectPlayError& e) {

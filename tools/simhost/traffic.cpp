@@ -87,20 +87,49 @@ Aircraft::Aircraft(std::string callsign, std::string model, std::int16_t categor
 }
 
 void Aircraft::Advance(double seconds) {
-    std::size_t leg = 0;
-    while (leg + 1 < m_legStart.size() && m_legStart[leg + 1] <= m_distance)
-        ++leg;
+    const std::size_t leg = Leg();
     m_distance = std::fmod(m_distance + m_loop[leg].speedKnots * kKnot * seconds, m_loopLength);
 }
 
-AircraftState Aircraft::State() const {
+std::size_t Aircraft::Leg() const {
     std::size_t leg = 0;
     while (leg + 1 < m_legStart.size() && m_legStart[leg + 1] <= m_distance)
         ++leg;
+    return leg;
+}
+
+// The straight-in loop's legs: 0 and 1 the final, 2 and 3 the landing roll, 4 and 5 the climb
+// out, 6 to 8 the way back to the final.
+bool Aircraft::Arriving() const {
+    const std::size_t leg = Leg();
+    return m_pattern == Pattern::StraightIn && (leg <= 1 || leg >= 6);
+}
+
+bool Aircraft::Departing() const {
+    const std::size_t leg = Leg();
+    return m_pattern == Pattern::StraightIn && (leg == 4 || leg == 5);
+}
+
+double Aircraft::LegFraction(std::size_t leg) const {
     const auto& a = m_loop[leg];
     const auto& b = m_loop[(leg + 1) % m_loop.size()];
     const double legLength = std::hypot(b.along - a.along, b.across - a.across);
-    const double t = legLength > 0 ? (m_distance - m_legStart[leg]) / legLength : 0;
+    return legLength > 0 ? (m_distance - m_legStart[leg]) / legLength : 0;
+}
+
+double Aircraft::DistanceNm() const {
+    const std::size_t leg = Leg();
+    const auto& a = m_loop[leg];
+    const auto& b = m_loop[(leg + 1) % m_loop.size()];
+    const double t = LegFraction(leg);
+    return std::hypot(Lerp(a.along, b.along, t), Lerp(a.across, b.across, t)) / kNm;
+}
+
+AircraftState Aircraft::State() const {
+    const std::size_t leg = Leg();
+    const auto& a = m_loop[leg];
+    const auto& b = m_loop[(leg + 1) % m_loop.size()];
+    const double t = LegFraction(leg);
     const double along = Lerp(a.along, b.along, t);
     const double across = Lerp(a.across, b.across, t);
 

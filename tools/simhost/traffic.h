@@ -40,8 +40,16 @@ public:
     const std::string& Model() const { return m_model; }
     std::int16_t Category() const { return m_category; }
     Pattern Kind() const { return m_pattern; }
+    // Coming in to land (a straight-in's way back and final), or climbing out after take-off;
+    // circuits, taxiing and the landing roll are neither.
+    bool Arriving() const;
+    bool Departing() const;
+    double DistanceNm() const;  // from the runway threshold
 
 private:
+    std::size_t Leg() const;
+    double LegFraction(std::size_t leg) const;  // how far along its leg, 0 to 1
+
     std::string m_callsign;
     std::string m_model;
     std::int16_t m_category;
