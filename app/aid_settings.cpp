@@ -10,11 +10,18 @@ using radar::AidSettings;
 
 // Every setting under its key in the file's [aids] group.
 constexpr std::pair<const char*, bool AidSettings::*> kFlags[] = {
-    {"wheelAndPan", &AidSettings::wheelAndPan}, {"rings", &AidSettings::rings},
-    {"trails", &AidSettings::trails},           {"filter", &AidSettings::filter},
-    {"conflicts", &AidSettings::conflicts},     {"declutter", &AidSettings::declutter},
-    {"speedLine", &AidSettings::speedLine},     {"vectors", &AidSettings::vectors},
-    {"centrelines", &AidSettings::centrelines}, {"rangeBearing", &AidSettings::rangeBearing}};
+    {"wheelAndPan", &AidSettings::wheelAndPan},
+    {"rings", &AidSettings::rings},
+    {"trails", &AidSettings::trails},
+    {"filter", &AidSettings::filter},
+    {"conflicts", &AidSettings::conflicts},
+    {"declutter", &AidSettings::declutter},
+    {"speedLine", &AidSettings::speedLine},
+    {"vectors", &AidSettings::vectors},
+    {"centrelines", &AidSettings::centrelines},
+    {"rangeBearing", &AidSettings::rangeBearing},
+    {"owners", &AidSettings::owners},
+    {"controllerAirports", &AidSettings::controllerAirports}};
 constexpr std::pair<const char*, int AidSettings::*> kNumbers[] = {
     {"filterLowFt", &AidSettings::filterLowFt},
     {"filterHighFt", &AidSettings::filterHighFt},
@@ -58,8 +65,42 @@ AidSettings& Aids() {
     return Current();
 }
 
+CoordinationSettings LoadCoordination() {
+    QSettings store = Store();
+    store.beginGroup(QStringLiteral("coordination"));
+    CoordinationSettings settings;
+    settings.on = store.value(QStringLiteral("on"), false).toBool();
+    // A position is one word of letters, digits and underscores, as the Options box allows.
+    settings.position = store.value(QStringLiteral("position")).toString().trimmed().left(16);
+    if (settings.position.contains(QChar(' ')))
+        settings.position.clear();
+    settings.frequency = store.value(QStringLiteral("frequency")).toString().trimmed().left(16);
+    return settings;
+}
+
+CoordinationSettings& CurrentCoordination() {
+    static CoordinationSettings settings = LoadCoordination();
+    return settings;
+}
+
 void ReloadAids() {
     Current() = Load();
+    CurrentCoordination() = LoadCoordination();
+}
+
+CoordinationSettings& Coordination() {
+    return CurrentCoordination();
+}
+
+void SaveCoordination() {
+    const CoordinationSettings& settings = CurrentCoordination();
+    QSettings store = Store();
+    store.beginGroup(QStringLiteral("coordination"));
+    store.setValue(QStringLiteral("on"), settings.on);
+    store.setValue(QStringLiteral("position"), settings.position);
+    store.setValue(QStringLiteral("frequency"), settings.frequency);
+    store.endGroup();
+    store.sync();
 }
 
 void SaveAids() {

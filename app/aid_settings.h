@@ -15,4 +15,15 @@ void SaveAids();
 // Reads the file again (tests, after pointing QSettings elsewhere).
 void ReloadAids();
 
+// Coordinating with the other controllers of a session: off unless the user turns it on and
+// names a position; taken up at the next join.
+struct CoordinationSettings {
+    bool on = false;
+    QString position;  // e.g. TVO_TWR
+    QString frequency;
+    bool Usable() const { return on && !position.isEmpty(); }
+};
+CoordinationSettings& Coordination();
+void SaveCoordination();
+
 }  // namespace app

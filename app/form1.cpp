@@ -64,6 +64,27 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     ListAlerts->setMaximumHeight(110);
     ListAlerts->setToolTip(QStringLiteral("Conflict alerts"));
     ListAlerts->setVisible(Aids().conflicts);  // shown while the conflict alert is on
+    // The controllers' channel: hidden unless this controller coordinates with others.
+    FrameAtc = platform::Named(new QWidget, "FrameAtc");
+    RichTextAtc = platform::Named(new QPlainTextEdit, "RichTextAtc");
+    RichTextAtc->setReadOnly(true);
+    RichTextAtc->setMaximumHeight(84);
+    RichTextAtc->setToolTip(QStringLiteral("The controllers' channel: pilots do not see it"));
+    ComboAtc = platform::Named(new QComboBox, "ComboAtc");
+    ComboAtc->addItem(QStringLiteral("All Controllers"));
+    TextAtc = platform::Named(new QLineEdit, "TextAtc");
+    CommandAtc = platform::Named(new QPushButton(QStringLiteral("Send")), "CommandAtc");
+    {
+        auto* atc = new QVBoxLayout(FrameAtc);
+        atc->setContentsMargins(0, 0, 0, 0);
+        atc->addWidget(RichTextAtc);
+        auto* line = new QHBoxLayout;
+        line->addWidget(ComboAtc);
+        line->addWidget(TextAtc, 1);
+        line->addWidget(CommandAtc);
+        atc->addLayout(line);
+    }
+    FrameAtc->hide();
     Text3 = platform::Named(new QLineEdit, "Text3");
     Command1 = platform::Named(new QPushButton(QStringLiteral("Send")), "Command1");
     Command3 = platform::Named(new QPushButton(QStringLiteral("> Disconnect")), "Command3");
@@ -77,13 +98,15 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
                    {"Create New Database", QStyle::SP_TrashIcon},
                    {"Airport General Info", QStyle::SP_MessageBoxInformation},
                    {"About", QStyle::SP_DialogHelpButton},
-                   {"Traffic List", QStyle::SP_FileDialogListView}};
-    for (int i = 0; i < 6; ++i) {
+                   {"Traffic List", QStyle::SP_FileDialogListView},
+                   {"Controllers", QStyle::SP_DirHomeIcon}};
+    for (int i = 0; i < 7; ++i) {
         QAction* action = Toolbar1->addAction(style()->standardIcon(buttons[i].icon),
                                               QString::fromLatin1(buttons[i].caption));
         action->setObjectName(QStringLiteral("Button%1").arg(i + 1));
         connect(action, &QAction::triggered, this, [this, i] { Toolbar1_ButtonClick(i + 1); });
     }
+    ToolbarButton(7)->setVisible(false);  // while coordinating
 
     auto* controls = new QHBoxLayout;
     controls->addWidget(Label6);
@@ -116,6 +139,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     logs->addWidget(RichTextBox1, 2);
     logs->addWidget(ListAlerts, 1);
     layout->addLayout(logs);
+    layout->addWidget(FrameAtc);
     layout->addLayout(chat);
     // The window opens with the scope at its design size; the user may make it larger.
     layout->activate();
@@ -137,6 +161,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     connect(Command1, &QPushButton::clicked, this, &Form1::SendChat);
     connect(Text3, &QLineEdit::returnPressed, this, &Form1::SendChat);
     connect(Command3, &QPushButton::clicked, this, &Form1::Disconnect);
+    connect(CommandAtc, &QPushButton::clicked, this, &Form1::SendAtc);
+    connect(TextAtc, &QLineEdit::returnPressed, this, &Form1::SendAtc);
     connect(Command5, &QPushButton::clicked, this, [this] { ViewChange(true); });
     connect(Command6, &QPushButton::clicked, this, [this] { ViewChange(false); });
     connect(Command2, &QPushButton::clicked, this,
@@ -245,6 +271,9 @@ void Form1::Toolbar1_ButtonClick(int index) {
         case 6:
             ShowTrafficList();  // beside the scope, which stays in use
             break;
+        case 7:
+            ShowControllers();
+            break;
         default:
             break;
     }
@@ -261,6 +290,7 @@ void Form1::CreateNewDatabase() {
     const platform::FileSystem files;
     files.Remove(platform::OwnFilePath(model::kSettingsFileName));
     files.Remove(platform::OwnFilePath(model::kAirportsFileName));
+    StopCoordinating();
     if (model::g_directPlay) {
         try {
             model::g_directPlay->DestroyPlayer(model::g_localPlayerId);
@@ -298,6 +328,7 @@ void Form1::ProcessMessages() {
     const mplink::TickResult tick = mplink::ProcessMessages(loopPort, m_linkWatchdog, seconds);
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
+    Coordinate(tick);
     if (m_recorder.IsOpen())
         m_recorder.Tick(m_recordClock.elapsed());
     FollowTraffic(tick, seconds());
@@ -333,7 +364,8 @@ void Form1::FollowTraffic(const mplink::TickResult& tick, double now) {
     auto* list = m_replaySeeking ? nullptr : qobject_cast<Form11*>(m_trafficList.data());
     if (list)
         list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
-                                              model::g_airport, now));
+                                              model::g_airport, now),
+                      CoordinationRows());
     const radar::AidSettings& aids = Aids();
     if (aids.conflicts) {
         m_conflicts =
@@ -376,9 +408,17 @@ void Form1::ShowTrafficList() {
     });
     connect(list, &Form11::centreOn, this, &Form1::Center_Airport);
     connect(list, &Form11::recordToggled, this, &Form1::SetRecording);
+    connect(list, &Form11::menuAsked, this, [this](const QString& callsign, const QPoint& at) {
+        if (auto menu = CoordinationMenu(platform::FromQt(callsign))) {
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu.release()->popup(at);
+        }
+    });
+    list->SetCoordinating(m_coordinator != nullptr);
     // The traffic's own clock: the session's, or the recording's in a replay.
     list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
-                                          model::g_airport, m_now));
+                                          model::g_airport, m_now),
+                  CoordinationRows());
 }
 
 // Records the session into the working directory, named after the date and time (with a
@@ -424,9 +464,21 @@ void Form1::RecordingFailed(const std::string& path) {
 radar::AidScene Form1::Scene() const {
     radar::AidScene scene{
         Aids(),  &m_history, m_conflicts, m_now, {&model::g_airfields, &model::g_airport},
-        m_lines, &m_blocks};
+        m_lines, &m_blocks,  {},          {},    {}};
     if (m_lineStart && m_lineEnd)
         scene.lines.push_back({*m_lineStart, *m_lineEnd});  // the one being drawn
+    if (m_coordinator) {
+        for (const auto& [callsign, ownership] : m_coordinator->Board().OwnersList())
+            scene.owners[callsign] = m_coordinator->PositionOf(ownership.owner);
+        for (const PointOutShown& pointOut : m_pointOuts)
+            if (pointOut.until > m_now)
+                scene.pointOuts.push_back({pointOut.callsign, pointOut.text});
+        for (const auto& [player, controller] : m_coordinator->Board().Controllers()) {
+            const model::Airfield* field = model::g_airfields.Find(controller.airport);
+            if (player != m_coordinator->Me() && field)
+                scene.sites.push_back({controller.position, field->latitude, field->longitude});
+        }
+    }
     return scene;
 }
 
@@ -465,6 +517,9 @@ void Form1::Disconnect() {
     m_recorder.Close();
     if (m_trafficList)
         m_trafficList->close();
+    if (m_controllers)
+        m_controllers->close();
+    StopCoordinating();  // before the DirectPlay object it talks through goes
     if (m_disconnecting)
         return;
     m_disconnecting = true;
@@ -611,6 +666,14 @@ void Form1::PointerPressed(Qt::MouseButton button, double x, double y) {
         model::g_pointerDown = true;
         Timer2->stop();
     } else if (button == Qt::RightButton) {
+        // Coordinating, the right button on a target opens what may be done with it.
+        const auto target = m_coordinator ? TargetAt(radar::Geo_To_Pixel(m_view, y, x))
+                                          : std::optional<std::string>();
+        if (auto menu = target ? CoordinationMenu(*target) : nullptr) {
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu.release()->popup(QCursor::pos());
+            return;
+        }
         Center_Airport(x, y);
     }
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -24,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/form11.h"
+#include "link/coordinator.h"
 #include "link/link.h"
 #include "link/recording.h"
 #include "radar/aids.h"
@@ -58,6 +61,12 @@ public:
     QPushButton* Command3;         // "> Disconnect"
     QToolBar* Toolbar1;
     QListWidget* ListAlerts;  // the conflict alert's encounters, beside the chat log
+    // The controllers' channel beside the chat log, there while coordinating.
+    QWidget* FrameAtc;
+    QPlainTextEdit* RichTextAtc;
+    QComboBox* ComboAtc;  // "All Controllers" or one position
+    QLineEdit* TextAtc;
+    QPushButton* CommandAtc;  // "Send"
 
     // The toolbar's buttons by index, 1 to 5.
     QAction* ToolbarButton(int index) const;
@@ -73,6 +82,12 @@ public:
     const radar::BlockMemory& Blocks() const { return m_blocks; }
     const std::vector<radar::RangeBearingLine>& RangeBearingLines() const { return m_lines; }
     const std::string& Highlighted() const { return m_highlight; }
+    // Coordinating with the other controllers of the session (none: not coordinating).
+    const coord::Coordinator* Coordinator() const { return m_coordinator.get(); }
+    // What may be done with an aircraft now (claim, release, offer to, accept, refuse, point
+    // out to, edit its strip), as the Traffic List and the scope offer it; none while not
+    // coordinating or replaying. The menu is the caller's.
+    std::unique_ptr<QMenu> CoordinationMenu(const std::string& callsign);
     bool Recording() const { return m_recorder.IsOpen(); }
 
     // Replays a recording in place of a session: the message loop takes the recorded ticks,
@@ -135,6 +150,20 @@ private:
     void SetRecording(bool on);
     // Recording stops: "Record" unchecked and the reason shown.
     void RecordingFailed(const std::string& path = {});
+    // Coordination (form1_coordination.cpp): the tick's messages and what they bring, a
+    // recorded tick's in a replay, the views of it, and what the controller does.
+    void Coordinate(const mplink::TickResult& tick);
+    void ReplayCoordination(const mplink::RecordedTick& recorded, const mplink::TickResult& tick);
+    void Coordinated(const coord::Events& events);
+    void StopCoordinating();
+    void ShowCoordination();
+    Form11::CoordinationRows CoordinationRows() const;
+    void SendAtc();
+    void AppendAtc(const std::string& line);
+    void Done(coord::Outcome outcome, const std::string& what, const std::string& why);
+    void ShowControllers();
+    void EditStrip(const std::string& callsign);
+    std::int64_t WallMs() const;
 
     radar::View m_view;
     radar::TrafficHistory m_history;
@@ -168,6 +197,15 @@ private:
     radar::AirspaceSelection m_selection;
     double m_measureStartLat = 0;
     double m_measureStartLon = 0;
+    std::unique_ptr<coord::DirectPlaySession> m_coordSession;
+    std::unique_ptr<coord::Coordinator> m_coordinator;
+    struct PointOutShown {
+        std::string callsign;
+        std::string text;
+        double until = 0;  // the traffic's clock
+    };
+    std::vector<PointOutShown> m_pointOuts;
+    QPointer<QWidget> m_controllers;
     std::int16_t m_linkWatchdog = 0;
     bool m_disconnecting = false;
 };

@@ -4,6 +4,8 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -149,9 +151,48 @@ Form10::Form10(QWidget* parent) : QWidget(parent) {
         aid("CheckRangeBearing", "Range and Bearing Lines (Shift + drag)", aids.rangeBearing);
     columns->addWidget(LabelAidProblem, 1, 0, 1, 2);
 
+    // Coordination: taken up when the next session is joined.
+    CoordinationSettings& coordination = Coordination();
+    auto* coordFrame = platform::Named(new QGroupBox(QStringLiteral("Controllers")), "Frame3");
+    auto* coordRows = new QFormLayout(coordFrame);
+    CheckCoordinate = platform::Named(
+        new QCheckBox(QStringLiteral("Coordinate with Other Controllers")), "CheckCoordinate");
+    CheckCoordinate->setChecked(coordination.on);
+    CheckCoordinate->setToolTip(
+        QStringLiteral("Other Tarvolo controllers in the session see you and hand aircraft to "
+                       "you; from the next join on."));
+    connect(CheckCoordinate, &QCheckBox::toggled, this, [&coordination](bool on) {
+        coordination.on = on;
+        SaveCoordination();
+    });
+    coordRows->addRow(CheckCoordinate);
+    auto text = [&](const char* name, const QString& value, const QString& pattern) {
+        auto* edit = platform::Named(new QLineEdit(value), name);
+        edit->setMaxLength(16);
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
+        return edit;
+    };
+    TextPosition = text("TextPosition", coordination.position, QStringLiteral("[A-Za-z0-9_]*"));
+    TextFrequency = text("TextFrequency", coordination.frequency, QStringLiteral("[0-9.]*"));
+    connect(TextPosition, &QLineEdit::textEdited, this, [&coordination](const QString& v) {
+        coordination.position = v.toUpper();
+        SaveCoordination();
+    });
+    connect(TextFrequency, &QLineEdit::textEdited, this, [&coordination](const QString& v) {
+        coordination.frequency = v;
+        SaveCoordination();
+    });
+    coordRows->addRow(QStringLiteral("Position:"), TextPosition);
+    coordRows->addRow(QStringLiteral("Frequency (MHz):"), TextFrequency);
+    aidRows = coordRows;
+    CheckOwners = aid("CheckOwners", "Owner in Data Blocks", aids.owners);
+    CheckControllerAirports =
+        aid("CheckControllerAirports", "Other Controllers' Airports", aids.controllerAirports);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame);
     layout->addWidget(aidFrame);
+    layout->addWidget(coordFrame);
     layout->addWidget(Command1, 0, Qt::AlignRight);
     connect(Command1, &QPushButton::clicked, this, [this] {
         loader::ReleaseMainWindow();

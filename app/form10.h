@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QWidget>
@@ -48,6 +49,13 @@ public:
     QCheckBox* CheckCentrelines;      // "Runway Centrelines"
     QCheckBox* CheckRangeBearing;     // "Range and Bearing Lines (Shift + drag)"
     QLabel* LabelAidProblem;          // why a value was refused
+
+    // "Controllers": coordinating with the other controllers of the session
+    QCheckBox* CheckCoordinate;          // "Coordinate with Other Controllers"
+    QLineEdit* TextPosition;             // e.g. TVO_TWR
+    QLineEdit* TextFrequency;            // e.g. 118.70
+    QCheckBox* CheckOwners;              // "Owner in Data Blocks"
+    QCheckBox* CheckControllerAirports;  // "Other Controllers' Airports"
 
 protected:
     void closeEvent(QCloseEvent* event) override;

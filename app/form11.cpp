@@ -20,8 +20,13 @@ enum Column {
     kDistance,
     kBearing,
     kHeard,
-    kColumns
+    kColumns,
+    kOwner = kColumns,  // while coordinating
+    kStrip,
+    kAllColumns
 };
+
+constexpr int kOfferedRole = Qt::UserRole + 1;  // on the callsign cell: an offer to us
 
 // A cell that sorts by its number, not its text.
 class NumberItem : public QTableWidgetItem {
@@ -72,6 +77,42 @@ Form11::Form11(QWidget* parent) : QWidget(parent) {
                 emit centreOn(entry.longitude, entry.latitude);
     });
     connect(Check1, &QCheckBox::toggled, this, &Form11::recordToggled);
+    Grid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Grid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QTableWidgetItem* item = Grid1->itemAt(at);
+        if (!m_coordinating || !item)
+            return;
+        emit menuAsked(Grid1->item(item->row(), kCallsign)->text(),
+                       Grid1->viewport()->mapToGlobal(at));
+    });
+    m_blink.setInterval(500);
+    connect(&m_blink, &QTimer::timeout, this, &Form11::Blink);
+}
+
+void Form11::SetCoordinating(bool on) {
+    if (on == m_coordinating)
+        return;
+    m_coordinating = on;
+    Grid1->setColumnCount(on ? kAllColumns : kColumns);
+    if (on) {
+        Grid1->setHorizontalHeaderItem(kOwner, new QTableWidgetItem(QStringLiteral("Owner")));
+        Grid1->setHorizontalHeaderItem(kStrip, new QTableWidgetItem(QStringLiteral("Strip")));
+    }
+}
+
+void Form11::Blink() {
+    // An offer waiting for our answer: its row turns amber and back every half second.
+    m_blinkOn = !m_blinkOn;
+    bool any = false;
+    for (int r = 0; r < Grid1->rowCount(); ++r) {
+        const bool offered = Grid1->item(r, kCallsign)->data(kOfferedRole).toBool();
+        any = any || offered;
+        for (int c = 0; c < Grid1->columnCount(); ++c)
+            if (QTableWidgetItem* item = Grid1->item(r, c))
+                item->setBackground(offered && m_blinkOn ? QBrush(QColor(255, 176, 0)) : QBrush());
+    }
+    if (!any)
+        m_blink.stop();
 }
 
 void Form11::closeEvent(QCloseEvent* event) {
@@ -86,7 +127,8 @@ QString Form11::SelectedCallsign() const {
     return Grid1->item(rows.front().row(), kCallsign)->text();
 }
 
-void Form11::Refresh(const std::vector<radar::TrafficListRow>& rows) {
+void Form11::Refresh(const std::vector<radar::TrafficListRow>& rows,
+                     const CoordinationRows& coordination) {
     const QString selected = SelectedCallsign();
     m_rows = rows;
     const QSignalBlocker quiet(Grid1);
@@ -114,8 +156,20 @@ void Form11::Refresh(const std::vector<radar::TrafficListRow>& rows) {
                 items[c]->setForeground(Qt::gray);
             Grid1->setItem(r, c, items[c]);
         }
+        if (m_coordinating) {
+            const auto it = coordination.find(row.callsign);
+            const Coordination none;
+            const Coordination& c = it == coordination.end() ? none : it->second;
+            Grid1->setItem(r, kOwner, text(c.owner));
+            Grid1->setItem(r, kStrip, text(c.strip));
+            items[kCallsign]->setData(kOfferedRole, c.offeredToMe);
+            if (c.offeredToMe && !m_blink.isActive())
+                m_blink.start();
+        }
     }
     Grid1->setSortingEnabled(true);
+    m_blinkOn = !m_blinkOn;
+    Blink();  // the new cells as the blink shows them now
     for (int r = 0; r < Grid1->rowCount(); ++r)
         if (Grid1->item(r, kCallsign)->text() == selected && !selected.isEmpty())
             Grid1->selectRow(r);

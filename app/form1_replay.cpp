@@ -126,6 +126,7 @@ bool Form1::ReplayStep() {
         m_replayPort, m_linkWatchdog, [this] { return m_replayPort.TakenSeconds(); });
     for (const std::string& line : tick.chatLines)
         AppendChat(line);
+    ReplayCoordination(*recorded, tick);
     // The recording's own clock: speeds come out right at any replay speed.
     FollowTraffic(tick, static_cast<double>(recorded->ms) / 1000.0);
     if (tick.end != mplink::TickEnd::Normal) {
@@ -154,6 +155,8 @@ void Form1::ReplaySeek(int tick) {
         m_lines.clear();
         m_linkWatchdog = mplink::kWatchdogSeconds;
         RichTextBox1->clear();
+        StopCoordinating();
+        RichTextAtc->clear();
     }
     while (m_replayNext < target && ReplayStep()) {
     }
@@ -161,7 +164,9 @@ void Form1::ReplaySeek(int tick) {
     // The lists once, at the end.
     if (auto* list = qobject_cast<Form11*>(m_trafficList.data()))
         list->Refresh(radar::BuildTrafficList(model::g_traffic, model::g_trafficCount, m_history,
-                                              model::g_airport, m_now));
+                                              model::g_airport, m_now),
+                      CoordinationRows());
+    ShowCoordination();
     ShowAlerts();
     ShowReplayPosition();
     Repaint();

@@ -31,7 +31,8 @@ void SendFromLocal(std::int32_t type) {
 
 }  // namespace
 
-Form2::Form2(QWidget* parent) : QWidget(parent) {
+Form2::Form2(QWidget* parent, std::vector<std::uint8_t> playerData)
+    : QWidget(parent), m_playerData(std::move(playerData)) {
     setWindowTitle(QStringLiteral("Tarvolo v1.1 - Connection"));
     List1 = platform::Named(new QListWidget, "List1");
     Command1 = platform::Named(new QPushButton(QStringLiteral("Locate Session")), "Command1");
@@ -191,8 +192,11 @@ void Form2::JoinSession() {
     }
     if (!failure) {
         try {
+            const std::string name = platform::FromQt(Text1->text());
             model::g_localPlayerId =
-                model::g_directPlay->CreatePlayer(platform::FromQt(Text1->text()), "Player", 0, 0);
+                m_playerData.empty()
+                    ? model::g_directPlay->CreatePlayer(name, "Player", 0, 0)
+                    : model::g_directPlay->CreatePlayer(name, "Player", m_playerData);
             // No player (ID 0) would leave the window waiting for ever: it counts as a failure.
             if (!model::HasLocalPlayer())
                 failure = "Failed to Create Player. Try to Locate Session Again.";

@@ -9,13 +9,16 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <vector>
 
 namespace mplink {
 
 class Form2 : public QWidget {
     Q_OBJECT
 public:
-    explicit Form2(QWidget* parent = nullptr);
+    // `playerData`: the game data our player is created with (none: the player carries none).
+    explicit Form2(QWidget* parent = nullptr, std::vector<std::uint8_t> playerData = {});
 
     QListWidget* List1;
     QPushButton* Command1;
@@ -42,6 +45,7 @@ private:
     int SelectedLine(const QListWidget* list) const;
 
     bool m_joined = false;
+    std::vector<std::uint8_t> m_playerData;
 };
 
 }  // namespace mplink

@@ -157,8 +157,8 @@ bool LoadAirport(std::int64_t index, const LoadProgress& progress) {
     fields.reserve(used);
     for (std::size_t i = 0; i < used; ++i)
         if (!g_airports[i].name.empty())
-            fields.push_back(
-                {g_airports[i].latitude, g_airports[i].longitude, g_airports[i].elevation});
+            fields.push_back({g_airports[i].latitude, g_airports[i].longitude,
+                              g_airports[i].elevation, g_airports[i].ident});
     model::g_airfields = model::AirfieldIndex(std::move(fields));
     ReleaseDatabase();
 

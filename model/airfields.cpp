@@ -25,6 +25,14 @@ double ArcNm(double lat1, double lon1, double lat2, double lon2) {
 
 }  // namespace
 
+const Airfield* AirfieldIndex::Find(const std::string& ident) const {
+    if (ident.empty())
+        return nullptr;
+    const auto it = std::find_if(m_fields.begin(), m_fields.end(),
+                                 [&](const Airfield& field) { return field.ident == ident; });
+    return it == m_fields.end() ? nullptr : &*it;
+}
+
 std::int64_t AirfieldIndex::Cell(int latCell, int lonCell) {
     const int wrapped = ((lonCell % 360) + 360) % 360;
     return static_cast<std::int64_t>(latCell) * 1000 + wrapped;

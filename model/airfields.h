@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct Airfield {
     double latitude = 0;
     double longitude = 0;
     std::int32_t elevation = 0;  // feet
+    std::string ident;           // ICAO
 };
 
 class AirfieldIndex {
@@ -27,6 +29,8 @@ public:
     // The elevation of the nearest field within kSearchNm; none where there is none.
     std::optional<std::int32_t> NearestElevation(double latitude, double longitude) const;
     std::size_t Size() const { return m_fields.size(); }
+    // The field with that ICAO ident (the first of the database), or none.
+    const Airfield* Find(const std::string& ident) const;
 
 private:
     static std::int64_t Cell(int latCell, int lonCell);

@@ -198,6 +198,10 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
     for (int i : shown) {
         const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
         std::vector<std::string> lines{DataBlock(row)};
+        if (aids.owners) {
+            if (auto owner = scene.owners.find(row.name); owner != scene.owners.end())
+                lines.push_back(owner->second);
+        }
         if (aids.speedLine) {
             const auto& motion = motionOf(row.name);
             const Trend trend = TrendOf(motion);
@@ -268,6 +272,40 @@ void DrawHighlight(platform::Canvas& canvas, const View& view, const TrafficRows
     SetScopeDefaults(canvas);
 }
 
+void DrawCoordination(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
+                      std::int16_t count, const AidScene& scene) {
+    constexpr platform::Rgb kPointOut{255, 0, 255};
+    constexpr platform::Rgb kSite{0, 192, 255};
+    if (scene.settings.controllerAirports) {
+        canvas.SetPen(kSite, 1, platform::PenStyle::Solid);
+        canvas.SetFill(kScopeBlack, false);
+        for (const AidScene::Site& site : scene.sites) {
+            const Pixel at = Geo_To_Pixel(view, site.latitude, site.longitude);
+            canvas.MoveTo(at.x - 4, at.y - 4);  // a cross
+            canvas.LineTo(at.x + 4, at.y + 4);
+            canvas.MoveTo(at.x - 4, at.y + 4);
+            canvas.LineTo(at.x + 4, at.y - 4);
+            canvas.Text(at.x + 7, at.y - canvas.TextHeight() / 2, site.position);
+        }
+    }
+    if (!scene.pointOuts.empty()) {
+        const int r = 2 * TargetRadius(view) + 6;
+        canvas.SetPen(kPointOut, 2, platform::PenStyle::Solid);
+        canvas.SetFill(kScopeBlack, false);
+        for (const AidScene::PointOut& pointOut : scene.pointOuts) {
+            for (int i = 1; i <= LastRow(count); ++i) {
+                const model::TrafficEntry& row = rows[static_cast<std::size_t>(i)];
+                if (row.name != pointOut.callsign)
+                    continue;
+                const Pixel at = Geo_To_Pixel(view, row.latitude, row.longitude);
+                canvas.Ellipse(at.x - r, at.y - r, at.x + r, at.y + r);
+                canvas.Text(at.x - r, at.y + r + 2, pointOut.text);
+            }
+        }
+    }
+    SetScopeDefaults(canvas);
+}
+
 void DrawUnderlay(platform::Canvas& canvas, const View& view, const AidScene* scene) {
     if (!scene)
         return;
@@ -289,11 +327,12 @@ void DrawUnderlay(platform::Canvas& canvas, const View& view, const AidScene* sc
 }
 
 void DrawTrafficLayer(platform::Canvas& canvas, const View& view, const AidScene* scene) {
-    if (!scene || (!scene->settings.DrawsOnScope() && scene->lines.empty())) {
+    if (!scene || (!scene->settings.DrawsOnScope() && scene->lines.empty()))
         Draw_Targets(canvas, view);
-        return;
-    }
-    DrawTargetsWithAids(canvas, view, model::g_traffic, model::g_trafficCount, *scene);
+    else
+        DrawTargetsWithAids(canvas, view, model::g_traffic, model::g_trafficCount, *scene);
+    if (scene && (!scene->pointOuts.empty() || scene->settings.controllerAirports))
+        DrawCoordination(canvas, view, model::g_traffic, model::g_trafficCount, *scene);
 }
 
 }  // namespace radar

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,12 +45,14 @@ struct AidSettings {
     bool vectors = false;
     int vectorMinutes = 1;  // 1, 2 or 5
     bool centrelines = false;
-    bool rangeBearing = false;  // Shift and the left button draw range and bearing lines
+    bool rangeBearing = false;        // Shift and the left button draw range and bearing lines
+    bool owners = false;              // the owning controller's position in each data block
+    bool controllerAirports = false;  // the other controllers' airports with their positions
 
     // Whether any aid draws on the scope by itself.
     bool DrawsOnScope() const {
         return rings || trails || filter || conflicts || declutter || speedLine || vectors ||
-               centrelines;
+               centrelines || owners;
     }
     bool operator==(const AidSettings&) const = default;
 };
@@ -76,6 +79,19 @@ struct AidScene {
     ConflictGround ground;
     std::vector<RangeBearingLine> lines;
     BlockMemory* blocks = nullptr;  // the blocks' places between repaints; none: placed afresh
+    // Controllers coordinating: who owns what, aircraft pointed out to us, the others' airports.
+    std::map<std::string, std::string> owners;  // callsign -> position
+    struct PointOut {
+        std::string callsign;
+        std::string text;  // "TVO_APP: over the field"
+    };
+    std::vector<PointOut> pointOuts;
+    struct Site {
+        std::string position;
+        double latitude = 0;
+        double longitude = 0;
+    };
+    std::vector<Site> sites;
 };
 
 // Every aircraft with a position: the table's rows, then tracks the table does not hold yet.
@@ -90,6 +106,11 @@ void DrawTargetsWithAids(platform::Canvas& canvas, const View& view, const Traff
 // A ring round the target of the row with that callsign (the traffic list's selection).
 void DrawHighlight(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
                    std::int16_t count, const std::string& callsign);
+
+// Aircraft pointed out to us (a ring and the text) and, as an aid, the other controllers'
+// airports with their positions.
+void DrawCoordination(platform::Canvas& canvas, const View& view, const TrafficRows& rows,
+                      std::int16_t count, const AidScene& scene);
 
 // Under the airspaces and the diagram: range rings and centrelines when they are on.
 void DrawUnderlay(platform::Canvas& canvas, const View& view, const AidScene* scene);

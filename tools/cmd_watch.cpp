@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include <unistd.h>
@@ -277,6 +278,10 @@ int Watch(const QStringList& args) {
         }
     });
     tick.start(1000);
+    // Stopped (SIGTERM, Ctrl+C): the player leaves the session as at the end of --seconds, so
+    // the others see it go at once.
+    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
+    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
     QTimer rollCall;
     QObject::connect(&rollCall, &QTimer::timeout, [&] {
         mplink::RollCall(port);

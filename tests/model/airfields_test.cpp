@@ -10,11 +10,16 @@ namespace model {
 namespace {
 
 TEST(AirfieldIndex, TheNearestFieldWithinSixtyMilesGivesItsElevation) {
-    const AirfieldIndex fields({{47.449, -122.309, 433},
-                                {47.50, -122.22, 32},
-                                {48.0, 179.95, 100},       // beside the date line
-                                {60.0, 10.0, 500},         // far north, where degrees are narrow
-                                {std::nan(""), 0, 999}});  // damaged: never found
+    const AirfieldIndex fields({{47.449, -122.309, 433, "KSEA"},
+                                {47.50, -122.22, 32, "KRNT"},
+                                {48.0, 179.95, 100, "DATE"},  // beside the date line
+                                {60.0, 10.0, 500, "NORT"},    // far north, where degrees are narrow
+                                {std::nan(""), 0, 999, "BAD"}});  // damaged: never found
+    // Found by ident too (the other controllers' airports).
+    ASSERT_NE(fields.Find("KRNT"), nullptr);
+    EXPECT_EQ(fields.Find("KRNT")->elevation, 32);
+    EXPECT_EQ(fields.Find("KXXX"), nullptr);
+    EXPECT_EQ(fields.Find(""), nullptr);
     struct Row {
         const char* name;
         double lat, lon;

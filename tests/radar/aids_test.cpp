@@ -266,6 +266,49 @@ TEST_F(Aids, WithEveryAidOffTheTargetsAreThePartsTargets) {
     }
 }
 
+TEST_F(Aids, OwnersPointOutsAndOtherControllersAirportsAsDrawn) {
+    Row(1, {"DAL123", kLat, kLon, 3500, 270, 120, 0}, 20);
+    const View view = ViewAt(12);
+    struct Case {
+        const char* name;
+        bool owners;
+        bool sites;
+        bool pointOut;
+        int ownerTexts;  // "TVO_APP" under the block or beside its airport
+        int magentaRings;
+    };
+    for (const Case& c :
+         {Case{"nothing asked", false, false, false, 0, 0},
+          Case{"owner in the block", true, false, false, 1, 0},
+          Case{"airports", false, true, false, 1, 0}, Case{"point-out", false, false, true, 0, 1},
+          Case{"all", true, true, true, 2, 1}}) {
+        SCOPED_TRACE(c.name);
+        AidScene scene;
+        scene.history = &m_history;
+        scene.now = 20;
+        scene.settings.owners = c.owners;
+        scene.settings.controllerAirports = c.sites;
+        scene.owners["DAL123"] = "TVO_APP";
+        scene.sites.push_back({"TVO_APP", kLat + 0.1, kLon + 0.1});
+        if (c.pointOut)
+            scene.pointOuts.push_back({"DAL123", "TVO_APP: traffic"});
+        RecordingCanvas canvas(view.m_scopeWidthPx, view.m_scopeHeightPx);
+        DrawTrafficLayer(canvas, view, &scene);
+        int owners = 0;
+        int rings = 0;
+        bool said = false;
+        for (const DrawnItem& item : canvas.Items()) {
+            owners += item.text == "TVO_APP";
+            said = said || item.text == "TVO_APP: traffic";
+            rings += item.kind == DrawnItem::Kind::Ellipse && item.pen.red == 255 &&
+                     item.pen.green == 0 && item.pen.blue == 255;
+        }
+        EXPECT_EQ(owners, c.ownerTexts);
+        EXPECT_EQ(rings, c.magentaRings);
+        EXPECT_EQ(said, c.pointOut);
+    }
+}
+
 TEST_F(Aids, CentrelinesReachTenMilesWithTicks) {
     model::RunwayRecord runway;
     runway.end1Latitude = kLat + 1 / 60.0;

@@ -96,7 +96,7 @@ TEST(Conflicts, ParkedAtAHigherFieldIsNotAirborne) {
     // The loaded field lies at 430 ft; these two stand at another, 1200 ft high, 40 nm away.
     const model::AirportRecord loaded = Field(430);
     const auto [lat, lon] = Along(kLat, kLon, 0, 40);
-    const model::AirfieldIndex fields({{kLat, kLon, 430}, {lat, lon, 1200}});
+    const model::AirfieldIndex fields({{kLat, kLon, 430, "KTVO"}, {lat, lon, 1200, "KHIG"}});
     TrafficHistory history;
     Flight{"PARKED1", lat, lon, 1205, 0, 0, 0}.Report(history, 0, 20);
     Flight{"PARKED2", lat + 0.001, lon, 1205, 0, 0, 0}.Report(history, 0, 20);

@@ -96,6 +96,13 @@ public:
         Judge();
     }
 
+    // To the program's standard input; closing it ends what the program reads.
+    void Write(const QByteArray& bytes) {
+        m_process.write(bytes);
+        m_process.waitForBytesWritten(3000);
+    }
+    void CloseInput() { m_process.closeWriteChannel(); }
+
     int ExitCode() const { return m_process.exitCode(); }
     // Everything the program has written so far (read on each call).
     const QByteArray& Out() {

@@ -62,6 +62,16 @@ public:
             timeoutMs);
     }
 
+    // The callsigns of the AI aircraft, in the order the host created them.
+    QStringList Callsigns() {
+        Read();
+        QStringList callsigns;
+        for (const QByteArray& line : m_log.split('\n'))
+            if (line.startsWith("PLAYER ") && !line.endsWith(" host") && line.count('"') == 2)
+                callsigns << QString::fromLatin1(line.split('"')[1]);
+        return callsigns;
+    }
+
 private:
     void Read() { m_log = m_process.Out(); }
 
@@ -73,7 +83,9 @@ private:
 // Joins the host's session as the Connection window does (a fresh DirectPlay object, TCP/IP to
 // its address, the first session, "ATC Controller") and waits for the acceptance; the globals
 // are then as the window leaves them.
-inline bool JoinSession(const SimHostProcess& host) {
+// Joins as "ATC Controller", the player created with `playerData` (a controller's mark).
+inline bool JoinSession(const SimHostProcess& host,
+                        const std::vector<std::uint8_t>& playerData = {}) {
     namespace dp = directplay;
     mplink::InitDirectPlay();
     auto& play = *model::g_directPlay;
@@ -82,7 +94,9 @@ inline bool JoinSession(const SimHostProcess& host) {
     if (sessions->GetCount() != 1)
         return false;
     play.Open(*sessions->GetItem(1), dp::kOpenJoin);
-    model::g_localPlayerId = play.CreatePlayer("ATC Controller", "Player", 0, 0);
+    model::g_localPlayerId = playerData.empty()
+                                 ? play.CreatePlayer("ATC Controller", "Player", 0, 0)
+                                 : play.CreatePlayer("ATC Controller", "Player", playerData);
     mplink::DirectPlayPort port(model::g_directPlay);
     port.Send(model::g_localPlayerId, 0, mplink::EmptyMessage(mplink::MP_JOIN_REQUEST));
     const bool accepted = QTest::qWaitFor(
