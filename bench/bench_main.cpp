@@ -61,6 +61,8 @@ BuildStages BuildWorldDatabase(const fs::path& folder) {
     return stages;
 }
 
+extern double g_coordinationBytesPerControllerSecond;
+
 std::map<std::string, double>& Medians() {
     static std::map<std::string, double> medians;
     return medians;
@@ -142,6 +144,13 @@ int main(int argc, char** argv) {
     bench::Ratio("repaint / its primitives straight, level 9", "Repaint/9", "RepaintFloor/9", 1.5);
     bench::Ratio("repaint / its primitives straight, level 16", "Repaint/16", "RepaintFloor/16",
                  1.5);
+    if (const double ms = bench::Medians()["CoordinationSecond"]; ms > 0) {
+        // One second of ten controllers: a tenth of it is one controller's share.
+        std::printf("%-44s %8.3f %% of a core (target under 1 %%)\n",
+                    "coordination, 10 controllers, 100 aircraft", ms / 10 / 1000 * 100);
+        std::printf("%-44s %8.0f B/s (target under 1000 B/s)\n", "coordination sent per controller",
+                    bench::g_coordinationBytesPerControllerSecond);
+    }
     std::printf("%-44s %8.1f MB (target under 300 MB)\n", "peak memory of the run",
                 static_cast<double>(usage.ru_maxrss) / 1024.0);
     return 0;

@@ -50,6 +50,7 @@ public:
         return it->second.session;
     }
     void Leave(std::int32_t id) { m_members.erase(id); }
+    Member& At(std::int32_t id) { return m_members.at(id).session; }
     // What waits for `id`, taken.
     std::vector<std::pair<std::int32_t, coord::Bytes>> Take(std::int32_t id) {
         auto it = m_members.find(id);
