@@ -294,6 +294,9 @@ int Watch(const QStringList& args) {
         Err("cannot record into " + recording.Path() + ": " + recording.Error());
         result = 1;
     }
+    if (coordinator && coordinator->Refused() > 0)
+        Err("coordination: " + std::to_string(coordinator->Refused()) +
+            " messages refused (from unmarked players, damaged, or against the board)");
     Leave();
     model::g_sessionJoined = model::g_connected = false;
     return result;

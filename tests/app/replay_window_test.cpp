@@ -8,6 +8,7 @@
 #include "app/form1.h"
 #include "app/form11.h"
 #include "app/replay_start.h"
+#include "link/coordination.h"
 #include "link/recording.h"
 #include "loader/airport_area.h"
 #include "model/shared_state.h"
@@ -99,6 +100,7 @@ private slots:
     void theTrafficListFollowsTheReplay();
     void aWatchRecordingPlaysAtTheChosenAirport();
     void theControllersAirportChangesAndChatReplay();
+    void whatTheControllersDidReplays();
 
 private:
     std::unique_ptr<testing_support::ScratchFolder> m_scratch;
@@ -268,6 +270,64 @@ void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
     QCOMPARE(model::g_airport.name, other);
     QVERIFY(form->windowTitle().contains(QString::fromStdString(other)));
     QVERIFY(form->RichTextBox1->toPlainText().contains("ATC Controller: going over there"));
+}
+
+// A tower's recording: approach comes on, claims DAL1 and offers it; the tower accepts a tick
+// later. The replay rebuilds owners, offers and the channel, sends nothing, and seeks back.
+void ReplayWindowTest::whatTheControllersDidReplays() {
+    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
+    QVERIFY(testing_support::BuildDatabase());
+    testing_support::RestartAfterBuild();
+    constexpr std::int32_t kTower = 0x21;
+    constexpr std::int32_t kApproach = -0x44;
+    const auto message = [](coord::Kind kind, const std::string& callsign,
+                            const std::string& position) {
+        coord::Message m;
+        m.kind = kind;
+        m.callsign = callsign;
+        m.position = position;
+        m.frequency = kind == coord::Kind::Announce ? "119.20" : "";
+        m.text = kind == coord::Kind::Chat ? "tower, it is yours" : "";
+        return coord::Encode(m);
+    };
+    {
+        mplink::RecordingHeader header;
+        header.airportIndex = 3;
+        header.airportName = "Alpha Field";
+        header.startUnixMs = 1796634000000;
+        header.localPlayer = kTower;
+        mplink::RecordingWriter writer;
+        QVERIFY(writer.Open("tower.tvr", header));
+        writer.Coordination(900, {kTower, "Tom", message(coord::Kind::Announce, "", "TVO_TWR")});
+        writer.Coordination(900, {kApproach, "Ann", message(coord::Kind::Announce, "", "TVO_APP")});
+        writer.Coordination(950, {kApproach, "", message(coord::Kind::Claim, "DAL1", "")});
+        writer.Coordination(950, {kApproach, "", message(coord::Kind::Offer, "DAL1", "TVO_TWR")});
+        writer.Coordination(960, {kApproach, "", message(coord::Kind::Chat, "", "")});
+        writer.Tick(1000);
+        writer.Coordination(1500, {kTower, "", message(coord::Kind::Accept, "DAL1", "")});
+        writer.Tick(2000);
+        QVERIFY(writer.Close());
+    }
+    QCOMPARE(app::OpenReplay("tower.tvr"), std::nullopt);
+    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    QVERIFY(form);
+    form->Timer1->stop();
+    form->ReplaySeek(1);
+    QVERIFY(form->Coordinator());
+    QVERIFY(form->FrameAtc->isVisibleTo(form));
+    QVERIFY(!form->TextAtc->isEnabled());  // a replay says nothing
+    QVERIFY(!form->CoordinationMenu("DAL1"));
+    QCOMPARE(form->Coordinator()->Board().Owner("DAL1"), std::optional<std::int32_t>(kApproach));
+    QVERIFY(form->RichTextAtc->toPlainText().contains("TVO_APP offers DAL1 to you"));
+    QVERIFY(form->RichTextAtc->toPlainText().contains("TVO_APP: tower, it is yours"));
+    QCOMPARE(form->ComboAtc->itemText(1), QStringLiteral("TVO_APP"));
+    form->ReplaySeek(2);
+    QCOMPARE(form->Coordinator()->Board().Owner("DAL1"), std::optional<std::int32_t>(kTower));
+    QVERIFY(form->Text3->text().isEmpty());  // no contact line is proposed in a replay
+    // Back to the first tick: the board as it was then, the channel once.
+    form->ReplaySeek(1);
+    QCOMPARE(form->Coordinator()->Board().Owner("DAL1"), std::optional<std::int32_t>(kApproach));
+    QCOMPARE(form->RichTextAtc->toPlainText().count("offers DAL1"), 1);
 }
 
 QTEST_MAIN(ReplayWindowTest)

@@ -88,6 +88,14 @@ public:
         }
         Judge();
     }
+    // Whether it has ended (judged then), without blocking: for waits that keep the event
+    // loop running.
+    bool Finished() {
+        if (m_process.state() != QProcess::NotRunning)
+            return false;
+        Judge();
+        return true;
+    }
     // Ended without a say (a test of what happens when a program vanishes).
     void Kill() {
         m_killed = true;

@@ -11,7 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "directplay/directplay.h"
 #include "link/coordination.h"
+#include "link/link.h"
+#include "model/shared_state.h"
 #include "tests/support/child_process.h"
 #include "tests/support/simhost_process.h"
 #include "tools/simhost/traffic.h"
@@ -163,6 +166,60 @@ TEST(Coordination, SimhostsApproachHandsAnArrivalToTheTowerAndItReplaysAlike) {
     ASSERT_TRUE(replay.WaitForFinished(20000));
     EXPECT_EQ(replay.ExitCode(), 0) << replay.Err().toStdString();
     EXPECT_EQ(replay.Out(), tower.Out());
+}
+
+// Players that never marked themselves (here, there and on another machine) send claims,
+// releases, answers and announcements to a controller: none of it counts.
+TEST(Coordination, UnmarkedPlayersAreRefused) {
+    for (const char* address : {"127.0.0.1", "127.0.0.2"}) {
+        SCOPED_TRACE(address);
+        SimHost host({"--aircraft", "1"});
+        Program tower;
+        tower.Start(TARVOLO_TOOL_PATH,
+                    {"watch", host.Address(), "--nickname", "Tower Tom", "--seconds", "8",
+                     "--position", "TVO_TWR", "--commands", "-"});
+        tower.Write("claim DAL1\n");
+        ASSERT_TRUE(host.LogHas("JOIN accepted"));
+        directplay::SessionOptions options;
+        options.enumTimeoutMs = 600;
+        options.bindAddress = QHostAddress(QString::fromLatin1(address));
+        directplay::DirectX7::SetDefaultOptions(options);
+        ASSERT_TRUE(testing_support::JoinSession(host));  // as "ATC Controller", unmarked
+        auto& play = *model::g_directPlay;
+        std::int32_t towerId = 0;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const std::int32_t id : play.Engine().PlayerIds())
+                    if (play.GetPlayerFriendlyName(id) == "Tower Tom")
+                        towerId = id;
+                return towerId != 0;
+            },
+            10000));
+        const auto send = [&](coord::Kind kind, const char* callsign, const char* position) {
+            coord::Message m;
+            m.kind = kind;
+            m.stamp = 1;  // earlier than any real claim
+            m.callsign = callsign;
+            m.position = position;
+            play.Send(model::g_localPlayerId, towerId, directplay::kSendGuaranteed,
+                      directplay::DirectPlayMessage(coord::Encode(m)));
+        };
+        send(coord::Kind::Announce, "", "TVO_APP");
+        send(coord::Kind::Claim, "DAL1", "");
+        send(coord::Kind::Release, "DAL1", "");
+        send(coord::Kind::Claim, "N456", "");
+        send(coord::Kind::Accept, "DAL1", "");
+        // Our session's sockets need the event loop while the tower runs.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return tower.Finished(); }, 30000));
+        const QJsonObject last = Lines(tower.Out()).back();
+        EXPECT_TRUE(last["controllers"].toArray().isEmpty());
+        EXPECT_EQ(last["owners"].toObject().size(), 1);
+        EXPECT_EQ(last["owners"].toObject()["DAL1"].toString(), "TVO_TWR");
+        EXPECT_TRUE(tower.Err().contains("coordination: 5 messages refused"))
+            << tower.Err().toStdString();
+        mplink::ReleaseDirectPlay();
+        testing_support::UseLoopbackDirectPlay();
+    }
 }
 
 TEST(Coordination, WithoutAPositionTheLinesAreAsBefore) {
