@@ -4,6 +4,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
@@ -174,7 +175,12 @@ Form10::Form10(QWidget* parent) : QWidget(parent) {
     };
     TextPosition = text("TextPosition", coordination.position, QStringLiteral("[A-Za-z0-9_]*"));
     TextFrequency = text("TextFrequency", coordination.frequency, QStringLiteral("[0-9.]*"));
-    connect(TextPosition, &QLineEdit::textEdited, this, [&coordination](const QString& v) {
+    connect(TextPosition, &QLineEdit::textEdited, this, [this, &coordination](const QString& v) {
+        if (v != v.toUpper()) {
+            const int cursor = TextPosition->cursorPosition();
+            TextPosition->setText(v.toUpper());  // positions are written in capitals
+            TextPosition->setCursorPosition(cursor);
+        }
         coordination.position = v.toUpper();
         SaveCoordination();
     });
@@ -190,9 +196,11 @@ Form10::Form10(QWidget* parent) : QWidget(parent) {
         aid("CheckControllerAirports", "Other Controllers' Airports", aids.controllerAirports);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(frame);
+    auto* top = new QHBoxLayout;  // the display flags, and beside them the controllers
+    top->addWidget(frame);
+    top->addWidget(coordFrame, 1);
+    layout->addLayout(top);
     layout->addWidget(aidFrame);
-    layout->addWidget(coordFrame);
     layout->addWidget(Command1, 0, Qt::AlignRight);
     connect(Command1, &QPushButton::clicked, this, [this] {
         loader::ReleaseMainWindow();

@@ -54,6 +54,7 @@ private:
 void AidsWindowTest::init() {
     model::ResetSharedState();
     app::Aids() = radar::AidSettings{};
+    app::Coordination() = {};
     model::g_connected = true;
     model::g_showAirspaces = model::g_showAirportName = model::g_showILS = true;
     model::g_showTaxiways = model::g_showTaxiwayIds = model::g_showParkings = true;
@@ -202,6 +203,21 @@ void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     QCOMPARE(app::Aids().filterLowFt, 1000);
     options->VectorMinutes->setCurrentIndex(2);
     QCOMPARE(app::Aids().vectorMinutes, 5);
+    // Coordination: off by default; a position is one word, kept in upper case.
+    QVERIFY(!options->CheckCoordinate->isChecked());
+    QTest::mouseClick(options->CheckCoordinate, Qt::LeftButton);
+    options->TextPosition->selectAll();
+    QTest::keyClicks(options->TextPosition, QStringLiteral("tvo twr"));
+    options->TextFrequency->selectAll();
+    QTest::keyClicks(options->TextFrequency, QStringLiteral("118.7x0"));
+    QCOMPARE(options->TextPosition->text(), QStringLiteral("TVOTWR"));
+    QVERIFY(options->CheckCoordinate->isChecked());
+    QVERIFY(app::Coordination().on);
+    QCOMPARE(app::Coordination().position, QStringLiteral("TVOTWR"));
+    QCOMPARE(app::Coordination().frequency, QStringLiteral("118.70"));
+    QVERIFY(!app::Aids().owners && !app::Aids().controllerAirports);
+    QTest::mouseClick(options->CheckOwners, Qt::LeftButton);
+    QVERIFY(app::Aids().owners);
 
     const QString file =
         QSettings(QSettings::IniFormat, QSettings::UserScope, "Tarvolo", "tarvolo").fileName();
@@ -211,6 +227,8 @@ void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     QSettings stored(file, QSettings::IniFormat);
     QCOMPARE(stored.value("aids/rings").toBool(), true);
     QCOMPARE(stored.value("aids/filterHighFt").toInt(), 12000);
+    QCOMPARE(stored.value("coordination/position").toString(), QStringLiteral("TVOTWR"));
+    QCOMPARE(stored.value("aids/owners").toBool(), true);
     app::Aids() = radar::AidSettings{};
     app::ReloadAids();
     QVERIFY(app::Aids().rings);
@@ -225,6 +243,8 @@ void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     QCOMPARE(app::Aids().filterLowFt, 12000);
     QCOMPARE(app::Aids().filterHighFt, 30000);
     QCOMPARE(app::Aids().historyDots, 20);
+    QVERIFY(app::Coordination().on);
+    app::Coordination() = {};
     QVERIFY(QDir(work.path()).entryList(QDir::Files).isEmpty());  // atc_settings.tcs untouched
     QFile::remove(file);
     QDir::setCurrent(savedCwd);
