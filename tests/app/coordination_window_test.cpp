@@ -22,6 +22,7 @@
 #include "link/link.h"
 #include "model/shared_state.h"
 #include "platform/ui/windows.h"
+#include "radar/view.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/simhost_process.h"
 #include "tests/support/window_cleanup.h"
@@ -163,6 +164,33 @@ void CoordinationWindowTest::aWindowAndAHeadlessControllerHandAircraftBackAndFor
                                                              ": traffic for you");
         },
         20000));
+
+    // On the scope the right button opens the same menu on a target, and centres elsewhere.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (int i = 1; i <= model::g_trafficCount; ++i)
+                if (model::g_traffic[static_cast<std::size_t>(i)].name == arrival.toStdString())
+                    return model::g_traffic[static_cast<std::size_t>(i)].latitude != 0;
+            return false;
+        },
+        10000));
+    form->Center_Airport(model::g_airport.longitude, model::g_airport.latitude);
+    for (int i = 1; i <= model::g_trafficCount; ++i) {
+        const auto& row = model::g_traffic[static_cast<std::size_t>(i)];
+        if (row.name != arrival.toStdString())
+            continue;
+        form->Center_Airport(row.longitude, row.latitude);  // on the scope, whatever its range
+        const radar::Pixel at = radar::Geo_To_Pixel(form->View(), row.latitude, row.longitude);
+        const double left = form->View().m_viewLeft;
+        QTest::mousePress(form->Picture1, Qt::RightButton, {}, QPoint(at.x, at.y));
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5000));
+        QCOMPARE(QApplication::activePopupWidget()->objectName(),
+                 QStringLiteral("MenuCoordination"));
+        QApplication::activePopupWidget()->close();
+        QCOMPARE(form->View().m_viewLeft, left);  // not centred
+    }
+    QTest::mousePress(form->Picture1, Qt::RightButton, {}, QPoint(5, 5));
+    QVERIFY(!QApplication::activePopupWidget());
 
     // Back to approach: offered from the menu, accepted there, the contact line proposed.
     QVERIFY(Choose(form, arrival, "Offer TVO_APP"));
