@@ -1,11 +1,14 @@
 // Received simulator messages through the main window's message loop and the Connection
-// window's wait for an answer, and the positions they carry into the aircraft's tracks, their
-// fitted speeds and the conflict search. The input is a queue: [u8 sender][u16 length][bytes]...
+// window's wait for an answer, the positions they carry into the aircraft's tracks, their
+// fitted speeds and the conflict search, and the controllers' coordination messages into a
+// coordinator's board (players with even IDs are marked). The input is a queue:
+// [u8 sender][u16 length][bytes]...
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 
 #include "directplay/errors.h"
+#include "link/coordinator.h"
 #include "link/link.h"
 #include "model/shared_state.h"
 #include "radar/aids.h"
@@ -37,6 +40,29 @@ public:
     std::deque<std::pair<std::int32_t, mplink::Bytes>> queue;
 };
 
+class FuzzSession : public coord::Session {
+public:
+    std::vector<std::int32_t> MarkedPlayers() override {
+        std::vector<std::int32_t> marked;
+        for (std::int32_t id = 2; id < 256; id += 2)
+            marked.push_back(id);
+        return marked;
+    }
+    void Send(std::int32_t, const coord::Bytes&) override {}
+    std::string Nickname(std::int32_t id) override { return "C" + std::to_string(id); }
+};
+
+// The board never holds what its rules forbid.
+void CheckBoard(const coord::Board& board) {
+    for (const auto& [callsign, ownership] : board.OwnersList())
+        if (!board.Controllers().count(ownership.owner))
+            __builtin_trap();
+    for (const auto& offer : board.Offers())
+        if (board.Owner(offer.callsign) != offer.from || !board.Controllers().count(offer.to) ||
+            offer.from == offer.to)
+            __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -55,6 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto queued = port.queue;
     std::int16_t watchdog = 60;
     radar::TrafficHistory history;
+    FuzzSession session;
+    coord::Coordinator coordinator(&session, 1, {"TVO_GND", "121.90", "KTVO"}, 0);
     double clock = 0;
     for (int tick = 0; tick < 64 && !port.queue.empty(); ++tick) {
         const auto result =
@@ -64,6 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                         report.player);
         for (std::int32_t player : result.departed)
             history.Depart(player);
+        (void)coordinator.Tick(result.coordination, result.departed,
+                               static_cast<std::int64_t>(clock * 1000));
+        CheckBoard(coordinator.Board());
+        (void)coordinator.TakeApplied();
         clock = tick + 1.0;
         history.Expire(clock);
     }

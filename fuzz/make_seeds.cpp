@@ -6,6 +6,7 @@
 
 #include "directplay/reliable.h"
 #include "directplay/wire.h"
+#include "link/coordination.h"
 #include "link/link.h"
 #include "model/settings_record.h"
 #include "tools/simhost/mp_messages.h"
@@ -191,6 +192,29 @@ int main(int argc, char** argv) {
     Queue(queue, 3, mplink::EmptyMessage(mplink::MP_ALIVE));
     Queue(queue, 3, mplink::EmptyMessage(mplink::MP_REMOVED));
     Write(root / "messages", "session", queue);
+    {
+        // Controllers coordinating: announcements, a claim, an offer with its strip, answers.
+        std::vector<std::uint8_t> controllers;
+        const auto send = [&](std::uint8_t from, coord::Kind kind, const char* callsign,
+                              const char* position) {
+            coord::Message m;
+            m.kind = kind;
+            m.stamp = 1000 + from;
+            m.callsign = callsign;
+            m.position = position;
+            m.strip = {"4000", "160", "16L", "4521", "ILS"};
+            Queue(controllers, from, coord::Encode(m));
+        };
+        send(2, coord::Kind::Announce, "", "TVO_TWR");
+        send(4, coord::Kind::Announce, "", "TVO_APP");
+        send(4, coord::Kind::Claim, "P3", "");
+        send(2, coord::Kind::Claim, "P3", "");
+        send(4, coord::Kind::Offer, "P3", "TVO_TWR");
+        send(2, coord::Kind::Accept, "P3", "");
+        send(2, coord::Kind::PointOut, "P4", "TVO_APP");
+        send(3, coord::Kind::Claim, "P4", "");  // unmarked
+        Write(root / "messages", "controllers", controllers);
+    }
     Write(root / "chat", "line", simhost::EncodeChat("Tower, N1 ready"));
     {
         // A recording of every record kind.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the suite as built for
 # use, the same suite under the address and undefined-behaviour sanitizers, and a short pass
-# of every fuzz target (FUZZ_SECONDS each, default 40).
+# of every fuzz target (FUZZ_SECONDS each, default 25).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +19,7 @@ ctest --preset asan-ubsan
 echo "== sanitizer suite: $((SECONDS - start)) s"
 
 start=$SECONDS
-bash fuzz/run.sh "${FUZZ_SECONDS:-40}"
+bash fuzz/run.sh "${FUZZ_SECONDS:-25}"
 echo "== fuzz pass: $((SECONDS - start)) s"
 
 # The Debian package passes lintian, where lintian is installed (scripts/package.sh installs
