@@ -119,15 +119,15 @@ def mutants_of(path, lines):
     return found
 
 
-def all_mutants(folder):
+def all_mutants(folder, root):
     mutants = []
-    base = os.path.join(ROOT, folder)
+    base = os.path.join(root, folder)
     for directory, _, files in sorted(os.walk(base)):
         for name in sorted(files):
             if not name.endswith((".cpp", ".h")):
                 continue
-            path = os.path.relpath(os.path.join(directory, name), ROOT)
-            with open(os.path.join(ROOT, path), encoding="latin-1") as f:
+            path = os.path.relpath(os.path.join(directory, name), root)
+            with open(os.path.join(root, path), encoding="latin-1") as f:
                 mutants.extend(mutants_of(path, f.readlines()))
     return mutants
 
@@ -142,10 +142,10 @@ def run(command, cwd, timeout):
         return None, ""
 
 
-def prepare(copy):
-    """The copy made HEAD's tree again (only changed files are written, so the build stays
+def prepare(copy, rev):
+    """The copy made the tree of `rev` again (only changed files are written, so the build stays
     incremental), and configured."""
-    archive = subprocess.run(["git", "archive", "HEAD"], cwd=ROOT, stdout=subprocess.PIPE,
+    archive = subprocess.run(["git", "archive", rev], cwd=ROOT, stdout=subprocess.PIPE,
                              check=True).stdout
     with tarfile.open(fileobj=io.BytesIO(archive)) as tar:
         for member in tar.getmembers():
@@ -175,10 +175,16 @@ def main():
                         help="seconds for a rebuild, and again for the tests (default 600)")
     parser.add_argument("--copy", default=os.path.join(ROOT, "build", "mutants", "tree"),
                         help="where the clean copy of the tree lives")
+    parser.add_argument("--rev", default="HEAD",
+                        help="the commit whose tree and tests are measured (default HEAD)")
     parser.add_argument("--list", action="store_true", help="only list the picked mutants")
     args = parser.parse_args()
 
-    candidates = all_mutants(args.folder)
+    copy = os.path.abspath(args.copy)
+    if not args.list:
+        prepare(copy, args.rev)
+    # The places as the measured tree has them (the working tree's for a list).
+    candidates = all_mutants(args.folder, ROOT if args.list else copy)
     picked = random.Random(args.seed).sample(candidates, min(args.n, len(candidates)))
     print(f"{args.folder}: {len(candidates)} places, {len(picked)} mutants (seed {args.seed})")
     if args.list:
@@ -187,8 +193,6 @@ def main():
             print(f"  {m.where():40} {m.kind:22} {shown.strip()}")
         return 0
 
-    copy = os.path.abspath(args.copy)
-    prepare(copy)
     tests = os.path.join("build", "dev", "tests", args.folder)
     target = f"tests/{args.folder}/all"
     code, out = run(["cmake", "--build", "--preset", "dev", "--target", target], copy,
