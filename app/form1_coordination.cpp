@@ -123,6 +123,11 @@ void Form1::Coordinated(const coord::Events& events) {
             AppendAtc("The offer of " + offer.callsign + " lapsed");
     for (const std::string& callsign : events.freed)
         AppendAtc(callsign + " is unowned: its controller left");
+    for (const coord::Events::Clash& clash : events.clashes)
+        AppendAtc("Another controller (" + clash.nickname + ") also calls itself " +
+                  c.Self().position +
+                  ": the others may not list you. Choose another position in Options and join "
+                  "again.");
     if (!m_replaySeeking)
         ShowCoordination();
 }

@@ -118,8 +118,12 @@ void Coordinator::Take(std::int32_t from, const std::string& nickname, const Mes
     });
     const std::optional<Board::Offer> before =
         offer == offers.end() ? std::nullopt : std::optional(*offer);
-    if (m_board.Apply(from, message, now) != Board::Verdict::Applied)
+    if (m_board.Apply(from, message, now) != Board::Verdict::Applied) {
+        if (message.kind == Kind::Announce && from != m_me &&
+            message.position == m_identity.position && m_clashes.insert(from).second)
+            events.clashes.push_back({from, nickname});
         return;
+    }
     Keep(from, nickname, message);
     events.changed = true;
     if (message.kind == Kind::Offer && PositionOf(m_me) == message.position && from != m_me)
@@ -142,6 +146,7 @@ Events Coordinator::Tick(const std::vector<std::pair<std::int32_t, Bytes>>& rece
                          const std::vector<std::int32_t>& departed, std::int64_t now) {
     Events events;
     for (const std::int32_t player : departed) {
+        m_clashes.erase(player);
         if (!m_board.Controllers().count(player))
             continue;
         for (std::string& callsign : m_board.Leave(player))

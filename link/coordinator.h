@@ -66,7 +66,13 @@ struct Events {
     std::vector<Board::Offer> refused;  // this controller's offers the receiver declined
     std::vector<Board::Offer> lapsed;   // offers unanswered for a minute
     std::vector<std::string> freed;     // aircraft whose owner left the session
-    bool changed = false;               // the board is not as it was
+    // Players announcing our own position (once each): the others may list them, not us.
+    struct Clash {
+        std::int32_t player = 0;
+        std::string nickname;
+    };
+    std::vector<Clash> clashes;
+    bool changed = false;  // the board is not as it was
 };
 
 // Done: applied and sent; Wait: not possible yet (an unknown position, no offer yet);
@@ -140,6 +146,7 @@ private:
     std::vector<std::int32_t> m_marked;
     std::vector<Applied> m_applied;
     std::map<std::int32_t, std::string> m_nicknames;
+    std::set<std::int32_t> m_clashes;  // players told of as announcing our position
     std::uint64_t m_refused = 0;
 };
 

@@ -38,6 +38,10 @@ void WatchCoordinator::AddCommand(const std::string& line) {
 }
 
 void WatchCoordinator::Heard(const coord::Events& events) {
+    for (const coord::Events::Clash& clash : events.clashes)
+        m_warnings.push_back("another controller (" + clash.nickname + ") also calls itself " +
+                             m_coordinator.Self().position +
+                             ": the others may not list us; choose another position");
     for (const coord::Board::Line& line : events.lines) {
         const std::string from = m_coordinator.PositionOf(line.from);
         m_atc.push_back(line.kind == coord::Kind::PointOut
@@ -59,6 +63,9 @@ void WatchCoordinator::Replay(const std::vector<coord::Coordinator::Applied>& re
 void WatchCoordinator::Tick(const mplink::TickResult& tick, std::int64_t now,
                             std::vector<std::string>& errors) {
     Heard(m_coordinator.Tick(tick.coordination, tick.departed, now));
+    for (std::string& warning : m_warnings)
+        errors.push_back(std::move(warning));
+    m_warnings.clear();
     // The next command, once it can apply.
     if (m_commands.empty())
         return;

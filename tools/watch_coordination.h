@@ -32,7 +32,7 @@ public:
 
     void AddCommand(const std::string& line);
     // One tick of the message loop: its coordination messages and departures, then the next
-    // command. Failed commands go to `errors`.
+    // command. Failed commands, and another controller at our position, go to `errors`.
     void Tick(const mplink::TickResult& tick, std::int64_t nowMs, std::vector<std::string>& errors);
     // "controllers", "owners", "offers" and "atc" into the open object of a printed line.
     // A recorded tick's coordination messages, then its departures and lapsed offers.
@@ -52,7 +52,8 @@ private:
     coord::Coordinator m_coordinator;
     std::deque<std::string> m_commands;
     std::int64_t m_commandSince = -1;
-    std::vector<std::string> m_atc;  // new lines since the last printed one
+    std::vector<std::string> m_atc;       // new lines since the last printed one
+    std::vector<std::string> m_warnings;  // for standard error
 };
 
 }  // namespace tools

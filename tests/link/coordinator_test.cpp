@@ -190,6 +190,25 @@ TEST_F(CoordinatorTest, NothingGoesToOrIsTakenFromAnUnmarkedPlayer) {
     EXPECT_EQ(tower.Board().Owner("DAL1"), kApp);
 }
 
+TEST_F(CoordinatorTest, TwoControllersAtOnePositionAreBothTold) {
+    Round(1);
+    Round(2);
+    Coordinator twin(&exchange.Join(0x99, "Tower Two"), 0x99, {"TVO_TWR", "118.30", ""}, 0);
+    std::vector<Events::Clash> toldTower, toldTwin;
+    for (const std::int64_t now : {10, 20, 30}) {
+        auto [t, a] = Round(now);
+        Events w = twin.Tick(exchange.Take(0x99), {}, now);
+        toldTower.insert(toldTower.end(), t.clashes.begin(), t.clashes.end());
+        toldTwin.insert(toldTwin.end(), w.clashes.begin(), w.clashes.end());
+    }
+    ASSERT_EQ(toldTower.size(), 1u);  // once, however often it announces
+    EXPECT_EQ(toldTower[0].nickname, "Tower Two");
+    ASSERT_EQ(toldTwin.size(), 1u);
+    EXPECT_EQ(toldTwin[0].player, kTwr);
+    // Approach keeps the position's first holder.
+    EXPECT_EQ(approach.Board().ControllerAt("TVO_TWR")->player, kTwr);
+}
+
 TEST_F(CoordinatorTest, ARecordingRebuildsTheBoard) {
     Round(1);
     Round(2);

@@ -57,6 +57,8 @@ std::vector<std::string> ScriptedController::Tick(
     }
     for (const coord::Board::Line& line : events.lines)
         log.push_back(me + " heard " + m_coordinator.PositionOf(line.from) + ": " + line.text);
+    for (const coord::Events::Clash& clash : events.clashes)
+        log.push_back(me + " is also claimed as a position by " + clash.nickname);
 
     const std::string tower = Tower();
     for (const Flight& flight : flights) {
