@@ -156,6 +156,8 @@ private:
     void ReplayCoordination(const mplink::RecordedTick& recorded, const mplink::TickResult& tick);
     void Coordinated(const coord::Events& events);
     void StopCoordinating();
+    // Whether the coordinator's DirectPlay object is still the program's; if not, it stops.
+    bool StillCoordinating();
     void ShowCoordination();
     Form11::CoordinationRows CoordinationRows() const;
     void SendAtc();
@@ -198,6 +200,7 @@ private:
     double m_measureStartLat = 0;
     double m_measureStartLon = 0;
     std::unique_ptr<coord::DirectPlaySession> m_coordSession;
+    std::weak_ptr<directplay::DirectPlay4> m_coordPlay;  // what m_coordSession talks through
     std::unique_ptr<coord::Coordinator> m_coordinator;
     struct PointOutShown {
         std::string callsign;

@@ -44,8 +44,15 @@ std::int64_t Form1::WallMs() const {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+bool Form1::StillCoordinating() {
+    if (m_coordinator && m_coordSession &&
+        (m_coordPlay.expired() || m_coordPlay.lock() != model::g_directPlay))
+        StopCoordinating();  // the session it talked through is gone
+    return m_coordinator != nullptr;
+}
+
 void Form1::Coordinate(const mplink::TickResult& tick) {
-    if (!m_coordinator) {
+    if (!StillCoordinating()) {
         // Coordinating needs the setting and a player that carries the mark since its join.
         if (!Coordination().Usable() || !model::g_sessionJoined || !model::g_directPlay)
             return;
@@ -57,6 +64,7 @@ void Form1::Coordinate(const mplink::TickResult& tick) {
         }
         m_coordSession = std::make_unique<coord::DirectPlaySession>(*model::g_directPlay,
                                                                     model::g_localPlayerId);
+        m_coordPlay = model::g_directPlay;
         m_coordinator = std::make_unique<coord::Coordinator>(
             m_coordSession.get(), model::g_localPlayerId,
             coord::Identity{platform::FromQt(Coordination().position),
@@ -135,6 +143,7 @@ void Form1::Coordinated(const coord::Events& events) {
 void Form1::StopCoordinating() {
     m_coordinator.reset();
     m_coordSession.reset();
+    m_coordPlay.reset();
     m_pointOuts.clear();
     if (!m_replaySeeking)
         ShowCoordination();
@@ -209,7 +218,7 @@ void Form1::Done(coord::Outcome outcome, const std::string& what, const std::str
 
 void Form1::SendAtc() {
     const std::string text = platform::FromQt(TextAtc->text().trimmed());
-    if (!m_coordinator || m_replay || text.empty())
+    if (m_replay || text.empty() || !StillCoordinating())
         return;
     const std::string to =
         ComboAtc->currentIndex() > 0 ? platform::FromQt(ComboAtc->currentText()) : std::string();
@@ -224,7 +233,7 @@ void Form1::SendAtc() {
 }
 
 std::unique_ptr<QMenu> Form1::CoordinationMenu(const std::string& callsign) {
-    if (!m_coordinator || m_replay)
+    if (m_replay || !StillCoordinating())
         return nullptr;
     auto menu = std::make_unique<QMenu>(this);
     menu->setObjectName(QStringLiteral("MenuCoordination"));
@@ -236,7 +245,11 @@ std::unique_ptr<QMenu> Form1::CoordinationMenu(const std::string& callsign) {
         QAction* action = into->addAction(caption);
         action->setObjectName(name);
         action->setEnabled(enabled);
-        connect(action, &QAction::triggered, this, run);
+        // The session may have ended while the menu was open.
+        connect(action, &QAction::triggered, this, [this, run] {
+            if (StillCoordinating())
+                run();
+        });
     };
     const QString shown = platform::ToQt(callsign);
     menu->setTitle(shown);

@@ -224,6 +224,14 @@ void CoordinationWindowTest::aWindowAndAHeadlessControllerHandAircraftBackAndFor
     QVERIFY(Cell(list, arrival, "Owner")->text().isEmpty());
     // The simulator's players heard nothing they do not know.
     QVERIFY(!host.LogHas(QStringLiteral("MESSAGE %1 ").arg(coord::kMessageType), 0));
+
+    // A menu left open while the session ends does nothing when chosen.
+    auto menu = form->CoordinationMenu(arrival.toStdString());
+    QVERIFY(menu);
+    QTest::mouseClick(form->Command3, Qt::LeftButton);  // "> Disconnect"
+    QVERIFY(!form->Coordinator());
+    menu->findChild<QAction*>("ActionClaim")->trigger();
+    menu.reset();
 }
 
 void CoordinationWindowTest::withCoordinationOffNothingNewIsSentOrShown() {
