@@ -20,7 +20,7 @@ import io
 import os
 import random
 import re
-import shutil
+import signal
 import subprocess
 import sys
 import tarfile
@@ -133,12 +133,17 @@ def all_mutants(folder, root):
 
 
 def run(command, cwd, timeout):
+    """Runs a command in a process group of its own; at the time limit the whole group goes
+    (a mutant that makes a test spin must not outlive its ctest)."""
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True, errors="replace",
+                               start_new_session=True)
     try:
-        result = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, timeout=timeout, text=True,
-                                errors="replace")
-        return result.returncode, result.stdout
+        out, _ = process.communicate(timeout=timeout)
+        return process.returncode, out
     except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.communicate()
         return None, ""
 
 
@@ -226,7 +231,8 @@ def main():
             if code != 0:
                 fate = "did not compile"
             else:
-                code, _ = run(ctest, copy, args.timeout)
+                # ctest stops a test at the time limit itself; the group goes if ctest hangs.
+                code, _ = run(ctest, copy, args.timeout * 2)
                 fate = "survived" if code == 0 else "killed"  # a time-out kills too
         finally:
             with open(path, "w", encoding="latin-1") as f:
