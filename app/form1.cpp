@@ -468,16 +468,19 @@ radar::AidScene Form1::Scene() const {
     if (m_lineStart && m_lineEnd)
         scene.lines.push_back({*m_lineStart, *m_lineEnd});  // the one being drawn
     if (m_coordinator) {
-        for (const auto& [callsign, ownership] : m_coordinator->Board().OwnersList())
-            scene.owners[callsign] = m_coordinator->PositionOf(ownership.owner);
+        // Only what is drawn: finding an airport searches every field of the database.
+        if (scene.settings.owners)
+            for (const auto& [callsign, ownership] : m_coordinator->Board().OwnersList())
+                scene.owners[callsign] = m_coordinator->PositionOf(ownership.owner);
         for (const PointOutShown& pointOut : m_pointOuts)
             if (pointOut.until > m_now)
                 scene.pointOuts.push_back({pointOut.callsign, pointOut.text});
-        for (const auto& [player, controller] : m_coordinator->Board().Controllers()) {
-            const model::Airfield* field = model::g_airfields.Find(controller.airport);
-            if (player != m_coordinator->Me() && field)
-                scene.sites.push_back({controller.position, field->latitude, field->longitude});
-        }
+        if (scene.settings.controllerAirports)
+            for (const auto& [player, controller] : m_coordinator->Board().Controllers()) {
+                const model::Airfield* field = model::g_airfields.Find(controller.airport);
+                if (player != m_coordinator->Me() && field)
+                    scene.sites.push_back({controller.position, field->latitude, field->longitude});
+            }
     }
     return scene;
 }

@@ -86,15 +86,7 @@ void Form1::ReplayCoordination(const mplink::RecordedTick& recorded,
         m_coordinator = std::make_unique<coord::Coordinator>(
             nullptr, m_replay->Header().localPlayer.value_or(0), coord::Identity{}, 0);
     const std::int64_t now = m_replay->Header().startUnixMs.value_or(0) + recorded.ms;
-    coord::Events events;
-    for (const auto& message : recorded.coordination)
-        m_coordinator->ApplyRecorded(message, now, events);
-    coord::Events later = m_coordinator->Tick({}, tick.departed, now);
-    events.lines.insert(events.lines.end(), later.lines.begin(), later.lines.end());
-    events.freed.insert(events.freed.end(), later.freed.begin(), later.freed.end());
-    events.lapsed = std::move(later.lapsed);
-    (void)m_coordinator->TakeApplied();
-    Coordinated(events);
+    Coordinated(m_coordinator->Replay(recorded.coordination, tick.departed, now));
 }
 
 void Form1::Coordinated(const coord::Events& events) {
@@ -183,13 +175,11 @@ void Form1::ShowCoordination() {
                                                         .toString(QStringLiteral("HH:mm")))});
         }
     }
-    const QString chosen = ComboAtc->currentText();
-    if (ComboAtc->count() != positions.size() || [&] {
-            for (int i = 0; i < positions.size(); ++i)
-                if (ComboAtc->itemText(i) != positions[i])
-                    return true;
-            return false;
-        }()) {
+    QStringList shown;
+    for (int i = 0; i < ComboAtc->count(); ++i)
+        shown << ComboAtc->itemText(i);
+    if (shown != positions) {
+        const QString chosen = ComboAtc->currentText();
         const QSignalBlocker quiet(ComboAtc);
         ComboAtc->clear();
         ComboAtc->addItems(positions);

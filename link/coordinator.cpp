@@ -142,6 +142,20 @@ void Coordinator::ApplyRecorded(const Applied& recorded, std::int64_t now, Event
         Take(recorded.from, recorded.nickname, read.message, now, events);
 }
 
+Events Coordinator::Replay(const std::vector<Applied>& recorded,
+                           const std::vector<std::int32_t>& departed, std::int64_t now) {
+    Events events;
+    for (const Applied& message : recorded)
+        ApplyRecorded(message, now, events);
+    Events later = Tick({}, departed, now);
+    events.lines.insert(events.lines.end(), later.lines.begin(), later.lines.end());
+    events.freed = std::move(later.freed);
+    events.lapsed = std::move(later.lapsed);
+    events.changed = events.changed || later.changed;
+    m_applied.clear();  // a recording's messages are recorded already
+    return events;
+}
+
 Events Coordinator::Tick(const std::vector<std::pair<std::int32_t, Bytes>>& received,
                          const std::vector<std::int32_t>& departed, std::int64_t now) {
     Events events;
@@ -280,20 +294,24 @@ Outcome Coordinator::Refuse(const std::string& callsign, std::int64_t now, std::
     return Answer(Kind::Refuse, callsign, now, why);
 }
 
-Outcome Coordinator::PointOut(const std::string& callsign, const std::string& position,
-                              const std::string& text, std::int64_t now, std::string& why) {
-    const Board::Controller* to = m_board.ControllerAt(position);
+Outcome Coordinator::SendToPosition(Message m, std::string& why) {
+    const Board::Controller* to = m_board.ControllerAt(m.position);
     if (!to || to->player == m_me) {
-        why = "no controller at " + position;
+        why = "no controller at " + m.position;
         return Outcome::Wait;
     }
+    Keep(m_me, {}, m);
+    Send(to->player, m);
+    return Outcome::Done;
+}
+
+Outcome Coordinator::PointOut(const std::string& callsign, const std::string& position,
+                              const std::string& text, std::int64_t now, std::string& why) {
     Message m = Make(Kind::PointOut, now);
     m.callsign = callsign;
     m.position = position;
     m.text = text.substr(0, kLongestText);
-    Keep(m_me, {}, m);
-    Send(to->player, m);
-    return Outcome::Done;
+    return SendToPosition(std::move(m), why);
 }
 
 Outcome Coordinator::Chat(const std::string& position, const std::string& text, std::int64_t now,
@@ -301,16 +319,8 @@ Outcome Coordinator::Chat(const std::string& position, const std::string& text, 
     Message m = Make(Kind::Chat, now);
     m.position = position;
     m.text = text.substr(0, kLongestText);
-    if (!position.empty()) {
-        const Board::Controller* to = m_board.ControllerAt(position);
-        if (!to || to->player == m_me) {
-            why = "no controller at " + position;
-            return Outcome::Wait;
-        }
-        Keep(m_me, {}, m);
-        Send(to->player, m);
-        return Outcome::Done;
-    }
+    if (!position.empty())
+        return SendToPosition(std::move(m), why);
     if (m_board.Controllers().size() < 2) {
         why = "no other controller";
         return Outcome::Wait;  // a line nobody would read

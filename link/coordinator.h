@@ -96,6 +96,9 @@ public:
     };
     // A recorded message: applied without asking who is marked, nothing sent.
     void ApplyRecorded(const Applied& recorded, std::int64_t now, Events& events);
+    // A recorded tick: its messages, then its departures and the offers that lapsed by `now`.
+    Events Replay(const std::vector<Applied>& recorded, const std::vector<std::int32_t>& departed,
+                  std::int64_t now);
     // The controller loaded another airport: the others are told.
     void SetAirport(const std::string& airport, std::int64_t now);
 
@@ -135,6 +138,8 @@ private:
               std::int64_t now, Events& events);
     void Keep(std::int32_t from, const std::string& nickname, const Message& message);
     Outcome Answer(Kind kind, const std::string& callsign, std::int64_t now, std::string& why);
+    // To the other controller at m.position alone (kept as ours).
+    Outcome SendToPosition(Message m, std::string& why);
     void Send(std::int32_t to, const Message& message);
     void SendToAll(const Message& message);
 

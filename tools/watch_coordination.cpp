@@ -52,12 +52,7 @@ void WatchCoordinator::Heard(const coord::Events& events) {
 
 void WatchCoordinator::Replay(const std::vector<coord::Coordinator::Applied>& recorded,
                               const std::vector<std::int32_t>& departed, std::int64_t now) {
-    coord::Events events;
-    for (const auto& message : recorded)
-        m_coordinator.ApplyRecorded(message, now, events);
-    Heard(events);
-    Heard(m_coordinator.Tick({}, departed, now));
-    (void)m_coordinator.TakeApplied();
+    Heard(m_coordinator.Replay(recorded, departed, now));
 }
 
 void WatchCoordinator::Tick(const mplink::TickResult& tick, std::int64_t now,
