@@ -38,6 +38,23 @@ QList<QJsonObject> Lines(const QByteArray& out) {
     return lines;
 }
 
+// Every controllers' channel line a watch has printed so far.
+QStringList AtcLines(Program& watch) {
+    QStringList atc;
+    for (const QJsonObject& line : Lines(watch.Out()))
+        for (const auto& text : line["atc"].toArray())
+            atc << text.toString();
+    return atc;
+}
+
+// The owner of an aircraft in the last whole line a watch has printed.
+QString OwnerOf(Program& watch, const QString& callsign) {
+    const QByteArray& out = watch.Out();
+    const QByteArray whole = out.left(out.lastIndexOf('\n') + 1);
+    return whole.isEmpty() ? QString()
+                           : Lines(whole).back()["owners"].toObject()[callsign].toString();
+}
+
 TEST(Coordination, TwoControllersHandAnAircraftOffAndTalk) {
     for (const bool reliable : {false, true}) {
         SCOPED_TRACE(reliable ? "reliable protocol" : "TCP");
@@ -54,29 +71,47 @@ TEST(Coordination, TwoControllersHandAnAircraftOffAndTalk) {
                           "over the field\n");
         const QString towerCommands =
             WriteCommands(folder, "twr.txt", "accept DAL123\natc-to TVO_APP thanks\n");
+        // Each runs until the test has seen what it waits for, however slow the machine.
         Program approach;
-        approach.Start(
-            TARVOLO_TOOL_PATH,
-            {"watch", host.Address(), "--nickname", "Approach Ann", "--duration", "12",
-             "--position", "TVO_APP", "--frequency", "119.20", "--commands", approachCommands});
+        approach.Start(TARVOLO_TOOL_PATH,
+                       {"watch", host.Address(), "--nickname", "Approach Ann", "--position",
+                        "TVO_APP", "--frequency", "119.20", "--commands", approachCommands});
         // The tower joins once approach is in.
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return approach.Err().contains("Connected To FS Session!"); }, 20000));
         Program tower;
         tower.Start(TARVOLO_TOOL_PATH,
-                    {"watch", host.Address(), "--nickname", "Tower Tom", "--duration", "12",
-                     "--position=TVO_TWR", "--frequency=118.70", "--commands", towerCommands});
-        ASSERT_TRUE(approach.WaitForFinished(40000));
-        ASSERT_TRUE(tower.WaitForFinished(40000));
-        EXPECT_EQ(approach.ExitCode(), 0) << approach.Err().toStdString();
-        EXPECT_EQ(tower.ExitCode(), 0) << tower.Err().toStdString();
+                    {"watch", host.Address(), "--nickname", "Tower Tom", "--position=TVO_TWR",
+                     "--frequency=118.70", "--commands", towerCommands});
+        const bool handedOff = QTest::qWaitFor(
+            [&] {
+                return OwnerOf(tower, "DAL123") == "TVO_TWR" &&
+                       OwnerOf(approach, "DAL123") == "TVO_TWR" &&
+                       AtcLines(tower).contains("TVO_APP points out N456: over the field") &&
+                       AtcLines(approach).contains("TVO_TWR: thanks");
+            },
+            60000);
+        EXPECT_TRUE(handedOff) << "approach:\n"
+                               << approach.Err().toStdString()
+                               << approach.Out().right(600).toStdString() << "\ntower:\n"
+                               << tower.Err().toStdString() << tower.Out().right(600).toStdString();
+        // Approach goes first and leaves the tower's list.
+        approach.Stop();
+        const bool approachGone = QTest::qWaitFor(
+            [&] {
+                const QByteArray& out = tower.Out();
+                return out.endsWith('\n') && Lines(out).back()["controllers"].toArray().isEmpty();
+            },
+            20000);
+        EXPECT_TRUE(approachGone);
+        tower.Stop();
         EXPECT_FALSE(approach.Err().contains("command not carried out"))
             << approach.Err().toStdString();
         EXPECT_FALSE(tower.Err().contains("command not carried out")) << tower.Err().toStdString();
 
         const QJsonObject lastApproach = Lines(approach.Out()).back();
         const QJsonObject lastTower = Lines(tower.Out()).back();
-        // Each sees the other, not itself; approach, gone first, leaves the tower's list.
+        // Each sees the other, not itself.
         QJsonArray seenByTower;
         for (const QJsonObject& line : Lines(tower.Out()))
             if (!line["controllers"].toArray().isEmpty())
@@ -93,18 +128,11 @@ TEST(Coordination, TwoControllersHandAnAircraftOffAndTalk) {
         EXPECT_EQ(lastApproach["owners"].toObject()["DAL123"].toString(), "TVO_TWR");
         EXPECT_TRUE(lastTower["offers"].toArray().isEmpty());
         // The controllers' channel, and the point-out.
-        QStringList towerAtc;
-        for (const QJsonObject& line : Lines(tower.Out()))
-            for (const auto& text : line["atc"].toArray())
-                towerAtc << text.toString();
+        const QStringList towerAtc = AtcLines(tower);
         EXPECT_TRUE(towerAtc.contains("TVO_APP: tower, DAL123 is yours"))
             << towerAtc.join('|').toStdString();
         EXPECT_TRUE(towerAtc.contains("TVO_APP points out N456: over the field"));
-        QStringList approachAtc;
-        for (const QJsonObject& line : Lines(approach.Out()))
-            for (const auto& text : line["atc"].toArray())
-                approachAtc << text.toString();
-        EXPECT_TRUE(approachAtc.contains("TVO_TWR: thanks"));
+        EXPECT_TRUE(AtcLines(approach).contains("TVO_TWR: thanks"));
         // The simulator's side heard nothing it does not know.
         EXPECT_FALSE(host.LogHas(QString("MESSAGE %1 ").arg(coord::kMessageType)));
     }
@@ -135,28 +163,26 @@ TEST(Coordination, SimhostsApproachHandsAnArrivalToTheTowerAndItReplaysAlike) {
     const QString commands = WriteCommands(
         folder, "twr.txt", QByteArray("accept ") + callsign.c_str() + "\natc-to APP thanks\n");
     const QString recording = folder.filePath("tower.tvr");
+    const QString aircraft = QString::fromStdString(callsign);
+    // The tower runs until the handoff and the thanks are through, however slow the machine.
     Program tower;
-    tower.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--nickname", "Tower Tom", "--seconds",
-                                    "10", "--position", "TVO_TWR", "--frequency", "118.70",
-                                    "--commands", commands, "--record", recording});
-    ASSERT_TRUE(tower.WaitForFinished(40000));
-    ASSERT_EQ(tower.ExitCode(), 0) << tower.Err().toStdString();
+    tower.Start(TARVOLO_TOOL_PATH,
+                {"watch", host.Address(), "--nickname", "Tower Tom", "--position", "TVO_TWR",
+                 "--frequency", "118.70", "--commands", commands, "--record", recording});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return OwnerOf(tower, aircraft) == "TVO_TWR"; }, 60000))
+        << tower.Err().toStdString() << tower.Out().right(600).toStdString();
+    EXPECT_TRUE(host.LogHas(QString("CONTROLLER APP handed %1 to TVO_TWR").arg(aircraft), 20000));
+    EXPECT_TRUE(host.LogHas("CONTROLLER APP heard TVO_TWR: thanks", 20000));
+    tower.Stop();
     EXPECT_FALSE(tower.Err().contains("command not carried out")) << tower.Err().toStdString();
-    EXPECT_TRUE(host.LogHas(
-        QString("CONTROLLER APP handed %1 to TVO_TWR").arg(QString::fromStdString(callsign))));
-    EXPECT_TRUE(host.LogHas("CONTROLLER APP heard TVO_TWR: thanks"));
     const QList<QJsonObject> lines = Lines(tower.Out());
-    EXPECT_EQ(lines.back()["owners"].toObject()[QString::fromStdString(callsign)].toString(),
-              "TVO_TWR");
-    const QJsonObject app = lines.back()["controllers"].toArray()[0].toObject();
-    EXPECT_EQ(app["position"].toString(), "APP");
-    EXPECT_EQ(app["frequency"].toString(), "119.20");
-    QStringList atc;
-    for (const QJsonObject& line : lines)
-        for (const auto& text : line["atc"].toArray())
-            atc << text.toString();
-    EXPECT_TRUE(atc.contains(
-        QString("APP: %1 10 nm out, offered to TVO_TWR").arg(QString::fromStdString(callsign))))
+    EXPECT_EQ(lines.back()["owners"].toObject()[aircraft].toString(), "TVO_TWR");
+    const QJsonArray controllers = lines.back()["controllers"].toArray();
+    ASSERT_EQ(controllers.size(), 1) << tower.Out().right(600).toStdString();
+    EXPECT_EQ(controllers[0].toObject()["position"].toString(), "APP");
+    EXPECT_EQ(controllers[0].toObject()["frequency"].toString(), "119.20");
+    const QStringList atc = AtcLines(tower);
+    EXPECT_TRUE(atc.contains(QString("APP: %1 10 nm out, offered to TVO_TWR").arg(aircraft)))
         << atc.join('|').toStdString();
     EXPECT_FALSE(host.LogHas(QString("MESSAGE %1 ").arg(coord::kMessageType), 0));
 
