@@ -20,6 +20,20 @@ Bytes Hex(std::initializer_list<int> bytes) {
     return b;
 }
 
+// A frame from index 1 to index 2.
+rp::Frame Frame12(std::uint8_t flags, std::uint8_t id, std::uint8_t seq, std::uint8_t serial,
+                  Bytes data) {
+    rp::Frame f;
+    f.fromIndex = 1;
+    f.toIndex = 2;
+    f.flags = flags;
+    f.messageId = id;
+    f.sequence = seq;
+    f.serial = serial;
+    f.data = std::move(data);
+    return f;
+}
+
 TEST(ReliableFrames, PlayerIndexesTakeOneToThreeBytes) {
     struct Row {
         const char* name;
@@ -68,14 +82,8 @@ TEST(ReliableFrames, TheDocumentsExampleByteForByte) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        rp::Frame f;
-        f.fromIndex = 1;
-        f.toIndex = 2;
-        f.flags = row.flags;
-        f.messageId = row.messageId;
-        f.sequence = row.sequence;
-        f.serial = row.serial;
-        f.data = Hex({0xAA, 0xBB});
+        const rp::Frame f =
+            Frame12(row.flags, row.messageId, row.sequence, row.serial, Hex({0xAA, 0xBB}));
         Bytes expected = Hex({0x01, 0x02});
         expected.insert(expected.end(), row.bytes.begin(), row.bytes.end());
         expected.insert(expected.end(), {0xAA, 0xBB});
@@ -279,14 +287,7 @@ TEST(ReliableLink, TheReceiveWindowAndTheMessageSizeAreBounded) {
     Pair p;
     using namespace rp::flag;
     auto frame = [](std::uint8_t flags, std::uint8_t id, std::uint8_t seq, Bytes data) {
-        rp::Frame f;
-        f.fromIndex = 1;
-        f.toIndex = 2;
-        f.flags = static_cast<std::uint8_t>(kCmd | flags);
-        f.messageId = id;
-        f.sequence = seq;
-        f.data = std::move(data);
-        return f;
+        return Frame12(static_cast<std::uint8_t>(kCmd | flags), id, seq, 0, std::move(data));
     };
     p.b.OnFrame(frame(kSta | kEom | kRly, 1, 1, Hex({1})), 0);
     ASSERT_EQ(p.atB.size(), 1u);
@@ -384,23 +385,11 @@ TEST(ReliableLink, TheFirstFramesMayComeLast) {
 TEST(ReliableLink, ReceiverTakesAPeerThatCountsFromZero) {
     // The document's own example numbers its first message and frame 0.
     Pair p;
-    auto frame = [](std::uint8_t flags, std::uint8_t id, std::uint8_t seq, std::uint8_t serial,
-                    Bytes data) {
-        rp::Frame f;
-        f.fromIndex = 1;
-        f.toIndex = 2;
-        f.flags = flags;
-        f.messageId = id;
-        f.sequence = seq;
-        f.serial = serial;
-        f.data = std::move(data);
-        return f;
-    };
     using namespace rp::flag;
-    p.b.OnFrame(frame(kCmd | kSta | kRly, 0, 0, 0, Hex({'a'})), 0);
-    p.b.OnFrame(frame(kCmd | kRly, 0, 1, 1, Hex({'b'})), 0);
-    p.b.OnFrame(frame(kCmd | kEom | kRly, 0, 2, 2, Hex({'c'})), 0);
-    p.b.OnFrame(frame(kCmd | kEom | kRly, 0, 2, 2, Hex({'c'})), 0);  // again
+    p.b.OnFrame(Frame12(kCmd | kSta | kRly, 0, 0, 0, Hex({'a'})), 0);
+    p.b.OnFrame(Frame12(kCmd | kRly, 0, 1, 1, Hex({'b'})), 0);
+    p.b.OnFrame(Frame12(kCmd | kEom | kRly, 0, 2, 2, Hex({'c'})), 0);
+    p.b.OnFrame(Frame12(kCmd | kEom | kRly, 0, 2, 2, Hex({'c'})), 0);  // again
     EXPECT_EQ(p.atB, (std::vector<Bytes>{Hex({'a', 'b', 'c'})}));
     EXPECT_EQ(p.b.Stats().duplicates, 1u);
 }

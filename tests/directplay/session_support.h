@@ -4,6 +4,8 @@
 // mask that makes every ID negative, a host and joiners of this layer, and waits for what
 // arrives.
 
+#include <gtest/gtest.h>
+
 #include <QTest>
 #include <memory>
 #include <optional>
@@ -117,6 +119,21 @@ inline bool SawNotice(dp::DirectPlay4& play, std::int32_t local, std::uint32_t t
         }
         return false;
     });
+}
+
+// Whether two machines still talk: a guaranteed message each way arrives.
+template <typename Host, typename Joiner>
+void ExpectTalking(Host& host, Joiner& joiner) {
+    host.play->Send(host.player, joiner.player, dp::kSendGuaranteed,
+                    dp::DirectPlayMessage(Bytes({4100, 1})));
+    auto heard = NextFromPlayer(*joiner.play, joiner.player);
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(heard->first, host.player);
+    joiner.play->Send(joiner.player, host.player, dp::kSendGuaranteed,
+                      dp::DirectPlayMessage(Bytes({4100, 2})));
+    heard = NextFromPlayer(*host.play, host.player);
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(heard->first, joiner.player);
 }
 
 }  // namespace session_support
