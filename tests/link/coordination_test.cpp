@@ -135,35 +135,15 @@ TEST_F(BoardTest, ClaimsAtOnceResolveAlikeOnEveryInstance) {
     }
 }
 
-TEST_F(BoardTest, StrangersAndTheLeavingAreHandled) {
-    // Nothing from a player that never announced itself; a position is one controller's.
-    EXPECT_EQ(From(kStranger, Make(Kind::Claim, 1, "DAL123")), Board::Verdict::Refused);
+// What only the board can be sent by a peer: a position taken by another, a line to a position
+// nobody holds. (Strangers, point-outs and the leaving are tested through the coordinator.)
+TEST_F(BoardTest, APositionIsOneControllersAndLinesGoToKnownPositions) {
     EXPECT_EQ(From(kStranger, Announce("TVO_TWR")), Board::Verdict::Refused);
-    EXPECT_EQ(board.Refused(), 2u);
-    // Point-outs and chat to a known position or to everybody.
-    EXPECT_EQ(From(kTower,
-                   [] {
-                       Message m = Make(Kind::PointOut, 2, "N456", "TVO_APP");
-                       m.text = "traffic over the field";
-                       return m;
-                   }()),
-              Board::Verdict::Applied);
+    EXPECT_EQ(board.ControllerAt("TVO_TWR")->player, kTower);
     EXPECT_EQ(From(kTower, Make(Kind::Chat, 3, {}, "TVO_CTR")), Board::Verdict::Refused);
-    EXPECT_EQ(From(kTower, Make(Kind::Chat, 3)), Board::Verdict::Applied);
-    const auto lines = board.TakeLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].kind, Kind::PointOut);
-    EXPECT_EQ(lines[0].text, "traffic over the field");
+    EXPECT_EQ(From(kTower, Make(Kind::PointOut, 3, "N456", "TVO_CTR")), Board::Verdict::Refused);
+    EXPECT_EQ(board.Refused(), 3u);
     EXPECT_TRUE(board.TakeLines().empty());
-    // A controller leaves with its aircraft: they are unowned, its offers gone.
-    From(kApproach, Make(Kind::Claim, 4, "A1"));
-    From(kApproach, Make(Kind::Claim, 4, "A2"));
-    From(kApproach, Make(Kind::Offer, 5, "A1", "TVO_TWR"));
-    const auto released = board.Leave(kApproach);
-    EXPECT_EQ(released, (std::vector<std::string>{"A1", "A2"}));
-    EXPECT_FALSE(board.Owner("A1"));
-    EXPECT_TRUE(board.Offers().empty());
-    EXPECT_EQ(board.Controllers().size(), 1u);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Controllers coordinating through the coordinator, over an exchange the test delivers:
-// finding each other, handoffs with strips, answers, lapses, departures, claims at once, and
-// the rule that coordination goes to marked players only and comes from them only.
+// finding each other, handoffs with strips, answers, lapses, departures, and the rule that
+// coordination goes to marked players only and comes from them only.
 
 #include "link/coordinator.h"
 
@@ -129,29 +129,6 @@ TEST_F(CoordinatorTest, AControllerLeavingFreesItsAircraftEverywhere) {
     EXPECT_EQ(tower.Board().ControllerAt("TVO_APP"), nullptr);
     // Free now: the tower may claim them.
     EXPECT_EQ(tower.Claim("DAL1", 40, why), Outcome::Done);
-}
-
-TEST_F(CoordinatorTest, ClaimsAtOnceEndAlikeOnBothSides) {
-    Round(1);
-    Round(2);
-    struct Row {
-        const char* name;
-        std::int64_t towerStamp;
-        std::int64_t approachStamp;
-        std::int32_t winner;
-    };
-    // Approach's ID is negative: as an unsigned number it is the higher one.
-    for (const Row& row :
-         {Row{"tower earlier", 100, 101, kTwr}, Row{"approach earlier", 201, 200, kApp},
-          Row{"same instant: lower unsigned ID", 300, 300, kTwr}}) {
-        SCOPED_TRACE(row.name);
-        const std::string callsign = std::string("N") + std::to_string(row.towerStamp);
-        ASSERT_EQ(tower.Claim(callsign, row.towerStamp, why), Outcome::Done);
-        ASSERT_EQ(approach.Claim(callsign, row.approachStamp, why), Outcome::Done);
-        Round(row.towerStamp + 5);
-        EXPECT_EQ(tower.Board().Owner(callsign), row.winner);
-        EXPECT_EQ(approach.Board().Owner(callsign), row.winner);
-    }
 }
 
 TEST_F(CoordinatorTest, NothingGoesToOrIsTakenFromAnUnmarkedPlayer) {
