@@ -9,7 +9,6 @@
 
 #include "builder/database_file.h"
 #include "builder/form4.h"
-#include "model/settings_record.h"
 #include "model/shared_state.h"
 #include "platform/ansi.h"
 #include "platform/ui/windows.h"
@@ -125,14 +124,7 @@ void Form4Test::discoveryThenBuildThenHandOver() {
              QString("The creation process of the database was completed!"));
     QCOMPARE(m_dialogs->endCount, 0);
 
-    QFile settingsFile("atc_settings.tcs");
-    QVERIFY(settingsFile.open(QIODevice::ReadOnly));
-    const QByteArray settingsBytes = settingsFile.readAll();
-    const model::SettingsRecord settings =
-        model::DecodeSettings(std::span(reinterpret_cast<const std::uint8_t*>(settingsBytes.data()),
-                                        static_cast<std::size_t>(settingsBytes.size())));
-    QCOMPARE(settings.airportCount, 4);
-    QCOMPARE(settings.airspaceFileCount, 1);
+    // What the files hold is the builder's own test; the window leaves them written.
     QVERIFY(QFile::exists("world_airports.dat"));
     QVERIFY(QFile::exists("world_airspaces.lst"));
     QVERIFY(!model::g_buildPending);
