@@ -87,6 +87,25 @@ void WriteChurn(const std::string& path, std::int64_t index, const std::string& 
     }
 }
 
+// The tiny world's database, built here as the program finds it at start.
+bool Database() {
+    if (!testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim") ||
+        !testing_support::BuildDatabase())
+        return false;
+    testing_support::RestartAfterBuild();
+    return true;
+}
+
+// The main window replaying `file`, its timer stopped when `paused`; null when it refused.
+app::Form1* Replay(const char* file, bool paused = true) {
+    if (app::OpenReplay(file))
+        return nullptr;
+    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    if (form && paused)
+        form->Timer1->stop();
+    return form;
+}
+
 }  // namespace
 
 class ReplayWindowTest : public QObject {
@@ -130,21 +149,17 @@ void ReplayWindowTest::refusesWhatItCannotReplay() {
     QVERIFY(app::OpenReplay("junk.tvr")->contains("is not a Tarvolo session recording"));
     WriteRecording("alpha.tvr", 0, "Alpha Field");
     QVERIFY(app::OpenReplay("alpha.tvr")->contains("needs the airport database"));
-    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
-    QVERIFY(testing_support::BuildDatabase());
+    QVERIFY(Database());
     WriteRecording("elsewhere.tvr", 0, "Nowhere Field");
     QVERIFY(app::OpenReplay("elsewhere.tvr")->contains("\"Nowhere Field\" is not in the database"));
     QVERIFY(platform::ExistingWindow("Form1") == nullptr);
 }
 
 void ReplayWindowTest::replaysAtItsSpeedAndSeeks() {
-    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
-    QVERIFY(testing_support::BuildDatabase());
-    testing_support::RestartAfterBuild();
+    QVERIFY(Database());
     // A stale index still finds the airport by its name.
     WriteRecording("alpha.tvr", 3, "Alpha Field");
-    QCOMPARE(app::OpenReplay("alpha.tvr"), std::nullopt);
-    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    auto* form = Replay("alpha.tvr", false);
     QVERIFY(form && form->Replaying());
     QVERIFY(form->windowTitle().endsWith("Alpha Field (replay)"));
     QVERIFY(form->Command1->isHidden() && form->Text3->isReadOnly());
@@ -179,14 +194,10 @@ void ReplayWindowTest::replaysAtItsSpeedAndSeeks() {
 }
 
 void ReplayWindowTest::theTrafficListFollowsTheReplay() {
-    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
-    QVERIFY(testing_support::BuildDatabase());
-    testing_support::RestartAfterBuild();
+    QVERIFY(Database());
     WriteChurn("churn.tvr", 3, "Alpha Field");
-    QCOMPARE(app::OpenReplay("churn.tvr"), std::nullopt);
-    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    auto* form = Replay("churn.tvr");
     QVERIFY(form);
-    form->Timer1->stop();
     form->ToolbarButton(6)->trigger();
     auto* list = qobject_cast<app::Form11*>(platform::ExistingWindow("Form11"));
     QVERIFY(list);
@@ -219,9 +230,7 @@ void ReplayWindowTest::theTrafficListFollowsTheReplay() {
 }
 
 void ReplayWindowTest::aWatchRecordingPlaysAtTheChosenAirport() {
-    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
-    QVERIFY(testing_support::BuildDatabase());
-    testing_support::RestartAfterBuild();
+    QVERIFY(Database());
     // Watched without an airport: index -1, no name. The user is asked, the airport nearest
     // the recorded traffic offered first.
     WriteChurn("watched.tvr", -1, "");
@@ -230,8 +239,7 @@ void ReplayWindowTest::aWatchRecordingPlaysAtTheChosenAirport() {
     QCOMPARE(m_dialogs->choices.size(), 1);
     QVERIFY(m_dialogs->offeredCurrent >= 0);
     const QString offered = m_dialogs->offered[m_dialogs->offeredCurrent];
-    QCOMPARE(app::OpenReplay("watched.tvr"), std::nullopt);
-    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    auto* form = Replay("watched.tvr");
     QVERIFY(form && form->Replaying());
     QVERIFY(offered.startsWith(QString::fromStdString(model::g_airport.name)));
     // The nearest: no other airport of the database is nearer the first position.
@@ -239,9 +247,7 @@ void ReplayWindowTest::aWatchRecordingPlaysAtTheChosenAirport() {
 }
 
 void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
-    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
-    QVERIFY(testing_support::BuildDatabase());
-    testing_support::RestartAfterBuild();
+    QVERIFY(Database());
     QVERIFY(!loader::ReadAirports());
     std::string other;
     std::int64_t otherIndex = -1;
@@ -261,10 +267,8 @@ void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
         writer.Tick(3000);
         QVERIFY(writer.Close());
     }
-    QCOMPARE(app::OpenReplay("moved.tvr"), std::nullopt);
-    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    auto* form = Replay("moved.tvr");
     QVERIFY(form);
-    form->Timer1->stop();
     QCOMPARE(model::g_airport.name, std::string("Alpha Field"));
     form->ReplaySeek(3);
     QCOMPARE(model::g_airport.name, other);
@@ -275,9 +279,7 @@ void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
 // A tower's recording: approach comes on, claims DAL1 and offers it; the tower accepts a tick
 // later. The replay rebuilds owners, offers and the channel, sends nothing, and seeks back.
 void ReplayWindowTest::whatTheControllersDidReplays() {
-    QVERIFY(testing_support::SetUpSimulator(*tools::PresetWorld("tiny", 1), "sim"));
-    QVERIFY(testing_support::BuildDatabase());
-    testing_support::RestartAfterBuild();
+    QVERIFY(Database());
     constexpr std::int32_t kTower = 0x21;
     constexpr std::int32_t kApproach = -0x44;
     const auto message = [](coord::Kind kind, const std::string& callsign,
@@ -308,10 +310,8 @@ void ReplayWindowTest::whatTheControllersDidReplays() {
         writer.Tick(2000);
         QVERIFY(writer.Close());
     }
-    QCOMPARE(app::OpenReplay("tower.tvr"), std::nullopt);
-    auto* form = qobject_cast<app::Form1*>(platform::ExistingWindow("Form1"));
+    auto* form = Replay("tower.tvr");
     QVERIFY(form);
-    form->Timer1->stop();
     form->ReplaySeek(1);
     QVERIFY(form->Coordinator());
     QVERIFY(form->FrameAtc->isVisibleTo(form));
