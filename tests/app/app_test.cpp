@@ -70,7 +70,6 @@ private slots:
     void setupTextKeepsDriveRootsWithoutSeparator_data();
     void setupTextKeepsDriveRootsWithoutSeparator();
     void setupFoldersFeedThePathText();
-    void setupRefusesAFolderWithoutTheSimulator();
     void setupWritesTheSettingsFileAndOpensTheBuilder_data();
     void setupWritesTheSettingsFileAndOpensTheBuilder();
     void setupClosedEarlyRemovesOnlyItsOwnFileAndEnds();
@@ -237,27 +236,6 @@ void AppTest::setupFoldersFeedThePathText() {
     drives->setCurrentIndex(other);
     QCOMPARE(folders->path(), drives->itemData(other).toString());
     QCOMPARE(text->text(), folders->path());
-}
-
-void AppTest::setupRefusesAFolderWithoutTheSimulator() {
-    QVERIFY(QDir(m_work->path()).mkpath(QStringLiteral("NotTheSim")));
-    WriteFile(m_work->filePath(QStringLiteral("NotTheSim/fs2004.exe")), "MZ");
-    app::Form3* setup = OpenSetup();
-    setup->Text1->setText(m_work->filePath(QStringLiteral("NotTheSim")));
-    QTest::mouseClick(setup->Command1, Qt::LeftButton);
-
-    QCOMPARE(m_dialogs->messages.size(), 1);
-    const auto& message = m_dialogs->messages.first();
-    QCOMPARE(message.icon, platform::MessageIcon::Exclamation);
-    QCOMPARE(message.title, QStringLiteral("Tarvolo Message"));
-    QCOMPARE(message.text,
-             QStringLiteral("The directory or path that you selected is not your currently "
-                            "FS2002 main folder, because this program didn't found the "
-                            "FS2002.EXE file. Please try again."));
-    QVERIFY(!QFile::exists(Work(kSettings)));
-    QVERIFY(IsShown("Form3"));
-    QVERIFY(!IsShown("Form4"));
-    QCOMPARE(m_dialogs->endCount, 0);
 }
 
 void AppTest::setupWritesTheSettingsFileAndOpensTheBuilder_data() {

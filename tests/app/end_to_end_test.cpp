@@ -5,6 +5,7 @@
 // window does on its own is tested with that window.
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -152,8 +153,11 @@ void EndToEndTest::fromTheSplashToExit() {
     Snap(setup, "setup");
     setup->Text1->setText(root.filePath("work"));
     QTest::mouseClick(setup->Command1, Qt::LeftButton);
-    QVERIFY(lastMessage().startsWith(
-        "The directory or path that you selected is not your currently FS2002"));
+    QCOMPARE(lastMessage(), QString("The directory or path that you selected is not your currently "
+                                    "FS2002 main folder, because this program didn't found the "
+                                    "FS2002.EXE file. Please try again."));
+    QCOMPARE(dialogs.messages.last().icon, platform::MessageIcon::Exclamation);
+    QVERIFY(!QFile::exists("atc_settings.tcs") && setup->isVisible());
     setup->Text1->setText(simFolder);
     QTest::mouseClick(setup->Command1, Qt::LeftButton);
     QCOMPARE(lastMessage(), QString("Settings file created successfully!"));
