@@ -1,12 +1,16 @@
 #pragma once
 
-// What the aid tests share: positions along a course, a view of a given level, and an
-// aircraft reporting once a second into a history.
+// What the radar tests share: positions along a course, a view of a given level, the items of
+// one kind a canvas recorded, and an aircraft reporting once a second into a history.
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "platform/recording_canvas.h"
 #include "radar/track_history.h"
 #include "radar/view.h"
 
@@ -22,15 +26,27 @@ inline std::pair<double, double> Along(double lat, double lon, double course, do
             lon + nm * std::sin(course * kRad) / 60 / std::cos(lat * kRad)};
 }
 
-inline View ViewAt(int level, int width = 1000, int height = 500) {
+inline View ViewOver(double lat, double lon, int level, int width = 1000, int height = 500) {
     View view;
     view.m_scopeWidthPx = width;
     view.m_scopeHeightPx = height;
     ResetView(view);
-    CenterView(view, kLon, kLat);
+    CenterView(view, lon, lat);
     while (view.m_zoomLevel < level)
         Zoom_In_Step(view);
     return view;
+}
+
+inline View ViewAt(int level, int width = 1000, int height = 500) {
+    return ViewOver(kLat, kLon, level, width, height);
+}
+
+inline std::vector<platform::DrawnItem> OfKind(const platform::RecordingCanvas& canvas,
+                                               platform::DrawnItem::Kind kind) {
+    std::vector<platform::DrawnItem> items;
+    std::copy_if(canvas.Items().begin(), canvas.Items().end(), std::back_inserter(items),
+                 [kind](const platform::DrawnItem& item) { return item.kind == kind; });
+    return items;
 }
 
 // An aircraft flying `course` at `knots` and `fpm` from (lat, lon) at time 0, reporting every

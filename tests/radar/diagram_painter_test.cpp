@@ -10,6 +10,7 @@
 #include "model/rounding.h"
 #include "model/shared_state.h"
 #include "platform/recording_canvas.h"
+#include "tests/radar/aid_support.h"
 
 namespace radar {
 namespace {
@@ -17,18 +18,8 @@ namespace {
 using platform::DrawnItem;
 using platform::RecordingCanvas;
 using platform::Rgb;
-
-View CloseView(double lat, double lon) {
-    View view;
-    view.m_scopeWidthPx = 1000;
-    view.m_scopeHeightPx = 500;
-    ResetView(view);
-    CenterView(view, lon, lat);
-    for (int i = 0; i < 15; ++i) {
-        Zoom_In_Step(view);  // level 16
-    }
-    return view;
-}
+using testing_aids::OfKind;
+using testing_aids::ViewOver;
 
 model::AirportRecord Airport() {
     model::AirportRecord a;
@@ -63,20 +54,13 @@ bool EndsWithDefaults(const RecordingCanvas& canvas) {
            !state.fillSolid;
 }
 
-std::vector<DrawnItem> OfKind(const RecordingCanvas& canvas, DrawnItem::Kind kind) {
-    std::vector<DrawnItem> items;
-    std::copy_if(canvas.Items().begin(), canvas.Items().end(), std::back_inserter(items),
-                 [kind](const DrawnItem& item) { return item.kind == kind; });
-    return items;
-}
-
 class DiagramPainter : public ::testing::Test {
 protected:
     void SetUp() override { model::ResetSharedState(); }
     void TearDown() override { model::ResetSharedState(); }
 
     RecordingCanvas m_canvas{1000, 500};
-    View m_view = CloseView(45, 7);
+    View m_view = ViewOver(45, 7, 16);
     model::AirportRecord m_airport = Airport();
 };
 

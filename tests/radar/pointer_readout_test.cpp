@@ -5,21 +5,12 @@
 #include "model/geodesy.h"
 #include "model/shared_state.h"
 #include "platform/recording_canvas.h"
+#include "tests/radar/aid_support.h"
 
 namespace radar {
 namespace {
 
-View ViewAt(double lat, double lon, int level) {
-    View view;
-    view.m_scopeWidthPx = 1000;
-    view.m_scopeHeightPx = 500;
-    ResetView(view);
-    CenterView(view, lon, lat);
-    while (view.m_zoomLevel < level) {
-        Zoom_In_Step(view);
-    }
-    return view;
-}
+using testing_aids::ViewOver;
 
 class Inspect : public ::testing::Test {
 protected:
@@ -82,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Values, SingleTextTest,
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(Inspect, TheLastHitWinsRunwayOverAircraftAndIlsOverBoth) {
-    const View view = ViewAt(32.9, -97.04, 14);
+    const View view = ViewOver(32.9, -97.04, 14);
     EXPECT_EQ(InspectPointer(view, -97.04, 32.9).text,
               "ILS: IFLQ  Heading: 174  Frequency: 111.5 Mhz");
     model::g_showILS = false;
@@ -93,7 +84,7 @@ TEST_F(Inspect, TheLastHitWinsRunwayOverAircraftAndIlsOverBoth) {
 }
 
 TEST_F(Inspect, AtLevelTwelveOnlyAircraftOfTheDiagramObjects) {
-    const View view = ViewAt(32.9, -97.04, 12);
+    const View view = ViewOver(32.9, -97.04, 12);
     EXPECT_EQ(
         InspectPointer(view, -97.04, 32.9).text,
         "Player: AAL1  Heading: 174  Altitude: 2500 ft  Distance: 0 nm  Type Plane: Jet Plane");
@@ -115,7 +106,7 @@ TEST_F(Inspect, AirspacesSelectTheLastHitAndShowTheirAltitudesInOrder) {
     classD.classLabel = "Airspace Class D";
     model::g_airspaces = {first, second, classD, {}};
     model::g_airspaceCount = 3;
-    const View view = ViewAt(32.9, -97.04, 10);
+    const View view = ViewOver(32.9, -97.04, 10);
     const Inspection found = InspectPointer(view, -97.0, 33.0);
     EXPECT_EQ(found.text,
               "AIRSPACE FULLNAME: REGIONAL APPROACH  AIRSPACE TYPE: Airspace Class B  AIRSPACE "
@@ -125,12 +116,12 @@ TEST_F(Inspect, AirspacesSelectTheLastHitAndShowTheirAltitudesInOrder) {
 
     model::g_airspaces[1].lowerAltitude = model::g_airspaces[1].upperAltitude = 0;
     EXPECT_EQ(InspectPointer(view, -97.0, 33.0).text.find("FROM"), std::string::npos);
-    EXPECT_TRUE(InspectPointer(ViewAt(32.9, -97.04, 13), -97.0, 33.0).text.empty());
+    EXPECT_TRUE(InspectPointer(ViewOver(32.9, -97.04, 13), -97.0, 33.0).text.empty());
 }
 
 TEST_F(Inspect, TheMeasuringLabelSitsHalfWayInWholeMiles) {
     // North of the equator due east reads 90 (the course is rounded up).
-    const View view = ViewAt(10, 20, 9);
+    const View view = ViewOver(10, 20, 9);
     for (const auto& [miles, labelMiles] : {std::pair{7, 4}, std::pair{5, 2}}) {
         const model::Position end = model::Destination_NM(10, 20, 90, miles);
         const Measurement m = Measure(view, 10, 20, end.latitude, end.longitude);

@@ -11,6 +11,7 @@
 #include "radar/diagram_painter.h"
 #include "radar/scope.h"
 #include "radar/target_painter.h"
+#include "tests/radar/aid_support.h"
 
 namespace radar {
 namespace {
@@ -19,21 +20,11 @@ using platform::DrawnItem;
 using platform::PenStyle;
 using platform::RecordingCanvas;
 using platform::Rgb;
+using testing_aids::OfKind;
+using testing_aids::ViewOver;
 
 constexpr Rgb kCyan{0, 255, 255};
 constexpr Rgb kYellow{255, 255, 0};
-
-View ViewAt(double lat, double lon, int level) {
-    View view;
-    view.m_scopeWidthPx = 1000;
-    view.m_scopeHeightPx = 500;
-    ResetView(view);
-    CenterView(view, lon, lat);
-    while (view.m_zoomLevel < level) {
-        Zoom_In_Step(view);
-    }
-    return view;
-}
 
 model::AirspaceRecord Airspace(const std::string& label, double lat, double lon,
                                std::vector<model::AirspaceVertex> vertices) {
@@ -45,13 +36,6 @@ model::AirspaceRecord Airspace(const std::string& label, double lat, double lon,
     a.vertices = std::move(vertices);
     a.vertices.emplace_back();
     return a;
-}
-
-std::vector<DrawnItem> OfKind(const RecordingCanvas& canvas, DrawnItem::Kind kind) {
-    std::vector<DrawnItem> items;
-    std::copy_if(canvas.Items().begin(), canvas.Items().end(), std::back_inserter(items),
-                 [kind](const DrawnItem& item) { return item.kind == kind; });
-    return items;
 }
 
 class Scope : public ::testing::Test {
@@ -78,7 +62,7 @@ protected:
 TEST_F(Scope, TheTerminalCircleHasCornersTwentyEightMilesOut) {
     SetAirspaces({Airspace("TRACON (Departure/Approach)", 47.5, -122.3,
                            {{1, 47.5, -122.3, 0}, {2, 0, 0, 20}})});
-    const View view = ViewAt(47.5, -122.3, 6);
+    const View view = ViewOver(47.5, -122.3, 6);
     Draw_Airspaces(m_canvas, view, model::g_airspaces, model::g_airspaceCount, {});
     const auto ellipses = OfKind(m_canvas, DrawnItem::Kind::Ellipse);
     ASSERT_EQ(ellipses.size(), 2u);  // the reference dot, then the circle
@@ -100,7 +84,7 @@ TEST_F(Scope, LineStylesByClassAndClassDOnlyWhenSelected) {
                   Airspace("Airspace Class B", 47.2, -122.8, square),
                   Airspace("Airspace Class C", 47.3, -122.7, square),
                   Airspace("Airspace Class D", 47.4, -122.6, square)});
-    const View view = ViewAt(47.5, -122.3, 7);
+    const View view = ViewOver(47.5, -122.3, 7);
     Draw_Airspaces(m_canvas, view, model::g_airspaces, model::g_airspaceCount, {});
     const auto lines = OfKind(m_canvas, DrawnItem::Kind::Line);
     ASSERT_EQ(lines.size(), 6u);  // class D is not drawn
@@ -135,7 +119,7 @@ TEST_F(Scope, ArcsRunBetweenTheirRadialsAndALineAfterACircleStartsAtThePen) {
                             {3, 47.4, -122.3, 0},
                             {2, 0, 0, 0},
                             {5, 47.45, -122.5, 0}})});
-    const View view = ViewAt(47.5, -122.3, 8);
+    const View view = ViewOver(47.5, -122.3, 8);
     Draw_Airspaces(m_canvas, view, model::g_airspaces, model::g_airspaceCount, {});
     const auto arcs = OfKind(m_canvas, DrawnItem::Kind::Arc);
     ASSERT_EQ(arcs.size(), 2u);
@@ -160,7 +144,7 @@ TEST_F(Scope, TargetsDrawADotAHeadingLineAndTheirDataBlock) {
     model::g_traffic[1] = {"ABC1", 3500, 0, -122.3, 47.5, "", ""};
     model::g_traffic[2] = {"", 120, 270.5, -122.31, 47.49, "", ""};
     model::g_trafficCount = 2;
-    const View view = ViewAt(47.5, -122.3, 14);
+    const View view = ViewOver(47.5, -122.3, 14);
     Draw_Targets(m_canvas, view);
     const auto texts = OfKind(m_canvas, DrawnItem::Kind::Text);
     ASSERT_EQ(texts.size(), 2u);
@@ -192,7 +176,7 @@ TEST_F(Scope, LevelTwelveShowsAirspacesAndThirteenTheDiagramTheNameAlways) {
                                    0,    160,  340,   8000,   150};
     model::g_airport.runwayCount = 1;
 
-    Redraw_Scope(m_canvas, ViewAt(47.5, -122.3, 12), {});
+    Redraw_Scope(m_canvas, ViewOver(47.5, -122.3, 12), {});
     auto ellipses = OfKind(m_canvas, DrawnItem::Kind::Ellipse);
     ASSERT_EQ(ellipses.size(), 2u);
     EXPECT_EQ(ellipses[0].pen, kCyan);  // airspace dot, no parking
@@ -200,7 +184,7 @@ TEST_F(Scope, LevelTwelveShowsAirspacesAndThirteenTheDiagramTheNameAlways) {
     EXPECT_EQ(OfKind(m_canvas, DrawnItem::Kind::Text).back().text, "Home");
 
     m_canvas.Forget();
-    Redraw_Scope(m_canvas, ViewAt(47.5, -122.3, 13), {});
+    Redraw_Scope(m_canvas, ViewOver(47.5, -122.3, 13), {});
     ellipses = OfKind(m_canvas, DrawnItem::Kind::Ellipse);
     ASSERT_EQ(ellipses.size(), 1u);
     EXPECT_EQ(ellipses[0].pen, (Rgb{128, 64, 64}));  // the parking
@@ -210,11 +194,11 @@ TEST_F(Scope, LevelTwelveShowsAirspacesAndThirteenTheDiagramTheNameAlways) {
 
     m_canvas.Forget();
     model::g_showAirportName = model::g_showParkings = model::g_showAirspaces = false;
-    Redraw_Scope(m_canvas, ViewAt(47.5, -122.3, 13), {});
+    Redraw_Scope(m_canvas, ViewOver(47.5, -122.3, 13), {});
     EXPECT_TRUE(OfKind(m_canvas, DrawnItem::Kind::Ellipse).empty());
     EXPECT_EQ(OfKind(m_canvas, DrawnItem::Kind::Text).size(), 2u);  // runways need no flag
     m_canvas.Forget();
-    Redraw_Scope(m_canvas, ViewAt(47.5, -122.3, 5), {});
+    Redraw_Scope(m_canvas, ViewOver(47.5, -122.3, 5), {});
     EXPECT_TRUE(m_canvas.Items().empty());
 }
 

@@ -4,20 +4,12 @@
 
 #include <cmath>
 
+#include "tests/radar/aid_support.h"
+
 namespace radar {
 namespace {
 
-View ScopeAt(double lat, double lon) {
-    View view;
-    view.m_scopeWidthPx = 573;
-    view.m_scopeHeightPx = 249;
-    ResetView(view);
-    CenterView(view, lon, lat);
-    for (int i = 0; i < 8; ++i) {
-        Zoom_In_Step(view);
-    }
-    return view;
-}
+using testing_aids::ViewOver;
 
 double Span(const View& view) {
     return view.m_viewRight - view.m_viewLeft;
@@ -27,7 +19,7 @@ double Height(const View& view) {
 }
 
 TEST(View, TheStartLevelShowsOneAndAHalfDegreesCentredOnTheAirport) {
-    const View view = ScopeAt(47.449, -122.309);
+    const View view = ViewOver(47.449, -122.309, 9, 573, 249);
     EXPECT_EQ(view.m_zoomLevel, 9);
     EXPECT_NEAR(Span(view), 359.9998 / 256, 1e-12);
     EXPECT_NEAR(Height(view), 179.9998 / 256, 1e-12);
@@ -37,7 +29,7 @@ TEST(View, TheStartLevelShowsOneAndAHalfDegreesCentredOnTheAirport) {
 }
 
 TEST(View, SpansHalvePerLevelAndTheEndsChangeNothing) {
-    View view = ScopeAt(10, 20);
+    View view = ViewOver(10, 20, 9, 573, 249);
     for (int level = 9; level < 20; ++level) {
         const double before = Span(view);
         ASSERT_TRUE(Zoom_In_Step(view));
@@ -59,7 +51,7 @@ TEST(View, SpansHalvePerLevelAndTheEndsChangeNothing) {
 }
 
 TEST(View, EdgesProjectToTheScopeEdgesWithoutClipping) {
-    const View view = ScopeAt(10, 20);
+    const View view = ViewOver(10, 20, 9, 573, 249);
     EXPECT_EQ(Geo_To_Pixel(view, view.m_viewTop, view.m_viewLeft), (Pixel{0, 0}));
     EXPECT_EQ(Geo_To_Pixel(view, view.m_viewBottom, view.m_viewRight), (Pixel{573, 249}));
     EXPECT_LT(Geo_To_Pixel(view, 10, 10).x, 0);
@@ -67,14 +59,14 @@ TEST(View, EdgesProjectToTheScopeEdgesWithoutClipping) {
 }
 
 TEST(View, AViewOverTheDateLineDoesNotWrap) {
-    const View view = ScopeAt(0, 179.9);
+    const View view = ViewOver(0, 179.9, 9, 573, 249);
     EXPECT_GT(view.m_viewRight, 180);
     EXPECT_GT(Geo_To_Pixel(view, 0, 180.2).x, 286);      // past 180, still on the scope
     EXPECT_LT(Geo_To_Pixel(view, 0, -179.8).x, -40000);  // the other side lies far away
 }
 
 TEST(View, CentringKeepsTheLevelAndThePointerReadsGeographicCoordinates) {
-    View view = ScopeAt(47.449, -122.309);
+    View view = ViewOver(47.449, -122.309, 9, 573, 249);
     const GeoPoint clicked = Pixel_To_Geo(view, 500, 20);
     CenterView(view, clicked.longitude, clicked.latitude);
     EXPECT_EQ(view.m_zoomLevel, 9);
