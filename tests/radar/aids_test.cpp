@@ -187,7 +187,7 @@ TEST_F(Aids, RangeAndBearingFiguresAreTheGeodesys) {
     EXPECT_EQ(figures->bearingMagnetic,
               model::Bearing_Magnetic(a.latitude, a.longitude, b.latitude, b.longitude));
     ASSERT_TRUE(figures->cpaNm.has_value());
-    EXPECT_NEAR(*figures->cpaNm, 1, 0.05);
+    EXPECT_NEAR(*figures->cpaNm, 1, 0.005);
     const double apart = 20 - 400 * 30 / 3600.0;
     EXPECT_NEAR(*figures->cpaSeconds, apart / 400 * 3600, 2);
     char distance[16];

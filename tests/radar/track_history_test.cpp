@@ -93,6 +93,9 @@ TEST(TrafficHistory, SpeedsAreUnknownWhenNotHeardOrTooShort) {
     const Flight flight{"QUIET", kLat, kLon, 4000, 0, 150, 0};
     flight.Report(history, 0, 1);
     EXPECT_FALSE(history.GroundSpeedKt("QUIET", 1).has_value());  // two reports a second apart
+    const Flight pair{"PAIR", kLat, kLon, 4000, 0, 150, 0};
+    pair.Report(history, 0, 4, 4.0, [](double t) { return t; });
+    EXPECT_FALSE(history.GroundSpeedKt("PAIR", 4).has_value());  // two reports, 4 s apart
     flight.Report(history, 2, 10);
     EXPECT_TRUE(history.GroundSpeedKt("QUIET", 15).has_value());
     EXPECT_FALSE(history.GroundSpeedKt("QUIET", 15.5).has_value());  // silent over 5 s

@@ -41,6 +41,7 @@ TEST(TrafficList, SpeedsDistanceBearingAndSilence) {
     const auto list = BuildTrafficList(rows, 2, history, airport, 40);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].callsign, "N120");
+    EXPECT_EQ(list[0].category, "Jet Plane");
     EXPECT_EQ(list[0].groundSpeedKt, 120);
     EXPECT_NEAR(*list[0].verticalSpeedFpm, 500, 5);  // altitudes whole feet
     EXPECT_NEAR(*list[0].distanceNm, 10 + 120.0 * 40 / 3600, 0.05);
@@ -93,15 +94,20 @@ INSTANTIATE_TEST_SUITE_P(Courses, TrafficListBearings,
                                          BearingRow{"OnTheReferencePoint", 0, 0, std::nullopt}),
                          [](const auto& row) { return std::string(row.param.name); });
 
+// A row at 0/0 has not been placed yet; one on the equator or the prime meridian has.
 TEST(TrafficList, ARowWithoutAPositionHasNoDistanceOrBearing) {
     TrafficRows rows{};
     rows[1] = {"NEW", 0, 0, 0, 0, "", ""};
+    rows[2] = {"EQUATOR", 0, 0, 10, 0, "", ""};
+    rows[3] = {"MERIDIAN", 0, 0, 0, 10, "", ""};
     model::AirportRecord airport;
     airport.latitude = kLat;
-    const auto list = BuildTrafficList(rows, 1, TrafficHistory{}, airport, 0);
-    ASSERT_EQ(list.size(), 1u);
+    const auto list = BuildTrafficList(rows, 3, TrafficHistory{}, airport, 0);
+    ASSERT_EQ(list.size(), 3u);
     EXPECT_FALSE(list[0].distanceNm.has_value());
     EXPECT_FALSE(list[0].bearing.has_value());
+    EXPECT_TRUE(list[1].distanceNm.has_value() && list[1].bearing.has_value());
+    EXPECT_TRUE(list[2].distanceNm.has_value() && list[2].bearing.has_value());
 }
 
 }  // namespace
