@@ -31,6 +31,9 @@ TEST(CoordinationWire, MessagesReadBackAndOthersArePassedOver) {
     Message offer = Make(Kind::Offer, 1796634000123, "DAL123", "TVO_TWR");
     offer.strip = {"4000", "160", "16L", "4521", "vectors ILS"};
     const Bytes bytes = Encode(offer);
+    // Type and size first, as every message of the session: the size counts what follows.
+    EXPECT_EQ(bytes[4] | bytes[5] << 8 | bytes[6] << 16 | bytes[7] << 24,
+              static_cast<int>(bytes.size() - 8));
     const DecodeResult read = Decode(bytes);
     ASSERT_EQ(read.what, Decoded::Message);
     EXPECT_EQ(read.message, offer);

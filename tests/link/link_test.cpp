@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <map>
+#include <optional>
 
 #include "directplay/errors.h"
 #include "link/link.h"
@@ -29,23 +30,23 @@ void AppendShort(Bytes& b, std::int16_t v) {
     b.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8));
 }
 
+// The messages as the simulator sends them, with the catalogue's numbers written out.
 Bytes Position(std::int32_t attitude, std::int32_t lat, std::int32_t lon, std::int32_t alt) {
-    Bytes b = Words({mplink::MP_POSITION, 34, 0, 0, 0, attitude, lat, lon, alt});
+    Bytes b = Words({4120, 34, 0, 0, 0, attitude, lat, lon, alt});
     for (int i = 0; i < 3; ++i)
         AppendShort(b, 0);
     return b;
 }
 
 Bytes PositionLong(std::int32_t attitude, std::int32_t lat, std::int32_t lon, std::int32_t alt) {
-    Bytes b = Words({mplink::MP_POSITION_LONG, 50, 1, 2, 3, 4, 5, 6, 7, attitude, lat, lon, alt});
+    Bytes b = Words({4121, 50, 1, 2, 3, 4, 5, 6, 7, attitude, lat, lon, alt});
     for (int i = 0; i < 3; ++i)
         AppendShort(b, 0);
     return b;
 }
 
 Bytes Info(std::int16_t category, const std::string& model, bool terminator = true) {
-    Bytes b = Words({mplink::MP_AIRCRAFT_INFO,
-                     static_cast<std::int32_t>(2 + model.size() + (terminator ? 1 : 0))});
+    Bytes b = Words({4110, static_cast<std::int32_t>(2 + model.size() + (terminator ? 1 : 0))});
     AppendShort(b, category);
     b.insert(b.end(), model.begin(), model.end());
     if (terminator)
@@ -66,6 +67,10 @@ public:
             throw dp::DirectPlayError(dp::hresult::kNoMessages, "empty");
         auto [sender, bytes] = queue.front();
         queue.pop_front();
+        if (arriving) {  // comes in while the tick takes the queue
+            queue.push_back(*arriving);
+            arriving.reset();
+        }
         from = sender;
         to = 0;
         return bytes;
@@ -84,6 +89,7 @@ public:
     void Push(std::int32_t from, Bytes bytes) { queue.emplace_back(from, std::move(bytes)); }
 
     std::deque<std::pair<std::int32_t, Bytes>> queue;
+    std::optional<std::pair<std::int32_t, Bytes>> arriving;
     std::map<std::int32_t, std::string> names{
         {7, "ATC Controller"}, {11, "N123AB"}, {12, "UAL387"}};
     struct Sent {
@@ -104,7 +110,7 @@ protected:
         model::g_sessionJoined = true;
     }
     mplink::TickResult Tick() { return mplink::ProcessMessages(port, watchdog); }
-    void Announce(std::int32_t id) { port.Push(id, Words({mplink::MP_PLAYER_HERE, 4, id})); }
+    void Announce(std::int32_t id) { port.Push(id, Words({4099, 4, id})); }
 
     ScriptedPort port;
     std::int16_t watchdog = mplink::kWatchdogSeconds;
@@ -252,6 +258,17 @@ TEST_F(LinkTest, WatchdogRunsDownAndIsResetByAliveAndAnnouncements) {
     EXPECT_EQ(Tick().end, mplink::TickEnd::SessionLost);
     EXPECT_EQ(watchdog, 0);
     EXPECT_EQ(Tick().end, mplink::TickEnd::Normal);  // at 0 it no longer counts
+}
+
+// A tick takes the messages that were there when it began.
+TEST_F(LinkTest, WhatArrivesDuringATickWaitsForTheNext) {
+    Announce(11);
+    port.arriving = {{11, Info(1, "B737")}};
+    Tick();
+    EXPECT_EQ(port.queue.size(), 1u);
+    EXPECT_TRUE(model::g_traffic[1].model.empty());
+    Tick();
+    EXPECT_EQ(model::g_traffic[1].model, "B737");
 }
 
 TEST_F(LinkTest, DirectPlayErrorsEndTheTickSilently) {
