@@ -31,6 +31,8 @@ TEST(AirfieldIndex, TheNearestFieldWithinSixtyMilesGivesItsElevation) {
                         {"AcrossTheDateLine", 48.0, -179.95, 100},
                         {"FarNorthTwoDegreesEast", 60.0, 11.9, 500},
                         {"BeyondSixtyMiles", 49.5, -122.309, std::nullopt},
+                        {"FiftyNineAndAHalfMilesSouth", 47.449 - 59.5 / 60, -122.309, 433},
+                        {"SixtyAndAHalfMilesSouth", 47.449 - 60.5 / 60, -122.309, std::nullopt},
                         {"Nowhere", 0, 0, std::nullopt}};
     for (const Row& row : rows)
         EXPECT_EQ(fields.NearestElevation(row.lat, row.lon), row.elevation) << row.name;

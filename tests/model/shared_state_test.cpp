@@ -61,6 +61,12 @@ TEST(SharedState, ResetReturnsEveryVariableToItsProgramStartValue) {
     EXPECT_EQ(g_traffic[1], TrafficEntry{});
     EXPECT_EQ(g_trafficCount, 0);
     EXPECT_EQ(g_localPlayerId, 0);
+    EXPECT_FALSE(HasLocalPlayer());
+    for (const std::int32_t id : {1, -1, 42}) {  // any ID a host hands out but 0
+        g_localPlayerId = id;
+        EXPECT_TRUE(HasLocalPlayer()) << id;
+    }
+    g_localPlayerId = 0;
     EXPECT_FALSE(g_sessionJoined || g_connected);
     EXPECT_FALSE(g_showAirspaces || g_showAirportName || g_showILS || g_showTaxiways ||
                  g_showTaxiwayIds || g_showParkings || g_pointerDown);
