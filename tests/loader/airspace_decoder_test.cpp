@@ -96,7 +96,7 @@ TEST(AirspaceDecoder, CircleAndPolygonVerticesWithTheirAltitudes) {
     circle.upperAltitude = 8000;
     AirspaceSpec polygon = Box(47, -123, 48, -122);
     polygon.vertices = {
-        {0, 47.1, -122.9, 0}, {0, 47.9, -122.9, 0}, {0, 47.9, -122.1, 0}, {4, 47.2, -122.1, 0}};
+        {0, 47.1, -122.9, 0}, {3, 47.9, -122.9, 0}, {5, 47.9, -122.1, 0}, {4, 47.2, -122.1, 0}};
     polygon.lowerAltitude = 0;
     polygon.upperAltitude = 2500;
     const Scene scene = ScanSpecs({circle, polygon});
@@ -116,6 +116,9 @@ TEST(AirspaceDecoder, CircleAndPolygonVerticesWithTheirAltitudes) {
 
     const model::AirspaceRecord& p = scene.airspaces[1];
     ASSERT_EQ(p.vertexCount, 4);
+    EXPECT_EQ(p.vertices[0].kind, 0);  // the first point, with the altitudes
+    EXPECT_EQ(p.vertices[1].kind, 3);  // then points and arcs by their tags
+    EXPECT_EQ(p.vertices[2].kind, 5);
     EXPECT_EQ(p.vertices[3].kind, 4);
     EXPECT_EQ(p.upperAltitude, 2500);
 }
@@ -211,6 +214,8 @@ TEST(AirspaceClasses, ByFrequencyAndComNameThenByAltitude) {
         {"up to 4000", 0, 4000, "", "", "Airspace Class C"},
         {"4001", 0, 4001, "", "", "Airspace Class B"},
         {"lower above 4000", 4500, 3000, "", "", "Airspace Class B"},
+        {"from 2500 to 2500", 2500, 2500, "", "", "Airspace Class D"},
+        {"from 4000 to 4000", 4000, 4000, "", "", "Airspace Class C"},
         {"frequency and name", 0, 2000, "125.1 Mhz  ", "CENTER", "ARTCC/FIR"},
         {"frequency without name", 0, 2000, "125.1 Mhz  ", "", "Airspace Class D"},
     };
