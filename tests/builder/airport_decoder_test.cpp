@@ -221,6 +221,8 @@ TEST_F(AirportDecoder, GroundNetworkPointsParkingsAndNamedPaths) {
     EXPECT_EQ(a.taxiPaths[2].startPoint, 0u);
     EXPECT_EQ(a.taxiPaths[2].endPoint, 2u);
     EXPECT_EQ(a.taxiPaths[2].pathType, 1u);
+    EXPECT_EQ(a.taxiPaths[3].startPoint, 1u);
+    EXPECT_EQ(a.taxiPaths[4].endPoint, 0u);
 }
 
 // Hand-made blocks for what the writer never produces: one group with one airport entry

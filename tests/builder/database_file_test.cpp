@@ -115,6 +115,15 @@ TEST(DatabaseFile, RecordsSurviveTheRoundTrip) {
     const auto decoded = DecodeAirportDatabase(EncodeAirportDatabase(airports, 3), 3);
     EXPECT_TRUE(decoded.complete);
     EXPECT_EQ(decoded.items, airports);
+    // A database larger than the writer's pieces goes out in several; a sink that refuses one
+    // ends the writing with a failure.
+    std::vector<model::AirportRecord> many(601, FullAirport());
+    many.back() = {};
+    EXPECT_EQ(DecodeAirportDatabase(EncodeAirportDatabase(many, 600), 600).items, many);
+    int pieces = 0;
+    EXPECT_FALSE(EncodeAirportDatabase(
+        many, 600, [&](std::span<const std::uint8_t>) { return ++pieces < 2; }));
+    EXPECT_EQ(pieces, 2);
 
     const std::vector<std::string> files = {"c:\\fs2002\\scenery\\world\\scenery\\bnd.bgl", "", ""};
     const auto list = DecodeAirspaceFileList(EncodeAirspaceFileList(files, 2), 2);
