@@ -89,6 +89,11 @@ TEST(NameTableTest, AMachineTakesItsPlayersAlongAndTheHostMarkMoves) {
     EXPECT_TRUE(table.Find(kHost)->flags & dp::wire::player_flag::kNameServer);
     table.MarkHost(0x301);
     EXPECT_FALSE(table.Find(kHost)->flags & dp::wire::player_flag::kNameServer);
+    // A session left: nobody is in the table any more.
+    table.Clear();
+    EXPECT_EQ(table.Find(kHost), nullptr);
+    EXPECT_EQ(table.MachineOf(kHost), nullptr);
+    EXPECT_EQ(table.ApplicationPlayerCount(), 0u);
 }
 
 }  // namespace
