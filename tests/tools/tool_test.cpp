@@ -249,6 +249,14 @@ TEST_F(Tool, WrongUseIsRefusedWithAnExitCode) {
                   .exitCode,
               2);
     EXPECT_EQ(RunTool({"magvar", Path("sim"), "north", "0"}, Path("."), {1, 2}).exitCode, 2);
+    EXPECT_EQ(
+        RunTool({"generate", "--preset", "tiny", "--colour", "red"}, Path("."), {1, 2}).exitCode,
+        2);
+    const Result unwritable =
+        RunTool({"generate", "--preset", "tiny", "--out", "/proc/tarvolo-sim"}, Path("."), {1, 2});
+    EXPECT_EQ(unwritable.exitCode, 1);
+    EXPECT_TRUE(unwritable.err.contains("cannot create /proc/tarvolo-sim"))
+        << unwritable.err.toStdString();
     EXPECT_EQ(RunTool({"build", Path("no-such-sim")}, Path("work"), {1, 2}).exitCode, 1);
     EXPECT_EQ(RunTool({"dump", Path("work")}, Path("."), {1, 2}).exitCode, 1);
 }
