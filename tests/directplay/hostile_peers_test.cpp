@@ -27,6 +27,15 @@ wire::Bytes Frame(std::uint16_t senderPort, wire::Command command, const wire::B
     return wire::EncodeFrame({0, senderPort}, command, 14, body);
 }
 
+// A connection to `port` from another machine (127.0.0.2); null when it could not be made.
+std::unique_ptr<QTcpSocket> FromAnotherMachine(std::uint16_t port) {
+    auto socket = std::make_unique<QTcpSocket>();
+    if (!socket->bind(QHostAddress("127.0.0.2"), 0))
+        return nullptr;
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    return socket->waitForConnected(2000) ? std::move(socket) : nullptr;
+}
+
 // A stranger on another machine (127.0.0.2: machines are told apart by address) sends what only
 // the host, or a player's own machine, may send. Nothing changes, and after the usual count of
 // refusals the stranger loses its connection. It even names the host's listening port. The
@@ -79,15 +88,13 @@ TEST(HostilePeers, OnlyTheHostChangesWhoIsInTheSession) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::uint64_t refused = engine.RefusedMessages();
-        QTcpSocket attacker;
-        ASSERT_TRUE(attacker.bind(QHostAddress("127.0.0.2"), 0));
-        attacker.connectToHost(QHostAddress::LocalHost, engine.TcpPort());
-        ASSERT_TRUE(attacker.waitForConnected(2000));
+        const auto attacker = FromAnotherMachine(engine.TcpPort());
+        ASSERT_TRUE(attacker);
         for (int i = 0; i < 12; ++i)
-            attacker.write(reinterpret_cast<const char*>(row.bytes.data()),
-                           static_cast<qsizetype>(row.bytes.size()));
+            attacker->write(reinterpret_cast<const char*>(row.bytes.data()),
+                            static_cast<qsizetype>(row.bytes.size()));
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return attacker.state() == QAbstractSocket::UnconnectedState; }, 5000));
+            [&] { return attacker->state() == QAbstractSocket::UnconnectedState; }, 5000));
         EXPECT_GT(engine.RefusedMessages(), refused);
         if (row.system) {
             const std::uint64_t before = engine.RefusedMessages();
@@ -316,13 +323,11 @@ TEST(HostilePeers, TheHostHandsOutIdsOnlyToThoseWhoAskedForThem) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const std::uint64_t refused = engine.RefusedMessages();
-        QTcpSocket stranger;
-        ASSERT_TRUE(stranger.bind(QHostAddress("127.0.0.2"), 0));
-        stranger.connectToHost(QHostAddress::LocalHost, engine.TcpPort());
-        ASSERT_TRUE(stranger.waitForConnected(2000));
-        const wire::Bytes bytes = Frame(stranger.localPort(), row.command, row.body);
-        stranger.write(reinterpret_cast<const char*>(bytes.data()),
-                       static_cast<qint64>(bytes.size()));
+        const auto stranger = FromAnotherMachine(engine.TcpPort());
+        ASSERT_TRUE(stranger);
+        const wire::Bytes bytes = Frame(stranger->localPort(), row.command, row.body);
+        stranger->write(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<qint64>(bytes.size()));
         EXPECT_TRUE(QTest::qWaitFor([&] { return engine.RefusedMessages() > refused; }));
         EXPECT_EQ(engine.Desc().currentPlayers, players);
         EXPECT_EQ(engine.MachineCount(), 1u);
