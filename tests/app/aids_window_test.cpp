@@ -12,6 +12,7 @@
 #include "model/shared_state.h"
 #include "platform/ui/painter_canvas.h"
 #include "radar/scope.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/window_cleanup.h"
 
 namespace {
@@ -178,8 +179,7 @@ void AidsWindowTest::theMiddleButtonAndTheKeysMoveTheView() {
 
 void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     QTemporaryDir work;
-    const QString savedCwd = QDir::currentPath();
-    QDir::setCurrent(work.path());
+    const testing_support::InFolder in(work.path().toStdString());
     auto* options = new app::Form10;
     options->setAttribute(Qt::WA_DeleteOnClose);
     options->show();
@@ -247,7 +247,6 @@ void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     app::Coordination() = {};
     QVERIFY(QDir(work.path()).entryList(QDir::Files).isEmpty());  // atc_settings.tcs untouched
     QFile::remove(file);
-    QDir::setCurrent(savedCwd);
 }
 
 void AidsWindowTest::rangeAndBearingLinesAndDraggedBlocks() {

@@ -23,6 +23,7 @@
 #include "radar/diagram_painter.h"
 #include "radar/scope.h"
 #include "radar/view.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/simhost_process.h"
 #include "tests/support/window_cleanup.h"
@@ -131,9 +132,8 @@ void EndToEndTest::fromTheSplashToExit() {
     const WalkWorld world = TheWorld();
     const int rows = world.aircraft + 1;  // the host's own player too
     QTemporaryDir root;
-    const QString savedCwd = QDir::currentPath();
     QVERIFY(QDir(root.path()).mkpath("work"));
-    QVERIFY(QDir::setCurrent(root.filePath("work")));
+    const testing_support::InFolder in(root.filePath("work").toStdString());
     const QString simFolder = root.filePath("FS2002");
     QVERIFY(!tools::WriteSimulatorFolder(*tools::PresetWorld(world.preset, 1),
                                          simFolder.toStdString()));
@@ -260,7 +260,6 @@ void EndToEndTest::fromTheSplashToExit() {
     testing_support::CloseEveryWindow();
     platform::ClearWindowRegistry();
     model::ResetSharedState();
-    QDir::setCurrent(savedCwd);
 }
 
 QTEST_MAIN(EndToEndTest)

@@ -13,6 +13,7 @@
 #include "link/recording.h"
 #include "model/shared_state.h"
 #include "platform/ui/windows.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/simhost_process.h"
 #include "tests/support/window_cleanup.h"
@@ -157,8 +158,7 @@ void Form1LinkTest::conflictsAreListedOncePerEncounterThroughTheRollCall() {
 
 void Form1LinkTest::theTrafficListFollowsTheTableAndRecordsTheSession() {
     QTemporaryDir work;
-    const QString savedCwd = QDir::currentPath();
-    QDir::setCurrent(work.path());
+    const testing_support::InFolder in(work.path().toStdString());
     platform::RegisterWindow(QStringLiteral("Form11"), [] { return new app::Form11; });
     SimHostProcess host({"--aircraft", "3", "--rate", "5"});
     QVERIFY(testing_support::JoinSession(host));
@@ -235,7 +235,6 @@ void Form1LinkTest::theTrafficListFollowsTheTableAndRecordsTheSession() {
     list->close();
     QVERIFY(form->Highlighted().empty());
     QVERIFY(form->isVisible() && form->Timer1->isActive());
-    QDir::setCurrent(savedCwd);
 }
 
 void Form1LinkTest::aRecordingThatCannotBeWrittenStopsAndSaysWhy() {

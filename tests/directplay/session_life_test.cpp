@@ -13,7 +13,6 @@
 #include <QUdpSocket>
 
 #include "directplay/directplay.h"
-#include "directplay/reliable.h"
 #include "link/link.h"
 #include "model/shared_state.h"
 #include "tests/directplay/session_support.h"

@@ -223,20 +223,18 @@ TEST_F(Tool, RenderPaintsTheScopeAsThePictureOfALevel) {
     ASSERT_EQ(render("off.png", {"--aids", ","}), 0);
     EXPECT_EQ(QImage(Path("plain.png")), QImage(Path("off.png")));
     ASSERT_EQ(render("on.png", {"--aids", "conflicts,trails,rings,filter=0:5000"}), 0);
-    const QImage on(Path("on.png"));
-    bool red = false;
-    for (int y = 0; y < on.height() && !red; ++y)
-        for (int x = 0; x < on.width() && !red; ++x)
-            red = on.pixelColor(x, y) == QColor(255, 40, 40);
-    EXPECT_TRUE(red);
+    const auto painted = [&](const char* file, QColor colour) {
+        const QImage image(Path(file));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) == colour)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(painted("on.png", QColor(255, 40, 40)));
     // A range and bearing line in its own colour, centrelines in the runways' dim green.
     ASSERT_EQ(render("lines.png", {"--aids", "rbl=A1:B2,centrelines,history=3:1,vector=2"}), 0);
-    const QImage lines(Path("lines.png"));
-    bool line = false;
-    for (int y = 0; y < lines.height() && !line; ++y)
-        for (int x = 0; x < lines.width() && !line; ++x)
-            line = lines.pixelColor(x, y) == QColor(0, 200, 255);
-    EXPECT_TRUE(line);
+    EXPECT_TRUE(painted("lines.png", QColor(0, 200, 255)));
     for (const char* bad : {"rings,radar", "filter=low:high", "history=0:5", "history=5",
                             "vector=3", "rbl=A1", "rbl=:B2"})
         EXPECT_EQ(render("bad.png", {"--aids", bad}), 2) << bad;

@@ -30,6 +30,21 @@ QJsonObject Json(const QByteArray& line) {
     return QJsonDocument::fromJson(line).object();
 }
 
+struct Replayed {
+    QByteArray out;
+    QByteArray err;
+};
+
+// `replay FILE --speed SPEED` run to its end, which must be with `exitCode`.
+Replayed Replay(const QString& file, const char* speed, int exitCode) {
+    Program replay;
+    replay.Allow({exitCode});
+    replay.Start(TARVOLO_TOOL_PATH, {"replay", file, "--speed", speed});
+    EXPECT_TRUE(replay.WaitForFinished(40000));
+    EXPECT_EQ(replay.ExitCode(), exitCode) << replay.Err().toStdString();
+    return {replay.Out(), replay.Err()};
+}
+
 // The same fleet through plain TCP, the reliable protocol, and the reliable protocol over a
 // network that loses a fifth of the host's datagrams and duplicates and reorders others: watch
 // joins like the Connection window, prints the table once a second with the chat, leaves at
@@ -91,13 +106,7 @@ TEST(Watch, ARecordedSessionReplaysAsItWasWatchedAndCanBeHostedAgain) {
         live = watch.Out();
     }
     ASSERT_GE(live.count('\n'), 2);
-    auto replay = [](const QString& file) {
-        Program process;
-        process.Start(TARVOLO_TOOL_PATH, {"replay", file, "--speed", "0"});
-        EXPECT_TRUE(process.WaitForFinished(20000));
-        EXPECT_EQ(process.ExitCode(), 0);
-        return process.Out();
-    };
+    const auto replay = [](const QString& file) { return Replay(file, "0", 0).out; };
     EXPECT_EQ(replay(recording), live);
 
     // Cut in the middle of its last tick's first message.
@@ -173,13 +182,10 @@ TEST(Watch, AReplayIsTheSessionThroughRollCallsDeparturesAndTheRemoval) {
     ASSERT_NE(lastFilled, counts.rend());
     EXPECT_EQ(*lastFilled, 3);
     for (const char* speed : {"0", "8"}) {
-        Program replay;
-        replay.Allow({3});
-        replay.Start(TARVOLO_TOOL_PATH, {"replay", recording, "--speed", speed});
-        ASSERT_TRUE(replay.WaitForFinished(40000));
-        EXPECT_EQ(replay.ExitCode(), 3) << speed;
-        EXPECT_EQ(replay.Out(), live) << speed;
-        EXPECT_TRUE(replay.Err().contains("removed you from the multiplayer session"));
+        SCOPED_TRACE(speed);
+        const Replayed replayed = Replay(recording, speed, 3);
+        EXPECT_EQ(replayed.out, live);
+        EXPECT_TRUE(replayed.err.contains("removed you from the multiplayer session"));
     }
 }
 
