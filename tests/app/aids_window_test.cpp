@@ -47,9 +47,6 @@ private slots:
     void theMiddleButtonAndTheKeysMoveTheView();
     void theAidsLiveInTheirOwnSettingsFile();
     void rangeAndBearingLinesAndDraggedBlocks();
-
-private:
-    app::Form1* Open();
 };
 
 void AidsWindowTest::init() {
@@ -86,11 +83,8 @@ void AidsWindowTest::cleanup() {
     model::ResetSharedState();
 }
 
-app::Form1* AidsWindowTest::Open() {
-    auto* form = new app::Form1;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
-    return form;
+app::Form1* Open() {
+    return testing_support::OpenNew<app::Form1>();
 }
 
 void AidsWindowTest::withTheAidsOffTheScopeIsThePartsPicture() {
@@ -180,9 +174,7 @@ void AidsWindowTest::theMiddleButtonAndTheKeysMoveTheView() {
 void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     QTemporaryDir work;
     const testing_support::InFolder in(work.path().toStdString());
-    auto* options = new app::Form10;
-    options->setAttribute(Qt::WA_DeleteOnClose);
-    options->show();
+    auto* options = testing_support::OpenNew<app::Form10>();
     auto* frame = options->findChild<QGroupBox*>("Frame2");
     QVERIFY(frame);
     QCOMPARE(frame->title(), QString("Controller Aids"));

@@ -39,7 +39,6 @@ private slots:
     void withCoordinationOffNothingNewIsSentOrShown();
 
 private:
-    app::Form1* Open();
     // The Traffic List's cell of `callsign` in the column headed `column`.
     static QTableWidgetItem* Cell(app::Form11* list, const QString& callsign,
                                   const QString& column);
@@ -76,11 +75,8 @@ void CoordinationWindowTest::cleanup() {
     model::ResetSharedState();
 }
 
-app::Form1* CoordinationWindowTest::Open() {
-    auto* form = new app::Form1;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
-    return form;
+app::Form1* Open() {
+    return testing_support::OpenNew<app::Form1>();
 }
 
 QTableWidgetItem* CoordinationWindowTest::Cell(app::Form11* list, const QString& callsign,

@@ -32,8 +32,6 @@ private slots:
     void aRecordingThatCannotBeWrittenStopsAndSaysWhy();
 
 private:
-    app::Form1* Open();
-
     testing_support::ScriptedDialogs* m_dialogs = nullptr;
 };
 
@@ -55,11 +53,8 @@ void Form1LinkTest::cleanup() {
     model::ResetSharedState();
 }
 
-app::Form1* Form1LinkTest::Open() {
-    auto* form = new app::Form1;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
-    return form;
+app::Form1* Open() {
+    return testing_support::OpenNew<app::Form1>();
 }
 
 void Form1LinkTest::trafficAndChat() {
@@ -245,9 +240,7 @@ void Form1LinkTest::aRecordingThatCannotBeWrittenStopsAndSaysWhy() {
         QDir::setCurrent(gone.path());
     }
     platform::RegisterWindow(QStringLiteral("Form11"), [] { return new app::Form11; });
-    auto* form = new app::Form1;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
+    auto* form = Open();
     form->ToolbarButton(6)->trigger();
     auto* list = qobject_cast<app::Form11*>(platform::ExistingWindow("Form11"));
     QVERIFY(list);

@@ -29,9 +29,6 @@ private slots:
     void zoomStopsAtTwentyAndCenterComesBack();
     void thePointerReadsCoordinatesAndObjects();
     void measuringStopsTheRepaintUntilRelease();
-
-private:
-    app::Form1* Open();
 };
 
 void Form1Test::init() {
@@ -53,11 +50,8 @@ void Form1Test::cleanup() {
     model::ResetSharedState();
 }
 
-app::Form1* Form1Test::Open() {
-    auto* form = new app::Form1;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
-    return form;
+app::Form1* Open() {
+    return testing_support::OpenNew<app::Form1>();
 }
 
 void Form1Test::loadsCentredOnTheAirportAtLevelNine() {

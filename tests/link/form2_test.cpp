@@ -29,7 +29,6 @@ private slots:
     void exitEndsTheProgram();
 
 private:
-    mplink::Form2* Open();
     void Locate(mplink::Form2* form, const QString& address);
 
     testing_support::ScriptedDialogs* m_dialogs = nullptr;
@@ -56,11 +55,8 @@ void Form2Test::cleanup() {
     model::ResetSharedState();
 }
 
-mplink::Form2* Form2Test::Open() {
-    auto* form = new mplink::Form2;
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    form->show();
-    return form;
+mplink::Form2* Open() {
+    return testing_support::OpenNew<mplink::Form2>();
 }
 
 void Form2Test::Locate(mplink::Form2* form, const QString& address) {

@@ -14,4 +14,13 @@ inline void CloseEveryWindow() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// A new window, shown and deleted when closed, as the program opens its windows.
+template <class Window>
+Window* OpenNew() {
+    auto* window = new Window;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return window;
+}
+
 }  // namespace testing_support
