@@ -38,10 +38,11 @@ TEST(CommandLine, TheUserDataFolderFollowsXdgOrHome) {
         ParseCommandLine({"tarvolo", "--data-dir", "/x", "--replay", "s.tvr"}, FakeEnvironment);
     EXPECT_EQ(both.dataDir, "/x");
     EXPECT_EQ(both.replay, (fs::current_path() / "s.tvr").string());
-    // The equals form, and Qt's own options passed on to it.
-    const CommandLine equals = ParseCommandLine(
-        {"tarvolo", "--data-dir=/y", "-platform", "offscreen", "--replay=/r/a.tvr", "-reverse"},
-        FakeEnvironment);
+    // The equals form, and Qt's own options passed on to it, with their values or without.
+    const CommandLine equals =
+        ParseCommandLine({"tarvolo", "--data-dir=/y", "-platform", "offscreen", "-nograb",
+                          "--replay=/r/a.tvr", "-reverse"},
+                         FakeEnvironment);
     EXPECT_TRUE(equals.error.empty()) << equals.error;
     EXPECT_EQ(equals.dataDir, "/y");
     EXPECT_EQ(equals.replay, "/r/a.tvr");

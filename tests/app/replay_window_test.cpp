@@ -118,7 +118,7 @@ private slots:
     void replaysAtItsSpeedAndSeeks();
     void theTrafficListFollowsTheReplay();
     void aWatchRecordingPlaysAtTheChosenAirport();
-    void theControllersAirportChangesAndChatReplay();
+    void theControllersAirportChangesChatAndRemovalReplay();
     void whatTheControllersDidReplays();
 
 private:
@@ -226,6 +226,8 @@ void ReplayWindowTest::theTrafficListFollowsTheReplay() {
     for (int r = 0; r < 2; ++r) {
         const double heard = list->Grid1->item(r, 9)->data(Qt::UserRole).toDouble();
         QVERIFY2(heard >= 0 && heard < 2, qPrintable(QString::number(heard)));
+        // Figures stand right, as in a column of numbers.
+        QCOMPARE(list->Grid1->item(r, 9)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
     }
 }
 
@@ -246,7 +248,7 @@ void ReplayWindowTest::aWatchRecordingPlaysAtTheChosenAirport() {
     QVERIFY(std::abs(model::g_airport.latitude - LatitudeAt(1)) < 1.0);
 }
 
-void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
+void ReplayWindowTest::theControllersAirportChangesChatAndRemovalReplay() {
     QVERIFY(Database());
     QVERIFY(!loader::ReadAirports());
     std::string other;
@@ -265,6 +267,9 @@ void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
         writer.Airport(1600, otherIndex, other);
         writer.Tick(2000);
         writer.Tick(3000);
+        // Then the host removed the recorder.
+        writer.Message({3500, 1, 0, "FS Host", mplink::EmptyMessage(mplink::MP_REMOVED), {}});
+        writer.Tick(4000);
         QVERIFY(writer.Close());
     }
     auto* form = Replay("moved.tvr");
@@ -274,6 +279,8 @@ void ReplayWindowTest::theControllersAirportChangesAndChatReplay() {
     QCOMPARE(model::g_airport.name, other);
     QVERIFY(form->windowTitle().contains(QString::fromStdString(other)));
     QVERIFY(form->RichTextBox1->toPlainText().contains("ATC Controller: going over there"));
+    form->ReplaySeek(4);
+    QVERIFY(form->RichTextBox1->toPlainText().endsWith("(the host removed the recorder here)"));
 }
 
 // A tower's recording: approach comes on, claims DAL1 and offers it; the tower accepts a tick
