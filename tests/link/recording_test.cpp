@@ -100,6 +100,13 @@ TEST(Recording, ADamagedTailIsLeftOutAndWhatCameBeforeStays) {
     }
     EXPECT_EQ(reader.Problem("broken.tvr"),
               "The file broken.tvr is damaged at line 12; what comes before it is replayed.");
+    // A recording stopped inside a tick: what came after the last tick mark is one more tick,
+    // at the time of its last record.
+    const auto unfinished = ParseRecording(text + "K\t2500\t7\t=N1\t0102\n");
+    ASSERT_TRUE(unfinished);
+    ASSERT_EQ(unfinished->ticks.size(), 3u);
+    EXPECT_EQ(unfinished->ticks[2].ms, 2500);
+    EXPECT_EQ(unfinished->ticks[2].coordination.size(), 1u);
 }
 
 TEST(Recording, LaterKindsAreSkippedAndCarriageReturnsTaken) {
@@ -261,7 +268,9 @@ TEST(Recording, NothingIsWrittenOverAndAFullDiskIsReported) {
 
 TEST(Recording, TheReplayPortAnswersAsTheSessionDid) {
     RecordedTick tick;
-    tick.messages = {{0, 7, 0, "N1", {1}, {{7, "N1"}, {9, std::nullopt}}}, {0, 8, 0, "B", {2}, {}}};
+    // The loop asked for 7's name twice in the first message, and 7 was renamed between.
+    tick.messages = {{0, 7, 0, "N1", {1}, {{7, "N1"}, {7, "N2"}, {9, std::nullopt}}},
+                     {0, 8, 0, "B", {2}, {}}};
     ReplayPort port;
     port.Load(tick);
     EXPECT_EQ(port.GetMessageCount(1), 2);
@@ -270,6 +279,7 @@ TEST(Recording, TheReplayPortAnswersAsTheSessionDid) {
     EXPECT_EQ(port.Receive(from, to), Bytes{1});
     EXPECT_EQ(from, 7);
     EXPECT_EQ(port.GetPlayerFriendlyName(7), "N1");
+    EXPECT_EQ(port.GetPlayerFriendlyName(7), "N2");
     EXPECT_THROW(port.GetPlayerFriendlyName(9), directplay::DirectPlayError);
     EXPECT_NO_THROW(port.Send(1, 0, {1, 2}));
     EXPECT_EQ(port.Receive(from, to), Bytes{2});
