@@ -208,6 +208,9 @@ void AidsWindowTest::theAidsLiveInTheirOwnSettingsFile() {
     QCOMPARE(app::Coordination().position, QStringLiteral("TVOTWR"));
     QCOMPARE(app::Coordination().frequency, QStringLiteral("118.70"));
     QVERIFY(!app::Aids().owners && !app::Aids().controllerAirports);
+    // Its two aids sit with it, in the Controllers group.
+    for (QWidget* aid : {options->CheckOwners, options->CheckControllerAirports})
+        QCOMPARE(aid->parentWidget(), options->CheckCoordinate->parentWidget());
     QTest::mouseClick(options->CheckOwners, Qt::LeftButton);
     QVERIFY(app::Aids().owners);
 
