@@ -214,6 +214,10 @@ void AppTest::setupFoldersFeedThePathText() {
     QCOMPARE(model::g_simKind, std::uint8_t{1});
     QCOMPARE(folders->path(), drives->drive());
     QCOMPARE(text->text(), folders->path());
+    // The path text sits beside its caption, below the folder list.
+    QVERIFY(QTest::qWaitForWindowExposed(setup));
+    QVERIFY(text->geometry().top() > folders->geometry().bottom());
+    QVERIFY(text->geometry().left() > setup->Label4->geometry().right());
 
     folders->setPath(m_work->filePath(QStringLiteral("Games")));
     QCOMPARE(text->text(), m_work->filePath(QStringLiteral("Games")));
@@ -222,7 +226,6 @@ void AppTest::setupFoldersFeedThePathText() {
     const QList<QListWidgetItem*> found =
         folders->findItems(QStringLiteral("FS2002"), Qt::MatchEndsWith);
     QCOMPARE(found.size(), 1);
-    QVERIFY(QTest::qWaitForWindowExposed(setup));
     const QPoint where = folders->visualItemRect(found.first()).center();
     QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, where);
     QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, where);

@@ -75,6 +75,7 @@ void Form2Test::loadsWithEveryConnectionTypeButTheFirst() {
     QCOMPARE(form->List1->item(2)->text(), QString("Serial Connection For DirectPlay"));
     QCOMPARE(form->Label5->text(), QString("-None-"));
     QCOMPARE(form->Text1->text(), QString("ATC Controller"));
+    QVERIFY(form->Text1->isVisible());  // the nickname can be typed
     QCOMPARE(form->Command1->text(), QString("Locate Session"));
     QCOMPARE(form->Command2->text(), QString("Join Session"));
     QCOMPARE(form->Command3->text(), QString("Exit"));
