@@ -9,7 +9,6 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
 #include <cstdio>
 
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include "model/shared_state.h"
 #include "tools/commands.h"
 #include "tools/json_writer.h"
+#include "tools/stop_signals.h"
 #include "tools/watch_coordination.h"
 
 namespace tools {
@@ -145,6 +145,9 @@ int Watch(const QStringList& args) {
     auto timeLeft = [&] {
         return seconds <= 0 || static_cast<double>(clock.elapsed()) < seconds * 1000.0;
     };
+    // Stopped (SIGTERM, Ctrl+C): the player leaves the session as at the end of --seconds, so
+    // the others see it go at once; while it waits to be let in, it gives up.
+    tools::QuitOnStopSignals(*QCoreApplication::instance());
     mplink::InitDirectPlay();
     mplink::DirectPlayPort port(model::g_directPlay);
     try {
@@ -179,7 +182,7 @@ int Watch(const QStringList& args) {
     mplink::JoinAnswer answer = mplink::JoinAnswer::Waiting;
     QElapsedTimer pending;
     pending.start();
-    while (answer == mplink::JoinAnswer::Waiting && timeLeft()) {
+    while (answer == mplink::JoinAnswer::Waiting && timeLeft() && !tools::StopRequested()) {
         QEventLoop loop;
         QTimer::singleShot(1000, &loop, &QEventLoop::quit);
         loop.exec();
@@ -191,6 +194,10 @@ int Watch(const QStringList& args) {
             } catch (const dp::DirectPlayError&) {
             }
         }
+    }
+    if (answer == mplink::JoinAnswer::Waiting && tools::StopRequested()) {
+        Leave();
+        return 0;
     }
     if (answer != mplink::JoinAnswer::Accepted) {
         Err(answer == mplink::JoinAnswer::Refused ? "Connection Refused"
@@ -278,10 +285,6 @@ int Watch(const QStringList& args) {
         }
     });
     tick.start(1000);
-    // Stopped (SIGTERM, Ctrl+C): the player leaves the session as at the end of --seconds, so
-    // the others see it go at once.
-    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
-    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
     QTimer rollCall;
     QObject::connect(&rollCall, &QTimer::timeout, [&] {
         mplink::RollCall(port);
@@ -289,7 +292,8 @@ int Watch(const QStringList& args) {
             recording.RollCall(loopClock.elapsed());  // the table was emptied here
     });
     rollCall.start(static_cast<int>(rollCallSeconds * 1000));
-    QCoreApplication::exec();
+    if (!tools::StopRequested())
+        QCoreApplication::exec();
     if (recording.IsOpen() && !recording.Close() && result == 0) {
         Err("cannot record into " + recording.Path() + ": " + recording.Error());
         result = 1;

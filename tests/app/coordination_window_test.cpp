@@ -105,7 +105,7 @@ bool CoordinationWindowTest::Choose(app::Form1* form, const QString& callsign,
 void CoordinationWindowTest::aWindowAndAHeadlessControllerHandAircraftBackAndForth() {
     app::Coordination() = {true, QStringLiteral("TVO_TWR"), QStringLiteral("118.70")};
     SimHostProcess host({"--aircraft", "2", "--id-mask", "0x9E370000"});
-    const QStringList callsigns = host.Callsigns();
+    const QStringList callsigns = host.Callsigns(2);
     QCOMPARE(callsigns.size(), 2);
     const QString arrival = callsigns[0];
     const QString other = callsigns[1];
@@ -250,7 +250,9 @@ void CoordinationWindowTest::withCoordinationOffNothingNewIsSentOrShown() {
         QVERIFY2(!form->FrameAtc->isVisible(), row.name);
         QVERIFY2(!form->ToolbarButton(7)->isVisible(), row.name);
         QCOMPARE(list->Grid1->columnCount(), 10);
-        QVERIFY(!form->CoordinationMenu(host.Callsigns()[0].toStdString()));
+        const QStringList callsigns = host.Callsigns(1);
+        QCOMPARE(callsigns.size(), 1);
+        QVERIFY(!form->CoordinationMenu(callsigns[0].toStdString()));
         QVERIFY(model::g_directPlay->GetPlayerData(model::g_localPlayerId).empty());
         testing_support::CloseEveryWindow();
         mplink::ReleaseDirectPlay();

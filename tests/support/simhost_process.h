@@ -62,13 +62,21 @@ public:
             timeoutMs);
     }
 
-    // The callsigns of the AI aircraft, in the order the host created them.
-    QStringList Callsigns() {
-        Read();
+    // The callsigns of the AI aircraft, in the order the host created them; waits up to
+    // `timeoutMs` for `expected` of them, as the host logs its players after READY.
+    QStringList Callsigns(qsizetype expected, int timeoutMs = 10000) {
         QStringList callsigns;
-        for (const QByteArray& line : m_log.split('\n'))
-            if (line.startsWith("PLAYER ") && !line.endsWith(" host") && line.count('"') == 2)
-                callsigns << QString::fromLatin1(line.split('"')[1]);
+        (void)QTest::qWaitFor(
+            [&] {
+                Read();
+                callsigns.clear();
+                for (const QByteArray& line : m_log.split('\n'))
+                    if (line.startsWith("PLAYER ") && !line.endsWith(" host") &&
+                        line.count('"') == 2)
+                        callsigns << QString::fromLatin1(line.split('"')[1]);
+                return callsigns.size() >= expected;
+            },
+            timeoutMs);
         return callsigns;
     }
 

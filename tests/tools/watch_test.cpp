@@ -217,6 +217,18 @@ TEST(Watch, FailuresSayWhy) {
     }
 }
 
+// Stopped (SIGTERM) while it waits to be let in, watch leaves the session at once and ends
+// cleanly instead of waiting out --seconds; the host never answers the join here.
+TEST(Watch, StoppedWhileWaitingToBeLetInItLeavesAtOnce) {
+    SimHost host({"--aircraft", "1", "--silent-after", "0.1"});
+    Program watch;
+    watch.Start(TARVOLO_TOOL_PATH, {"watch", host.Address(), "--seconds", "120"});
+    ASSERT_TRUE(host.LogHas("JOIN request", 20000)) << watch.Err().toStdString();
+    watch.Stop();  // fails unless it ends, with status 0, well before --seconds
+    EXPECT_FALSE(watch.Err().contains("no answer from the host"));
+    EXPECT_TRUE(host.LogHas("left the session"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

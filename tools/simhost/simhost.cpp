@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -27,6 +26,7 @@
 #include "tools/simhost/controller.h"
 #include "tools/simhost/mp_messages.h"
 #include "tools/simhost/traffic.h"
+#include "tools/stop_signals.h"
 
 namespace dp = directplay;
 
@@ -458,8 +458,7 @@ private:
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
-    std::signal(SIGINT, [](int) { QCoreApplication::quit(); });
+    tools::QuitOnStopSignals(app);
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVOLO_VERSION));
     QCommandLineParser args;
     args.setApplicationDescription(
@@ -631,7 +630,8 @@ int main(int argc, char** argv) {
     }
     if (const double duration = args.value("duration").toDouble(); duration > 0)
         QTimer::singleShot(static_cast<int>(duration * 1000), &app, &QCoreApplication::quit);
-    const int result = app.exec();
+    // Stopped while it was setting up: it closes the session at once.
+    const int result = tools::StopRequested() ? 0 : app.exec();
     play->Close();
     Log("CLOSED");
     return result;
