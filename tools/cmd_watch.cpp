@@ -294,6 +294,12 @@ int Watch(const QStringList& args) {
     rollCall.start(static_cast<int>(rollCallSeconds * 1000));
     if (!tools::StopRequested())
         QCoreApplication::exec();
+    // Nothing more is taken, printed or recorded: leaving the session waits for its last
+    // messages to go out, and the timers would otherwise fire once more meanwhile.
+    tick.stop();
+    rollCall.stop();
+    if (input)
+        input->setEnabled(false);
     if (recording.IsOpen() && !recording.Close() && result == 0) {
         Err("cannot record into " + recording.Path() + ": " + recording.Error());
         result = 1;

@@ -191,7 +191,7 @@ TEST(Coordination, SimhostsApproachHandsAnArrivalToTheTowerAndItReplaysAlike) {
     replay.Start(TARVOLO_TOOL_PATH, {"replay", recording, "--speed", "0"});
     ASSERT_TRUE(replay.WaitForFinished(20000));
     EXPECT_EQ(replay.ExitCode(), 0) << replay.Err().toStdString();
-    EXPECT_EQ(replay.Out(), tower.Out());
+    EXPECT_EQ(replay.Out().toStdString(), tower.Out().toStdString());  // a line diff if not
 }
 
 // Players that never marked themselves (here, there and on another machine) send claims,

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <csignal>
 #include <map>
 
 #include "tests/support/child_process.h"
@@ -227,6 +228,25 @@ TEST(Watch, StoppedWhileWaitingToBeLetInItLeavesAtOnce) {
     watch.Stop();  // fails unless it ends, with status 0, well before --seconds
     EXPECT_FALSE(watch.Err().contains("no answer from the host"));
     EXPECT_TRUE(host.LogHas("left the session"));
+}
+
+// Stopped while the host cannot answer (frozen, in a reliable-protocol session), watch waits
+// a moment for its leaving to be acknowledged; it prints nothing more meanwhile, so what it
+// printed is what its recording replays.
+TEST(Watch, StoppedWhileTheHostIsFrozenItPrintsNoMoreThanItRecorded) {
+    QTemporaryDir folder;
+    const QString recording = folder.filePath("stopped.tvr");
+    SimHost host({"--aircraft", "1", "--rate", "4", "--reliable"});
+    Program watch;
+    watch.Start(TARVOLO_TOOL_PATH,
+                {"watch", host.Address(), "--seconds", "120", "--record", recording});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return watch.Out().count('\n') >= 2; }, 30000))
+        << watch.Err().toStdString();
+    const auto hostPid = static_cast<pid_t>(host.Child().Process().processId());
+    ::kill(hostPid, SIGSTOP);
+    watch.Stop();
+    ::kill(hostPid, SIGCONT);
+    EXPECT_EQ(Replay(recording, "0", 0).out.toStdString(), watch.Out().toStdString());
 }
 
 }  // namespace
