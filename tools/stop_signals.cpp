@@ -1,7 +1,6 @@
 #include "tools/stop_signals.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -52,10 +51,6 @@ void QuitOnStopSignals(QCoreApplication& app) {
 }
 
 bool StopRequested() {
-    if (!g_stopped && g_pipe[0] >= 0) {
-        pollfd waiting = {g_pipe[0], POLLIN, 0};
-        g_stopped = poll(&waiting, 1, 0) > 0;
-    }
     return g_stopped;
 }
 

@@ -12,7 +12,8 @@ namespace tools {
 
 void QuitOnStopSignals(QCoreApplication& app);
 
-// True once a stop signal has been taken by the event loop (or one is waiting in the pipe).
+// True once an event loop (exec() or a wait of its own) has taken a stop signal. A signal that
+// no loop has taken yet ends exec() as soon as it starts.
 bool StopRequested();
 
 }  // namespace tools
